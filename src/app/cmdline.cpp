@@ -1,0 +1,72 @@
+// Splits the process command line into tokens the way Tarn has always read it.
+#include "app/cmdline.h"
+
+#include <string>
+
+#include "os/os.h"
+#include "text/textops.h"
+
+namespace {
+constexpr char kQuote = 34;
+constexpr char kSpace = 32;
+constexpr char kHiddenSpace = static_cast<char>(254);
+}  // namespace
+
+int commandLineTokenOf(const char* commandLine, uint32_t n, char* out) {
+    // Working copies grow with the line, so no command line the platform passes can overrun them.
+    std::string work(commandLine);
+    size_t quotes = 0;
+    for (char c : work)
+        if (c == kQuote) quotes++;
+    if (quotes % 2 != 0) return quotesUnbalanced;
+    for (char& c : work)
+        if (c == 9) c = kSpace;
+    bool inside = false;
+    for (char& c : work) {
+        if (c == kQuote)
+            inside = !inside;
+        else if (inside && c == kSpace)
+            c = kHiddenSpace;
+    }
+    size_t pos = 0;
+    while (pos < work.size() && work[pos] == kSpace) pos++;
+    for (uint32_t token = 0; token < n; token++) {
+        if (pos >= work.size()) {
+            out[0] = 0;
+            return tokenMissing;
+        }
+        while (pos < work.size() && work[pos] != kSpace) pos++;
+        // A run of spaces at the end still starts one more, empty token.
+        if (pos >= work.size()) {
+            out[0] = 0;
+            return tokenMissing;
+        }
+        while (pos < work.size() && work[pos] == kSpace) pos++;
+    }
+    std::string token;
+    while (pos < work.size() && work[pos] != kSpace) {
+        char c = work[pos++];
+        if (c == kQuote) continue;
+        token += (c == kHiddenSpace) ? kSpace : c;
+    }
+    if (token.size() >= static_cast<size_t>(kTextBufferSize)) {
+        out[0] = 0;
+        return tokenTooLong;
+    }
+    copyText(token.c_str(), out);
+    return token.empty() ? tokenEmpty : tokenFound;
+}
+
+int commandLineToken(uint32_t n, char* out) { return commandLineTokenOf(osCommandLine(), n, out); }
+
+uint32_t decimalToNumber(const char* text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    bool negative = false;
+    if (*p == 2) {
+        negative = true;
+        p++;
+    }
+    uint32_t value = 0;
+    for (; *p; p++) value = value * 10u + static_cast<uint32_t>((*p - 48) & 0xFF);
+    return negative ? 0u - value : value;
+}

@@ -1,0 +1,17 @@
+// The command-line tokenizer and the number parser of the size switch.
+#pragma once
+#include <cstdint>
+
+enum : int {
+    tokenFound = 1,
+    tokenMissing = 2,
+    quotesUnbalanced = 3,
+    tokenEmpty = 4,
+    // The token does not fit a 600-byte buffer; it is never cut, so its switch is not applied.
+    tokenTooLong = 5,
+};
+
+// Token n (0 is the program) of the process command line into out (600 bytes).
+int commandLineToken(uint32_t n, char* out);
+int commandLineTokenOf(const char* commandLine, uint32_t n, char* out);
+uint32_t decimalToNumber(const char* text);

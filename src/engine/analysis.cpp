@@ -1,0 +1,162 @@
+// Looks at the chosen path: a file to split, or a piece of a set whose first piece's header is read.
+#include "engine/analysis.h"
+
+#include <cstring>
+
+#include "engine/controlids.h"
+#include "engine/controlrules.h"
+#include "engine/jobstate.h"
+#include "engine/messages.h"
+#include "engine/pieceformat.h"
+#include "engine/safename.h"
+#include "engine/sizing.h"
+#include "os/os.h"
+#include "text/textops.h"
+
+namespace {
+constexpr uint32_t kSliderLimit = 10000;
+constexpr uint32_t kNameDisplayLength = 30;
+
+void showGroupedSize(WindowRef window) {
+    char text[40];
+    setControlText(window, kIdSizeDisplay, formatGrouped(wideValue(jobState.sourceSize), text));
+}
+
+void showDesktopFolder(WindowRef window) {
+    char desktop[kTextBufferSize] = "";
+    osReadDesktopFolder(desktop);
+    setControlText(window, kIdOutputFolder, desktop);
+}
+
+bool askQuestion(WindowRef window, const char* line1) {
+    messageParams.messageMode = kMessageQuestion;
+    messageParams.messageLine1 = line1;
+    messageParams.messageLine3 = "您仍然希望尝试合并它们吗?";
+    showMessageDialog(window);
+    return messageParams.messageAnswer == kAnswerContinue;
+}
+
+void analyseSplit(WindowRef window, FileHandle& file) {
+    file = osOpenExisting(jobState.sourcePath, true);
+    if (file == kNoFile) return;
+    setWide(jobState.sourceSize, osFileSize(file));
+    if (wideValue(jobState.sourceSize) == 0) return;
+    showGroupedSize(window);
+    setControlText(window, kIdPath, jobState.sourcePath);
+    jobState.isSplit = 1;
+    showDesktopFolder(window);
+    jobState.inputLoaded = 1;
+    setControlCheck(window, kIdUseDescription, settings.useDescription != 0);
+    setControlText(window, kIdStart, "开始劈分");
+    applyControlRules(window);
+    showDesktopFolder(window);
+    int32_t entry = window ? getListSelection(window, kIdPresetList) : 0;
+    uint32_t size = presetSize(window, entry < 0 ? 0 : static_cast<uint32_t>(entry));
+    if (size == 0) {
+        // No preset size: one piece that holds the whole file (the low half of the byte count could be 0).
+        uint64_t kb = (wideValue(jobState.sourceSize) >> 10) + 1;
+        size = kb > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(kb);
+    }
+    setControlNumber(window, kIdSize, size);
+    uint64_t kb = wideValue(jobState.sourceSize) >> 10;
+    uint32_t sliderMax = kb > kSliderLimit ? kSliderLimit : (kb < 1 ? 1 : static_cast<uint32_t>(kb));
+    setSliderRange(window, kIdSlider, 1, sliderMax);
+    settings.sliderMax = sliderMax;
+    fileNameOfPath(jobState.sourcePath, jobState.sourceName);
+    applyOutputFolderRule(window);
+}
+
+void analyseJoin(WindowRef window, FileHandle& file) {
+    char base[kTextBufferSize] = "";
+    uint32_t length = textLength(jobState.sourcePath);
+    if (length > 8) midText(jobState.sourcePath, base, 0, length - 8);
+    char first[kTextBufferSize];
+    copyTextBounded(base, first, kTextBufferSize - 8);
+    appendText(first, "0001.trn");
+    file = osOpenExisting(first, true);
+    if (file == kNoFile) {
+        showPlainMessage(window, "找不到第一个文件!");
+        return;
+    }
+    copyText(base, jobState.piecePathPrefix);
+    // A short or damaged header reads as zeros past its end rather than as values of an earlier job.
+    uint8_t header[kHeaderSize] = {0};
+    uint32_t got = 0;
+    osRead(file, header, kHeaderSize, &got);
+    switch (identifySet(header, got)) {
+        case SetKind::ThisVersion:
+            break;
+        case SetKind::OtherVersion:
+            if (!askQuestion(window, "这些文件被不同版本的Tarn程序劈分.")) return;
+            break;
+        case SetKind::NoHeader:
+            jobState.rawJoin = 1;
+            if (!askQuestion(window, "这些文件没有Tarn头部.")) return;
+            break;
+    }
+    jobState.pieceSizeKB = static_cast<uint32_t>(osFileSize(file)) >> 10;
+    if (jobState.rawJoin == 1) {
+        char name[kTextBufferSize];
+        fileNameOfPath(jobState.sourcePath, name);
+        midText(name, jobState.sourceName, 0, 4);
+        setControlText(window, kIdDescription, "");
+        // Nothing of an earlier job may reach this one: a raw set carries no count, times or checksum.
+        jobState.description[0] = 0;
+        jobState.pieceCount = 0;
+        jobState.fileAttributes = 0;
+        jobState.creationTime = jobState.lastAccessTime = jobState.lastWriteTime = 0;
+        jobState.checksum = 0;
+        setWide(jobState.sourceSize, 0);
+    } else {
+        readFirstPieceHeader(header);
+        osClose(file);
+        file = kNoFile;
+        setControlText(window, kIdDescription, settings.useDescription ? jobState.description : "");
+        showGroupedSize(window);
+        setControlCheck(window, kIdUseDescription, settings.useDescription != 0);
+        setControlCheck(window, kIdEncrypt, jobState.encryptEnabled);
+    }
+    makeSafeFileName(jobState.sourceName);
+    setControlText(window, kIdPath, jobState.sourcePath);
+    setControlText(window, kIdStart, "开始合并!");
+    jobState.isSplit = 0;
+    jobState.inputLoaded = 1;
+    applyOutputFolderRule(window);
+    applyControlRules(window);
+}
+}  // namespace
+
+void analyseInput(WindowRef window) {
+    if (jobState.jobPhase.load(std::memory_order_acquire) != kPhaseIdle || jobState.inputLoaded != 0) return;
+    jobState.jobPhase.store(kPhaseAnalysing);
+    jobState.checksum = 0;
+    jobState.rawJoin = 0;
+    setControlText(window, kIdSizeDisplay, "XXX");
+    uint32_t length = textLength(jobState.sourcePath);
+    if (length < 4) {
+        jobState.jobPhase.store(kPhaseIdle);
+        return;
+    }
+    char extension[8];
+    rightText(jobState.sourcePath, extension, 4);
+    lowerAscii(extension);
+    FileHandle file = kNoFile;
+    if (std::strcmp(extension, ".trn") == 0)
+        analyseJoin(window, file);
+    else
+        analyseSplit(window, file);
+    osClose(file);
+    if (jobState.inputLoaded == 1) {
+        char shown[kTextBufferSize];
+        uint32_t nameLength = textLength(jobState.sourceName);
+        if (nameLength < kNameDisplayLength)
+            copyText(jobState.sourceName, shown);
+        else
+            rightText(jobState.sourceName, shown, kNameDisplayLength);
+        setControlText(window, kIdNameDisplay, shown);
+    }
+    char number[16];
+    uintToText(jobState.checksum, number);
+    setControlText(window, kIdChecksumDisplay, number);
+    jobState.jobPhase.store(kPhaseIdle);
+}

@@ -1,0 +1,32 @@
+// Control ids of the main window that the engine writes or reads through the window seam.
+#pragma once
+
+enum : int {
+    kIdStart = 1,
+    kIdCancel = 2,
+    kIdHelp = 3,
+    kIdAbout = 1000,
+    kIdChooseFile = 1001,
+    kIdPath = 1002,
+    kIdChooseOutput = 1003,
+    kIdOutputFolder = 1004,
+    kIdDescription = 1005,
+    kIdPresetList = 1006,
+    kIdSize = 1007,
+    kIdRebuildList = 1009,
+    kIdWizard = 1010,
+    kIdUseChecksum = 1011,
+    kIdCount = 1012,
+    kIdSizeDisplay = 1013,
+    kIdEncrypt = 1014,
+    kIdKey = 1015,
+    kIdUseDescription = 1016,
+    kIdOutputList = 1017,
+    kIdChecksumDisplay = 1018,
+    kIdCheckChecksum = 1019,
+    kIdNameDisplay = 1020,
+    kIdProgress = 1021,
+    kIdSlider = 1024,
+    kIdMemoryList = 1025,
+    kIdAutoRun = 1026,
+};

@@ -1,0 +1,91 @@
+// Which controls may be used, and the output folder derived for the locations "同名文件夹" and "与来源相同".
+#include "engine/controlrules.h"
+
+#include <cstring>
+
+#include "engine/controlids.h"
+#include "engine/jobstate.h"
+#include "text/textops.h"
+
+namespace {
+const char kSeparatorText[2] = {kPathSeparator, 0};
+
+// Appends as much of source as fits a 600-byte buffer: a path is never allowed to overrun it.
+void appendBounded(char* destination, const char* source) {
+    uint32_t length = textLength(destination);
+    if (length + 1 >= static_cast<uint32_t>(kTextBufferSize)) return;
+    copyTextBounded(source, destination + length, kTextBufferSize - length);
+}
+}  // namespace
+
+void applyControlRules(WindowRef window) {
+    if (window == nullptr) return;
+    uint32_t e = jobState.inputLoaded == 1 ? 1 : 0;
+    bool split = jobState.isSplit == 1;
+    setControlTooltip(window, kIdChooseOutput, split ? "选择存放被劈分文件的文件夹" : "选择存放被恢复文件的文件夹");
+    setControlTooltip(window, kIdOutputFolder, split ? "被劈分文件的输出文件夹" : "被恢复文件的输出文件夹");
+    setControlTooltip(window, kIdStart, split ? "开始劈分" : "开始合并");
+    setControlTooltip(window, kIdPath, split ? "要劈分的文件" : "要合并的文件");
+
+    int32_t method = getListSelection(window, kIdRebuildList);
+    if (method == 1 || !split) {
+        enableControl(window, kIdKey, e && jobState.encryptEnabled);
+        enableControl(window, kIdEncrypt, e);
+        enableControl(window, kIdUseDescription, 0);
+        enableControl(window, kIdDescription, 0);
+    } else if (method == 0) {
+        enableControl(window, kIdEncrypt, e);
+        enableControl(window, kIdUseDescription, e);
+        enableControl(window, kIdKey, e && jobState.encryptEnabled);
+        enableControl(window, kIdDescription, e && settings.useDescription);
+    }
+    enableControl(window, kIdUseChecksum, e);
+    uint32_t splitControls = e && split;
+    const int splitOnly[] = {kIdSlider, kIdSize, kIdPresetList, kIdRebuildList, kIdOutputList, kIdCheckChecksum,
+                             kIdCount};
+    for (int id : splitOnly) enableControl(window, id, splitControls);
+    enableControl(window, kIdStart, e);
+    uint32_t folderChoice = e && settings.outputLocation != 3;
+    enableControl(window, kIdOutputFolder, folderChoice);
+    enableControl(window, kIdChooseOutput, folderChoice);
+}
+
+void applyOutputFolderRule(WindowRef window) {
+    char name[kTextBufferSize];
+    if (window == nullptr) {
+        copyText(jobState.sourceName, name);
+        stripExtension(name);
+        appendBounded(jobState.outputFolder, kSeparatorText);
+        appendBounded(jobState.outputFolder, name);
+        return;
+    }
+    if (settings.outputLocation == 2) {
+        if (jobState.isSplit == 1) fileNameOfPath(jobState.sourcePath, jobState.sourceName);
+        copyText(jobState.sourceName, name);
+        stripExtension(name);
+        getControlText(window, kIdOutputFolder, jobState.outputFolder, kTextBufferSize);
+        char ending[kTextBufferSize + 1];
+        copyText(kSeparatorText, ending);
+        appendBounded(ending, name);
+        uint32_t n = textLength(ending);
+        bool derived = false;
+        if (textLength(jobState.outputFolder) >= n) {
+            char tail[kTextBufferSize];
+            rightText(jobState.outputFolder, tail, n);
+            derived = std::strcmp(tail, ending) == 0;
+        }
+        if (!derived) {
+            if (textLength(jobState.outputFolder) > 3) appendBounded(jobState.outputFolder, kSeparatorText);
+            appendBounded(jobState.outputFolder, name);
+            setControlText(window, kIdOutputFolder, jobState.outputFolder);
+        }
+    } else if (settings.outputLocation == 3) {
+        char folder[kTextBufferSize];
+        copyText(jobState.sourcePath, folder);
+        folderOfPathTrimmed(folder);
+        copyText(folder, jobState.outputFolder);
+        char shown[kTextBufferSize];
+        getControlText(window, kIdOutputFolder, shown, kTextBufferSize);
+        if (std::strcmp(shown, folder) != 0) setControlText(window, kIdOutputFolder, folder);
+    }
+}

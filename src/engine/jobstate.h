@@ -1,0 +1,92 @@
+// The process-wide job record and the persisted settings record that every part of Tarn reads and writes.
+#pragma once
+#include <atomic>
+#include <cstdint>
+
+#include "text/textops.h"
+
+// A 64-bit quantity kept as two 32-bit halves, as the sizing arithmetic works on them.
+struct Halves64 {
+    uint32_t low;
+    uint32_t high;
+};
+inline uint64_t wideValue(const Halves64& h) { return (static_cast<uint64_t>(h.high) << 32) | h.low; }
+inline void setWide(Halves64& h, uint64_t v) {
+    h.low = static_cast<uint32_t>(v);
+    h.high = static_cast<uint32_t>(v >> 32);
+}
+
+// Values of jobPhase.
+enum : uint32_t {
+    kPhaseIdle = 0,
+    kPhaseAnalysing = 1,
+    kPhaseStartRequested = 10,
+    kPhaseRunning = 11,
+    kPhaseCopying = 100,
+    kPhaseFinished = 200,
+};
+
+// Values of jobResult.
+enum : uint32_t {
+    kResultSuccess = 0,
+    kResultChecksumMismatch = 1,
+    kResultCancelled = 99,
+};
+
+struct JobState {
+    std::atomic<uint32_t> jobPhase{0};
+    uint32_t inputLoaded = 0;
+    uint32_t isSplit = 1;
+    uint32_t progressSpan = 100;
+    uint32_t encryptEnabled = 0;
+    uint32_t quietMode = 0;
+    void* workerThread = nullptr;
+    char description[kTextBufferSize] = {};
+    char sourcePath[kTextBufferSize] = {};
+    char outputFolder[kTextBufferSize] = {};
+    char piecePathPrefix[kTextBufferSize] = {};
+    char sourceName[kTextBufferSize] = {};
+    char keyText[kTextBufferSize] = {};
+    char pieceStem[16] = {};
+    uint32_t checksum = 0;
+    uint32_t pieceCount = 0;
+    uint32_t pieceSizeKB = 0;
+    Halves64 sourceSize = {0, 0};
+    uint32_t removableTarget = 0;
+    uint8_t* ioBuffer = nullptr;
+    uint32_t progressStep = 0;
+    uint32_t transferSize = 0;
+    uint32_t pieceIndex = 0;
+    uint64_t creationTime = 0;
+    uint64_t lastAccessTime = 0;
+    uint64_t lastWriteTime = 0;
+    uint32_t fileAttributes = 0;
+    uint32_t dataOffset = 0;
+    std::atomic<uint32_t> jobResult{0};
+    Halves64 divQuotient = {0, 0};
+    uint32_t divScale = 0;
+    uint32_t ioBufferSize = 0;
+    uint32_t rawJoin = 0;
+};
+
+struct SettingsRecord {
+    uint32_t wizardAtStart = 0;
+    uint32_t rebuildMethod = 0;
+    uint32_t outputLocation = 0;
+    uint32_t useChecksum = 0;
+    uint32_t useDescription = 0;
+    uint32_t alwaysOnTop = 0;
+    uint32_t memoryMode = 0;
+    uint32_t sliderMax = 0;
+};
+
+extern JobState jobState;
+extern SettingsRecord settings;
+
+// Folders settled at start-up; both end in the path separator (or are empty).
+extern char programFolder[kTextBufferSize];
+extern char dataFolder[kTextBufferSize];
+extern uint32_t isElevated;
+
+// Puts both records back to their start-of-process values (used by tests and by nothing else).
+void resetProcessRecords();

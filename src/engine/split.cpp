@@ -1,0 +1,89 @@
+// The split: checksum, header or script, then every piece through the copy loop, enciphered as it is closed.
+#include <cstring>
+
+#include "engine/checksum.h"
+#include "engine/controlids.h"
+#include "engine/jobstate.h"
+#include "engine/pieceformat.h"
+#include "engine/worker.h"
+#include "text/textops.h"
+
+namespace {
+const char kSeparatorText[2] = {kPathSeparator, 0};
+
+void pathInOutputFolder(const char* name, char* path) {
+    copyTextBounded(jobState.outputFolder, path, kTextBufferSize - 14);
+    appendText(path, kSeparatorText);
+    appendText(path, name);
+}
+
+void writeScript() {
+    char path[kTextBufferSize];
+    pathInOutputFolder(kScriptName, path);
+    // 13 bytes a piece, the command and the quoted name: at most 13 * 9999 + 10 + 599.
+    static char script[13 * 9999 + 16 + kTextBufferSize];
+    uint32_t length = buildRebuildScript(jobState.pieceStem, jobState.pieceCount, jobState.sourceName, script,
+                                         sizeof script);
+    FileHandle file = osCreateTruncate(path, 0);
+    if (file == kNoFile) return;
+    uint32_t put = 0;
+    osWrite(file, script, length, &put);
+    osClose(file);
+}
+}  // namespace
+
+void runSplit(WindowRef window) {
+    if (settings.useChecksum) {
+        setWindowCaption(window, "正在检查CRC");
+        jobState.checksum = fileChecksum(jobState.sourcePath);
+        setControlNumber(window, kIdChecksumDisplay, jobState.checksum);
+    } else {
+        jobState.checksum = 0;
+    }
+    jobState.fileAttributes = osGetAttributes(jobState.sourcePath);
+    FileHandle source = osOpenExisting(jobState.sourcePath, true);
+    fileNameOfPath(jobState.sourcePath, jobState.sourceName);
+    pieceStemOf(jobState.sourceName, jobState.pieceStem);
+    FileHandle piece = kNoFile;
+    if (settings.rebuildMethod == 1) {
+        writeScript();
+        jobState.dataOffset = 0;
+    } else {
+        jobState.dataOffset = kHeaderSize;
+        char path[kTextBufferSize];
+        char name[32];
+        pieceNameOf(jobState.pieceStem, 1, name);
+        pathInOutputFolder(name, path);
+        askOverwrite(window, path);
+        if (jobState.jobResult.load() == kResultCancelled) {
+            osClose(source);
+            return;
+        }
+        piece = osCreateTruncate(path, 0);
+        if (source != kNoFile)
+            osGetFileTimes(source, &jobState.creationTime, &jobState.lastAccessTime, &jobState.lastWriteTime);
+        uint8_t header[kHeaderSize];
+        buildFirstPieceHeader(header);
+        uint32_t put = 0;
+        osWrite(piece, header, kHeaderSize, &put);
+    }
+    jobState.progressStep = jobState.progressSpan / (jobState.pieceCount + 1);
+    uint64_t remaining = wideValue(jobState.sourceSize);
+    uint64_t pieceBytes = static_cast<uint64_t>(jobState.pieceSizeKB) * 1024;
+    bool first = true;
+    for (;;) {
+        uint64_t take = remaining > pieceBytes ? pieceBytes : remaining;
+        remaining -= take;
+        if (take == 0) break;
+        piece = copyPiece(window, take, source, first && settings.rebuildMethod == 0 ? piece : kNoFile);
+        first = false;
+        if (jobState.jobResult.load() == kResultCancelled) break;
+        if (jobState.encryptEnabled) applyCipher(piece);
+        osClose(piece);
+        piece = kNoFile;
+        if (settings.rebuildMethod == 0) jobState.dataOffset = 8;
+    }
+    osClose(piece);
+    osClose(source);
+    finishJob();
+}

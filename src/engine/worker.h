@@ -1,0 +1,20 @@
+// The job worker and the steps the split and the join share.
+#pragma once
+#include <cstdint>
+
+#include "engine/window.h"
+#include "os/os.h"
+
+void jobWorker(WindowRef window);
+// Moves byteCount bytes through the transfer buffer; for a split it opens pieces 2..N and returns the piece.
+FileHandle copyPiece(WindowRef window, uint64_t byteCount, FileHandle sourceFile, FileHandle pieceFile);
+void askOverwrite(WindowRef window, const char* path);
+void askMediumReady(WindowRef window, const char* firstLine);
+
+// The two branches of the worker.
+void runSplit(WindowRef window);
+void runJoin(WindowRef window);
+// The normal end of every job: buffer released, then phase 200 as the last act.
+void finishJob();
+// Ends the process after the write-error message.
+[[noreturn]] void fatalWriteError(WindowRef window);

@@ -1,0 +1,63 @@
+// The operating-system services the engine and the entry need, implemented once per platform.
+#pragma once
+#include <cstdint>
+#include <cstddef>
+
+using FileHandle = intptr_t;
+constexpr FileHandle kNoFile = -1;
+
+// Files. Paths are narrow byte texts as the platform's file-name interface takes them.
+FileHandle osOpenExisting(const char* path, bool shareRead);          // read access
+FileHandle osCreateTruncate(const char* path, uint32_t attributes);   // read and write, not shared
+FileHandle osOpenReadWriteExclusive(const char* path);                // existing file, read and write
+FileHandle osOpenTemporaryCopy(const char* path);                     // read and write, removed when closed
+bool osRead(FileHandle file, void* buffer, uint32_t count, uint32_t* got);
+bool osWrite(FileHandle file, const void* buffer, uint32_t count, uint32_t* put);
+bool osSeek(FileHandle file, uint64_t position);
+uint64_t osFileSize(FileHandle file);
+void osClose(FileHandle file);
+bool osFileExists(const char* path);
+bool osDeleteFile(const char* path);
+bool osCopyFile(const char* source, const char* destination);
+
+// Attribute word and times in the Windows form: attribute bits, FILETIME (100 ns since 1601).
+uint32_t osGetAttributes(const char* path);
+bool osGetFileTimes(FileHandle file, uint64_t* creation, uint64_t* access, uint64_t* write);
+bool osSetFileTimes(FileHandle file, uint64_t creation, uint64_t access, uint64_t write);
+// Applies the attribute bits that cannot be given at creation (read-only) after the file is complete.
+void osApplyAttributesAfterWrite(const char* path, uint32_t attributes);
+
+// Folders.
+bool osCreateFolder(const char* path);
+bool osFolderExists(const char* path);
+// A new, uniquely named empty file in the temporary folder; its path goes to out (600 bytes).
+bool osMakeTemporaryFile(const char* prefix, char* out);
+
+// Memory.
+uint64_t osPhysicalMemory();
+void* osAllocateZeroed(size_t size);
+void osFree(void* block);
+
+// Process.
+bool osTakeInstanceLock();  // false when another copy holds it
+void osSleep(uint32_t milliseconds);
+[[noreturn]] void osExitProcess(uint32_t code);
+const char* osCommandLine();
+// Replaces the command line osCommandLine reports (tests).
+void osSetCommandLine(const char* text);
+// At entry: Windows keeps its own command line; POSIX joins argv the way a Windows command line reads.
+void osInitCommandLine(int argc, char** argv);
+bool osProgramPath(char* out);           // full path of the running program file
+bool osIsRemovableDrive(const char* folder);
+bool osUserDataFolder(char* out);        // per-user application-data folder, no trailing separator
+bool osReadDesktopFolder(char* out);     // leaves out unchanged when there is none
+uint32_t osEnablePrivilege(const char* name);
+bool osStderrIsTerminal();
+bool osStdinIsTerminal();
+
+// Threads.
+using ThreadRef = void*;
+ThreadRef osStartThread(void (*entry)(void*), void* argument);
+bool osThreadFinished(ThreadRef thread);
+void osReleaseThread(ThreadRef thread);
+void osJoinThread(ThreadRef thread);

@@ -1,0 +1,270 @@
+// Win32 services for the Windows builds: files, folders, memory, the lock, threads and the shell folders.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <string>
+
+#include "os/os.h"
+#include "text/textops.h"
+
+const char kPathSeparator = '\\';
+
+namespace {
+HANDLE h(FileHandle f) { return reinterpret_cast<HANDLE>(f); }
+FileHandle f(HANDLE handle) { return handle == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<FileHandle>(handle); }
+uint64_t fromFt(const FILETIME& t) { return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
+FILETIME toFt(uint64_t v) {
+    FILETIME t;
+    t.dwLowDateTime = static_cast<DWORD>(v);
+    t.dwHighDateTime = static_cast<DWORD>(v >> 32);
+    return t;
+}
+std::string commandLineOverride;
+bool commandLineOverridden = false;
+
+// Closes a registry key on every return path.
+struct KeyHolder {
+    HKEY key = nullptr;
+    ~KeyHolder() {
+        if (key) RegCloseKey(key);
+    }
+};
+}  // namespace
+
+FileHandle osOpenExisting(const char* path, bool shareRead) {
+    return f(CreateFileA(path, GENERIC_READ, shareRead ? FILE_SHARE_READ : 0, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+FileHandle osCreateTruncate(const char* path, uint32_t attributes) {
+    // Read-only cannot be given at creation of a file that is then written; it follows afterwards.
+    DWORD flags = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY |
+                                                  FILE_ATTRIBUTE_DEVICE);
+    if (flags == 0) flags = FILE_ATTRIBUTE_NORMAL;
+    return f(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, flags, nullptr));
+}
+
+FileHandle osOpenReadWriteExclusive(const char* path) {
+    return f(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                         nullptr));
+}
+
+FileHandle osOpenTemporaryCopy(const char* path) {
+    return f(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+}
+
+bool osRead(FileHandle file, void* buffer, uint32_t count, uint32_t* got) {
+    DWORD n = 0;
+    BOOL ok = ReadFile(h(file), buffer, count, &n, nullptr);
+    *got = n;
+    return ok != 0;
+}
+
+bool osWrite(FileHandle file, const void* buffer, uint32_t count, uint32_t* put) {
+    DWORD n = 0;
+    BOOL ok = WriteFile(h(file), buffer, count, &n, nullptr);
+    *put = n;
+    return ok != 0 && n == count;
+}
+
+bool osSeek(FileHandle file, uint64_t position) {
+    LARGE_INTEGER distance;
+    distance.QuadPart = static_cast<LONGLONG>(position);
+    return SetFilePointerEx(h(file), distance, nullptr, FILE_BEGIN) != 0;
+}
+
+uint64_t osFileSize(FileHandle file) {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(h(file), &size)) return 0;
+    return static_cast<uint64_t>(size.QuadPart);
+}
+
+void osClose(FileHandle file) {
+    if (file != kNoFile) CloseHandle(h(file));
+}
+
+bool osFileExists(const char* path) {
+    DWORD a = GetFileAttributesA(path);
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool osDeleteFile(const char* path) { return DeleteFileA(path) != 0; }
+
+bool osCopyFile(const char* source, const char* destination) {
+    if (CopyFileA(source, destination, FALSE) == 0) return false;
+    // A copy of a read-only piece must still be writable for the cipher.
+    DWORD a = GetFileAttributesA(destination);
+    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesA(destination, a & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    return true;
+}
+
+uint32_t osGetAttributes(const char* path) { return GetFileAttributesA(path); }
+
+bool osGetFileTimes(FileHandle file, uint64_t* creation, uint64_t* access, uint64_t* write) {
+    FILETIME c, a, w;
+    if (!GetFileTime(h(file), &c, &a, &w)) return false;
+    *creation = fromFt(c);
+    *access = fromFt(a);
+    *write = fromFt(w);
+    return true;
+}
+
+bool osSetFileTimes(FileHandle file, uint64_t creation, uint64_t access, uint64_t write) {
+    FILETIME c = toFt(creation), a = toFt(access), w = toFt(write);
+    return SetFileTime(h(file), &c, &a, &w) != 0;
+}
+
+void osApplyAttributesAfterWrite(const char* path, uint32_t attributes) {
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+        DWORD a = GetFileAttributesA(path);
+        if (a != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path, a | FILE_ATTRIBUTE_READONLY);
+    }
+}
+
+bool osCreateFolder(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
+
+bool osFolderExists(const char* path) {
+    DWORD a = GetFileAttributesA(path);
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool osMakeTemporaryFile(const char* prefix, char* out) {
+    char folder[MAX_PATH + 1];
+    DWORD n = GetTempPathA(sizeof folder, folder);
+    if (n == 0 || n > MAX_PATH) return false;
+    char name[MAX_PATH + 1];
+    if (GetTempFileNameA(folder, prefix, 0, name) == 0) return false;
+    if (textLength(name) >= static_cast<uint32_t>(kTextBufferSize)) return false;
+    copyText(name, out);
+    return true;
+}
+
+uint64_t osPhysicalMemory() {
+    MEMORYSTATUSEX status;
+    status.dwLength = sizeof status;
+    if (!GlobalMemoryStatusEx(&status)) return 0;
+    return status.ullTotalPhys;
+}
+
+void* osAllocateZeroed(size_t size) { return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size); }
+void osFree(void* block) {
+    if (block) HeapFree(GetProcessHeap(), 0, block);
+}
+
+bool osTakeInstanceLock() {
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, "Tarn.exe");
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        if (mutex) CloseHandle(mutex);
+        return false;
+    }
+    return true;  // never closed: the system drops it with the process
+}
+
+void osSleep(uint32_t milliseconds) { Sleep(milliseconds); }
+
+void osExitProcess(uint32_t code) { ExitProcess(code); }
+
+void osSetCommandLine(const char* text) {
+    commandLineOverride = text;
+    commandLineOverridden = true;
+}
+
+const char* osCommandLine() { return commandLineOverridden ? commandLineOverride.c_str() : GetCommandLineA(); }
+
+bool osProgramPath(char* out) {
+    char found[kTextBufferSize];
+    DWORD n = SearchPathA(nullptr, "Tarn.exe", nullptr, sizeof found, found, nullptr);
+    if (n == 0 || n >= sizeof found) return false;
+    copyText(found, out);
+    return true;
+}
+
+bool osIsRemovableDrive(const char* folder) {
+    char root[4] = {0, 0, 0, 0};
+    midText(folder, root, 0, 3);
+    return GetDriveTypeA(root) == DRIVE_REMOVABLE;
+}
+
+bool osUserDataFolder(char* out) {
+    char path[MAX_PATH + 1];
+    if (!SHGetSpecialFolderPathA(nullptr, path, CSIDL_APPDATA, FALSE)) return false;
+    copyTextBounded(path, out, kTextBufferSize - 20);
+    return true;
+}
+
+bool osReadDesktopFolder(char* out) {
+    KeyHolder holder;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER,
+                        "Software\\Microsoft\\Windows\\CurrentVersion"
+                        "\\Explorer\\Shell Folders",
+                        0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ, nullptr, &holder.key, nullptr) != ERROR_SUCCESS)
+        return false;
+    char value[kTextBufferSize];
+    DWORD size = sizeof value - 1;
+    DWORD type = 0;
+    if (RegQueryValueExA(holder.key, "Desktop", nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
+        ERROR_SUCCESS)
+        return false;
+    value[size < sizeof value ? size : sizeof value - 1] = 0;
+    copyText(value, out);
+    return true;
+}
+
+uint32_t osEnablePrivilege(const char* name) {
+    OSVERSIONINFOA version;
+    std::memset(&version, 0, sizeof version);
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) return 1;
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return 0;
+    TOKEN_PRIVILEGES privileges;
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (!LookupPrivilegeValueA(nullptr, name, &privileges.Privileges[0].Luid)) {
+        CloseHandle(token);
+        return 0;
+    }
+    AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+    DWORD error = GetLastError();
+    CloseHandle(token);
+    return error == ERROR_NOT_ALL_ASSIGNED ? 0 : 1;
+}
+
+bool osStderrIsTerminal() { return false; }
+bool osStdinIsTerminal() { return false; }
+
+namespace {
+struct ThreadStart {
+    void (*entry)(void*);
+    void* argument;
+};
+DWORD WINAPI threadMain(LPVOID raw) {
+    ThreadStart start = *static_cast<ThreadStart*>(raw);
+    delete static_cast<ThreadStart*>(raw);
+    start.entry(start.argument);
+    return 0;
+}
+}  // namespace
+
+ThreadRef osStartThread(void (*entry)(void*), void* argument) {
+    auto* start = new ThreadStart{entry, argument};
+    HANDLE thread = CreateThread(nullptr, 0, threadMain, start, 0, nullptr);
+    if (thread == nullptr) {
+        delete start;
+        return nullptr;
+    }
+    return thread;
+}
+
+bool osThreadFinished(ThreadRef thread) { return WaitForSingleObject(static_cast<HANDLE>(thread), 0) == WAIT_OBJECT_0; }
+void osReleaseThread(ThreadRef thread) { CloseHandle(static_cast<HANDLE>(thread)); }
+void osJoinThread(ThreadRef thread) {
+    WaitForSingleObject(static_cast<HANDLE>(thread), INFINITE);
+    CloseHandle(static_cast<HANDLE>(thread));
+}
+
+void osInitCommandLine(int, char**) {}

@@ -1,0 +1,47 @@
+// The message dialog of the native build: its lines on stderr, a question answered at the terminal.
+#include <cstdio>
+#include <cstring>
+
+#include "engine/messages.h"
+#include "os/os.h"
+
+namespace {
+void printLine(const char* text) {
+    if (text != nullptr && text[0] != 0) std::fprintf(stderr, "%s\n", text);
+}
+
+// Without a terminal nobody can answer: cancel, so nothing is overwritten or lost.
+int32_t askAtTerminal() {
+    if (!osStdinIsTerminal()) {
+        std::fprintf(stderr, "[取消]\n");
+        return kAnswerCancel;
+    }
+    std::fprintf(stderr, "继续 (c) / 取消 (x)? ");
+    std::fflush(stderr);
+    char answer[64];
+    if (std::fgets(answer, sizeof answer, stdin) == nullptr) return kAnswerCancel;
+    if (answer[0] == 'c' || answer[0] == 'C' || answer[0] == 'y' || answer[0] == 'Y' || answer[0] == '1' ||
+        std::strncmp(answer, "继续", std::strlen("继续")) == 0)
+        return kAnswerContinue;
+    return kAnswerCancel;
+}
+}  // namespace
+
+void showMessageDialog(WindowRef) {
+    messageParams.messageAnswer = 0;
+    if (messageParams.messageMode == kMessageDescription) {
+        std::fprintf(stderr, "----\n");
+        printLine(messageParams.messageLine1);
+        std::fprintf(stderr, "----\n");
+    } else {
+        printLine(messageParams.messageLine1);
+        printLine(messageParams.messageLine2);
+        printLine(messageParams.messageLine3);
+        printLine(messageParams.messageLine4);
+    }
+    std::fflush(stderr);
+    int32_t answer = kAnswerContinue;
+    if (messageParams.messageMode == kMessageQuestion) answer = askAtTerminal();
+    messageParams.messageAnswer = answer;
+    resetMessageParams();
+}
