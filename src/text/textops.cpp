@@ -69,7 +69,9 @@ void replaceFirst(char* text, const char* pattern, const char* replacement) {
     if (p <= 0 || static_cast<size_t>(p) == copy.size()) return;
     std::string result(text, static_cast<size_t>(p - 1));
     result += replacement;
-    result += (text + (p - 1) + textLength(pattern));
+    // A match may run onto the appended space: nothing of the text follows it then.
+    size_t after = static_cast<size_t>(p - 1) + textLength(pattern);
+    if (after < textLength(text)) result += text + after;
     std::memcpy(text, result.c_str(), result.size() + 1);
 }
 

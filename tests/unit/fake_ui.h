@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/messages.h"
 #include "engine/window.h"
 
 struct FakeControl {
@@ -39,4 +40,9 @@ struct ShownMessage {
 // Every dialog shown since the last reset, and the answers the next questions get (default: continue).
 extern std::vector<ShownMessage> shownMessages;
 extern std::deque<int32_t> scriptedAnswers;
+// Called with every message as it is shown (death tests use it to leave a trace on stderr).
+extern void (*messageHook)(const ShownMessage&);
+// How often runMainWindow was called.
+extern int mainWindowRuns;
+// Clears the messages, the answers, the hook and the count.
 void resetFakeUi();

@@ -1,0 +1,52 @@
+// Fuzzes set identification and the first-piece header reader on arbitrary first-piece bytes.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+#include "engine/jobstate.h"
+#include "engine/pieceformat.h"
+#include "text/textops.h"
+
+namespace {
+void check(bool ok) {
+    if (!ok) std::abort();
+}
+uint32_t le16(const uint8_t* p) { return p[0] | static_cast<uint32_t>(p[1]) << 8; }
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // As the analysis reads it: up to 652 bytes into a zeroed header.
+    uint8_t header[kHeaderSize] = {0};
+    uint32_t got = size < kHeaderSize ? static_cast<uint32_t>(size) : kHeaderSize;
+    std::memcpy(header, data, got);
+    SetKind kind = identifySet(header, got);
+    check(kind == SetKind::NoHeader || got >= kMagicSize);
+    if (kind == SetKind::NoHeader) return 0;
+    check(std::memcmp(header, "TARN", 4) == 0);
+    check((kind == SetKind::ThisVersion) == (std::memcmp(header, kPieceMagic, kMagicSize) == 0));
+
+    resetProcessRecords();
+    std::memset(jobState.description, 'x', sizeof jobState.description);
+    settings.useDescription = 0xFFFFFFFF;
+    jobState.fileAttributes = 0xFFFFFFFF;
+    readFirstPieceHeader(header);
+    check(textLength(jobState.description) <= kHeaderTextField);
+    check(textLength(jobState.sourceName) <= kHeaderTextField);
+    check(settings.useDescription == le16(header + 12));
+    check(jobState.fileAttributes == le16(header + 650));
+
+    // Written back, every number comes out where it was read and each text up to its end.
+    uint8_t again[kHeaderSize];
+    buildFirstPieceHeader(again);
+    check(std::memcmp(again, kPieceMagic, kMagicSize) == 0);
+    check(std::memcmp(again + 8, header + 8, 6) == 0);
+    check(std::memcmp(again + 614, header + 614, kHeaderSize - 614) == 0);
+    for (uint32_t field : {14u, 314u}) {
+        uint32_t n = 0;
+        while (n < kHeaderTextField && header[field + n] != 0) n++;
+        check(std::memcmp(again + field, header + field, n) == 0);
+        for (uint32_t i = n; i < kHeaderTextField; i++) check(again[field + i] == 0);
+    }
+    return 0;
+}

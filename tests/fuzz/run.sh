@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for a bounded time (FUZZ_SECONDS, default 20).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=${1:-/tmp/tarn-fuzz}
+seconds=${FUZZ_SECONDS:-20}
+cmake -S "$root" -B "$build" -DTARN_FUZZ=ON -DTARN_TESTS=OFF -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j2 --target fuzz_header fuzz_tokenizer
+for name in header tokenizer; do
+  corpus="$build/corpus_$name"
+  mkdir -p "$corpus"
+  echo "== fuzz_$name for ${seconds}s"
+  # Stops at the first crash, leak or failed check and leaves the input in the build folder.
+  "$build/tests/fuzz/fuzz_$name" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 \
+    -artifact_prefix="$build/crash_${name}_" "$corpus"
+done
+echo "fuzzing passed"

@@ -1,0 +1,164 @@
+// Piece names, the first-piece header byte layout in both directions, set identification and the rebuild script.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/jobstate.h"
+#include "engine/pieceformat.h"
+
+namespace {
+std::string stemOf(const char* name) {
+    char stem[16];
+    std::memset(stem, '#', sizeof stem);
+    pieceStemOf(name, stem);
+    return stem;
+}
+std::string nameOf(const char* stem, uint32_t index) {
+    char name[32];
+    pieceNameOf(stem, index, name);
+    return name;
+}
+uint32_t le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+uint64_t le64(const uint8_t* p) { return le32(p) | static_cast<uint64_t>(le32(p + 4)) << 32; }
+void put32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; i++) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+struct PieceFormatTest : ::testing::Test {
+    void SetUp() override { resetProcessRecords(); }
+    void TearDown() override { resetProcessRecords(); }
+};
+}  // namespace
+
+TEST(PieceNames, StemsAndNames) {
+    EXPECT_EQ(stemOf("report.doc"), "repo");
+    EXPECT_EQ(stemOf("ab"), "abXX");
+    EXPECT_EQ(stemOf("a"), "aXXX");
+    EXPECT_EQ(stemOf(" x"), "XxXX");
+    EXPECT_EQ(stemOf("a b.txt"), "aXb.");
+    EXPECT_EQ(stemOf("my file"), "myXf");
+    EXPECT_EQ(stemOf("    "), "XXXX");
+    EXPECT_EQ(stemOf("abcd efg"), "abcd");  // only the first four bytes are looked at
+    EXPECT_EQ(stemOf("\xC4\xE3\xBA\xC3\xB0\xA1"), "\xC4\xE3\xBA\xC3");
+    EXPECT_EQ(stemOf("\xC4\xE3\xBA"), "\xC4\xE3\xBAX");  // a double-byte character may be cut
+    EXPECT_EQ(stemOf(std::string(700, 'L').c_str()), "LLLL");
+
+    EXPECT_EQ(nameOf("repo", 1), "repo0001.trn");
+    EXPECT_EQ(nameOf("repo", 10), "repo0010.trn");
+    EXPECT_EQ(nameOf("repo", 9999), "repo9999.trn");
+    EXPECT_EQ(nameOf("aXb.", 123).size(), 12u);
+}
+
+TEST(PieceNames, IdentifySet) {
+    const uint8_t* magic = reinterpret_cast<const uint8_t*>("TARN1500");
+    EXPECT_EQ(identifySet(magic, 8), SetKind::ThisVersion);
+    EXPECT_EQ(identifySet(magic, 7), SetKind::NoHeader);  // too short to tell
+    EXPECT_EQ(identifySet(magic, 0), SetKind::NoHeader);
+    EXPECT_EQ(identifySet(reinterpret_cast<const uint8_t*>("TARN1400"), 8), SetKind::OtherVersion);
+    EXPECT_EQ(identifySet(reinterpret_cast<const uint8_t*>("TARN\0\0\0\0"), 8), SetKind::OtherVersion);
+    EXPECT_EQ(identifySet(reinterpret_cast<const uint8_t*>("TARX1500"), 8), SetKind::NoHeader);
+    EXPECT_EQ(identifySet(reinterpret_cast<const uint8_t*>("tarn1500"), 8), SetKind::NoHeader);
+    EXPECT_EQ(identifySet(reinterpret_cast<const uint8_t*>("TARN1500 and data"), 17), SetKind::ThisVersion);
+}
+
+TEST_F(PieceFormatTest, HeaderWriterLayout) {
+    jobState.pieceCount = 0x01020304;
+    settings.useDescription = 0x00030001;  // only the low 16 bits are stored
+    std::strcpy(jobState.description, "a note");
+    std::strcpy(jobState.sourceName, "report.doc");
+    setWide(jobState.sourceSize, 0x0000000500000007ull);
+    jobState.checksum = 0xDEADBEEF;
+    jobState.creationTime = 0x1111222233334444ull;
+    jobState.lastAccessTime = 0x5555666677778888ull;
+    jobState.lastWriteTime = 0x99990000AAAABBBBull;
+    jobState.fileAttributes = 0x12345;
+    std::vector<uint8_t> h(kHeaderSize + 1, 0xEE);
+    buildFirstPieceHeader(h.data());
+    EXPECT_EQ(std::string(h.begin(), h.begin() + 8), "TARN1500");
+    EXPECT_EQ(le32(&h[8]), 0x01020304u);
+    EXPECT_EQ(h[12], 1);
+    EXPECT_EQ(h[13], 0);
+    EXPECT_STREQ(reinterpret_cast<const char*>(&h[14]), "a note");
+    EXPECT_STREQ(reinterpret_cast<const char*>(&h[314]), "report.doc");
+    EXPECT_EQ(le32(&h[614]), 7u);
+    EXPECT_EQ(le32(&h[618]), 5u);
+    EXPECT_EQ(le32(&h[622]), 0xDEADBEEFu);
+    EXPECT_EQ(le64(&h[626]), 0x1111222233334444ull);
+    EXPECT_EQ(le64(&h[634]), 0x5555666677778888ull);
+    EXPECT_EQ(le64(&h[642]), 0x99990000AAAABBBBull);
+    EXPECT_EQ(h[650], 0x45);
+    EXPECT_EQ(h[651], 0x23);
+    EXPECT_EQ(h[kHeaderSize], 0xEE);  // nothing beyond the 652 bytes
+
+    // A description of 300 bytes or more keeps its first 300, unterminated.
+    std::string longText(450, 'd');
+    longText[299] = 'e';
+    std::strcpy(jobState.description, longText.c_str());
+    buildFirstPieceHeader(h.data());
+    EXPECT_EQ(std::string(h.begin() + 14, h.begin() + 314), longText.substr(0, 300));
+    EXPECT_EQ(h[314], 'r');
+}
+
+TEST_F(PieceFormatTest, HeaderReaderFieldsAndUnterminatedTexts) {
+    std::vector<uint8_t> h(kHeaderSize, 0);
+    std::memcpy(h.data(), "TARN1500", 8);
+    put32(&h[8], 3);
+    h[12] = 0x34;
+    h[13] = 0x12;
+    std::memset(&h[14], 'D', 300);   // no terminator in either text field
+    std::memset(&h[314], 'N', 300);
+    put32(&h[614], 0x89ABCDEF);
+    put32(&h[618], 2);
+    put32(&h[622], 6513249);
+    put32(&h[626], 1);
+    put32(&h[630], 2);
+    put32(&h[634], 3);
+    put32(&h[638], 4);
+    put32(&h[642], 5);
+    put32(&h[646], 6);
+    h[650] = 0x20;
+    h[651] = 0x80;
+    settings.useDescription = 0xFFFFFFFF;  // the 2-byte fields land in words zeroed first
+    jobState.fileAttributes = 0xFFFFFFFF;
+    std::memset(jobState.description, 'z', sizeof jobState.description);
+    readFirstPieceHeader(h.data());
+    EXPECT_EQ(jobState.pieceCount, 3u);
+    EXPECT_EQ(settings.useDescription, 0x1234u);
+    EXPECT_EQ(jobState.fileAttributes, 0x8020u);
+    EXPECT_EQ(std::string(jobState.description), std::string(300, 'D'));
+    EXPECT_EQ(std::string(jobState.sourceName), std::string(300, 'N'));
+    EXPECT_EQ(wideValue(jobState.sourceSize), 0x289ABCDEFull);
+    EXPECT_EQ(jobState.checksum, 6513249u);
+    EXPECT_EQ(jobState.creationTime, 0x0000000200000001ull);
+    EXPECT_EQ(jobState.lastAccessTime, 0x0000000400000003ull);
+    EXPECT_EQ(jobState.lastWriteTime, 0x0000000600000005ull);
+
+    // Bytes after a terminator carry no meaning.
+    std::memcpy(&h[314], "x.bin\0junk", 10);
+    readFirstPieceHeader(h.data());
+    EXPECT_STREQ(jobState.sourceName, "x.bin");
+}
+
+TEST(RebuildScript, ExactBytesAndLength) {
+    std::vector<char> out(200000);
+    uint32_t n = buildRebuildScript("repo", 3, "report.doc", out.data(), static_cast<uint32_t>(out.size()));
+    const std::string expected = "Copy /b repo0001.trn+repo0002.trn+repo0003.trn \"report.doc\"";
+    EXPECT_EQ(n, 13u * 3 + 10 + 10);
+    EXPECT_EQ(std::string(out.data(), n), expected);
+
+    n = buildRebuildScript("aXXX", 1, "a", out.data(), static_cast<uint32_t>(out.size()));
+    EXPECT_EQ(std::string(out.data(), n), "Copy /b aXXX0001.trn \"a\"");
+
+    for (uint32_t pieces : {2u, 10u, 9999u}) {
+        n = buildRebuildScript("myXf", pieces, "my file", out.data(), static_cast<uint32_t>(out.size()));
+        ASSERT_EQ(n, 13u * pieces + 10 + 7) << pieces;
+        std::string s(out.data(), n);
+        EXPECT_EQ(s.substr(0, 8), "Copy /b ");
+        EXPECT_EQ(s.substr(n - 22), "myXf" + std::string(pieces == 9999 ? "9999" : pieces == 10 ? "0010" : "0002") +
+                                        ".trn \"my file\"");
+        EXPECT_EQ(std::count(s.begin(), s.end(), '+'), static_cast<long>(pieces - 1));
+    }
+}

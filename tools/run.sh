@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds what is missing and runs Tarn: the native tarn with the given switches,
+# or with --wine first, Tarn.exe (64-bit) under Wine with the same switches.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+"$here/tools/setup.sh" >&2
+if [ "${1:-}" = "--wine" ]; then
+  shift
+  "$here/tools/build.sh" win64-run >/dev/null
+  exec "$here/tools/wine-run.sh" "$here/build/win64-run/Tarn.exe" "$@"
+fi
+"$here/tools/build.sh" native-run >/dev/null
+exec "$here/build/native-run/tarn" "$@"

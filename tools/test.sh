@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Runs every test: native unit and batch tests, sanitizer and fuzz runs.
+set -uo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+cd "$here"
+"$here/tools/setup.sh" || { echo "setup failed"; exit 1; }
+
+passed=0
+failed=0
+failures=()
+step() { echo; echo "=== $*"; }
+# Runs ctest in a build folder and adds its counts to the totals.
+run_ctest() {
+  local dir=$1 label=$2
+  shift 2
+  local log
+  log=$(mktemp)
+  ctest --test-dir "$dir" --output-on-failure --timeout 600 "$@" 2>&1 | tee "$log"
+  local line total bad
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)
+  if [ -z "$line" ]; then
+    failed=$((failed + 1)); failures+=("$label: ctest ran nothing")
+  else
+    total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+    bad=$(sed -E 's/.*, ([0-9]+) tests? failed.*/\1/' <<<"$line")
+    passed=$((passed + total - bad)); failed=$((failed + bad))
+    [ "$bad" -gt 0 ] && failures+=("$label: $bad failed")
+  fi
+  rm -f "$log"
+}
+build_or_fail() {
+  local label=$1
+  shift
+  if ! "$@"; then failed=$((failed + 1)); failures+=("$label: build failed"); return 1; fi
+}
+
+step "native build and tests"
+build_or_fail native tools/build.sh native && run_ctest build/native native
+
+step "native build with AddressSanitizer and UndefinedBehaviorSanitizer"
+build_or_fail asan tools/build.sh asan && run_ctest build/asan asan
+
+step "batch mode under ThreadSanitizer (worker thread polled by the entry thread)"
+build_or_fail tsan tools/build.sh tsan && run_ctest build/tsan tsan -R e2e
+
+step "fuzzing the header reader and the tokenizer"
+if [ -x tests/fuzz/run.sh ]; then
+  if tests/fuzz/run.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); failures+=("fuzz"); fi
+fi
+
+# The Windows builds join this run once the Win32 windows and resources are in the tree.
+
+echo
+for f in "${failures[@]}"; do echo "FAILED: $f"; done
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
