@@ -45,7 +45,7 @@ build_or_fail tsan tools/build.sh tsan && run_ctest build/tsan tsan -R e2e
 
 step "fuzzing the header reader and the tokenizer"
 if [ -x tests/fuzz/run.sh ]; then
-  if tests/fuzz/run.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); failures+=("fuzz"); fi
+  if tests/fuzz/run.sh "$here/build/fuzz"; then passed=$((passed + 1)); else failed=$((failed + 1)); failures+=("fuzz"); fi
 fi
 
 # The Windows builds join this run once the Win32 windows and resources are in the tree.

@@ -2,7 +2,7 @@
 # Builds the libFuzzer targets with clang and runs each for a bounded time (FUZZ_SECONDS, default 20).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${1:-/tmp/tarn-fuzz}
+build=${1:-$root/build/fuzz}
 seconds=${FUZZ_SECONDS:-20}
 cmake -S "$root" -B "$build" -DTARN_FUZZ=ON -DTARN_TESTS=OFF -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
