@@ -205,6 +205,48 @@ class BatchTest(unittest.TestCase):
         self.assertTrue(os.path.isfile(os.path.join(out3, "with0001.trn")))
 
 
+OTHER = os.environ.get("TARN_OTHER_PROGRAM") or ""
+
+
+@unittest.skipUnless(WINE and os.path.isfile(OTHER), "needs Tarn.exe under Wine and the native tarn")
+class CrossBuildTest(unittest.TestCase):
+    """A set written by one build is joined by the other, both ways."""
+
+    def setUp(self):
+        self.windows = tarnlib.Runner(PROGRAM, WINE, LAUNCHER)
+        self.native = tarnlib.Runner(OTHER)
+        self.work = tempfile.mkdtemp(prefix="tarn-cross-")
+
+    def tearDown(self):
+        self.windows.close()
+        self.native.close()
+        shutil.rmtree(self.work, ignore_errors=True)
+
+    def roundtrip(self, writer, reader, tag):
+        data = random.Random(tag).randbytes(70000)
+        src = os.path.join(self.work, tag + ".bin")
+        tarnlib.write_file(src, data)
+        old = 1500000000 * 10**9
+        os.utime(src, ns=(old, old))
+        out = os.path.join(self.work, tag + "-pieces")
+        code, err = writer.run("/i=" + writer.path(src), "/o=" + writer.path(out), "/s=20", "/q")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(len(tarnlib.pieces_of(out, tag[:4])), 4)
+        dest = os.path.join(self.work, tag + "-joined")
+        first = os.path.join(out, tarnlib.pieces_of(out, tag[:4])[-1])
+        code, err = reader.run("/i=" + reader.path(first), "/o=" + reader.path(dest), "/q")
+        self.assertEqual(code, 0, err)
+        rebuilt = os.path.join(dest, tag + ".bin")
+        self.assertEqual(tarnlib.read_file(rebuilt), data)
+        self.assertEqual(os.stat(rebuilt).st_mtime_ns, old)
+
+    def test_windows_set_joined_natively(self):
+        self.roundtrip(self.windows, self.native, "wins")
+
+    def test_native_set_joined_on_windows(self):
+        self.roundtrip(self.native, self.windows, "nats")
+
+
 @unittest.skipUnless(NATIVE, "terminal answers and file-size limits are native")
 class NativeOnlyTest(unittest.TestCase):
     def setUp(self):
