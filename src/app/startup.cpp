@@ -16,7 +16,6 @@
 namespace {
 constexpr uint32_t kLockRetryMs = 5000;
 constexpr uint32_t kLargestSizeSwitch = 100000;
-const char kSeparatorText[2] = {kPathSeparator, 0};
 }  // namespace
 
 void settleFolders() {
@@ -36,13 +35,13 @@ void settleFolders() {
     osClose(file);
     char folder[kTextBufferSize];
     if (!osUserDataFolder(folder)) return;
-    appendText(folder, kSeparatorText);
+    appendText(folder, kPathSeparatorText);
     appendText(folder, "Ormand");
     osCreateFolder(folder);
-    appendText(folder, kSeparatorText);
+    appendText(folder, kPathSeparatorText);
     appendText(folder, "Tarn");
     osCreateFolder(folder);
-    appendText(folder, kSeparatorText);
+    appendText(folder, kPathSeparatorText);
     copyText(folder, dataFolder);
 }
 

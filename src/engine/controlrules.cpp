@@ -8,7 +8,6 @@
 #include "text/textops.h"
 
 namespace {
-const char kSeparatorText[2] = {kPathSeparator, 0};
 
 // Appends as much of source as fits a 600-byte buffer: a path is never allowed to overrun it.
 void appendBounded(char* destination, const char* source) {
@@ -55,7 +54,7 @@ void applyOutputFolderRule(WindowRef window) {
     if (window == nullptr) {
         copyText(jobState.sourceName, name);
         stripExtension(name);
-        appendBounded(jobState.outputFolder, kSeparatorText);
+        appendBounded(jobState.outputFolder, kPathSeparatorText);
         appendBounded(jobState.outputFolder, name);
         return;
     }
@@ -65,7 +64,7 @@ void applyOutputFolderRule(WindowRef window) {
         stripExtension(name);
         getControlText(window, kIdOutputFolder, jobState.outputFolder, kTextBufferSize);
         char ending[kTextBufferSize + 1];
-        copyText(kSeparatorText, ending);
+        copyText(kPathSeparatorText, ending);
         appendBounded(ending, name);
         uint32_t n = textLength(ending);
         bool derived = false;
@@ -75,7 +74,7 @@ void applyOutputFolderRule(WindowRef window) {
             derived = std::strcmp(tail, ending) == 0;
         }
         if (!derived) {
-            if (textLength(jobState.outputFolder) > 3) appendBounded(jobState.outputFolder, kSeparatorText);
+            if (textLength(jobState.outputFolder) > 3) appendBounded(jobState.outputFolder, kPathSeparatorText);
             appendBounded(jobState.outputFolder, name);
             setControlText(window, kIdOutputFolder, jobState.outputFolder);
         }

@@ -10,7 +10,6 @@
 #include "text/textops.h"
 
 namespace {
-const char kSeparatorText[2] = {kPathSeparator, 0};
 
 enum class Opened { Piece, EndOfSet, Stopped };
 
@@ -49,7 +48,7 @@ Opened openPiece(WindowRef window, const char* path, FileHandle& opened) {
 
 void rebuiltPath(char* path) {
     copyTextBounded(jobState.outputFolder, path, kTextBufferSize - 2);
-    appendText(path, kSeparatorText);
+    appendText(path, kPathSeparatorText);
     uint32_t used = textLength(path);
     copyTextBounded(jobState.sourceName, path + used, kTextBufferSize - used);
 }

@@ -59,6 +59,13 @@ void pieceNameOf(const char* stem, uint32_t index, char* name) {
     appendText(name, ".trn");
 }
 
+void pathInFolder(const char* folder, const char* name, char* path) {
+    copyTextBounded(folder, path, kTextBufferSize - 14);
+    appendText(path, kPathSeparatorText);
+    uint32_t used = textLength(path);
+    copyTextBounded(name, path + used, kTextBufferSize - used);
+}
+
 SetKind identifySet(const uint8_t* firstBytes, uint32_t count) {
     if (count >= kMagicSize && std::memcmp(firstBytes, kPieceMagic, kMagicSize) == 0) return SetKind::ThisVersion;
     if (count >= kMagicSize && std::memcmp(firstBytes, kPieceMagic, 4) == 0) return SetKind::OtherVersion;

@@ -17,6 +17,8 @@ enum class SetKind { ThisVersion, OtherVersion, NoHeader };
 void pieceStemOf(const char* sourceName, char* stem);
 // The 12-byte name of piece index (1..9999): stem, four digits, ".trn".
 void pieceNameOf(const char* stem, uint32_t index, char* name);
+// folder + separator + name into a 600-byte buffer; a very long folder is cut so a piece name still fits.
+void pathInFolder(const char* folder, const char* name, char* path);
 
 // What the first 8 bytes of a first piece say (fewer than 8 bytes read: no header).
 SetKind identifySet(const uint8_t* firstBytes, uint32_t count);

@@ -9,17 +9,9 @@
 #include "text/textops.h"
 
 namespace {
-const char kSeparatorText[2] = {kPathSeparator, 0};
-
-void pathInOutputFolder(const char* name, char* path) {
-    copyTextBounded(jobState.outputFolder, path, kTextBufferSize - 14);
-    appendText(path, kSeparatorText);
-    appendText(path, name);
-}
-
 void writeScript() {
     char path[kTextBufferSize];
-    pathInOutputFolder(kScriptName, path);
+    pathInFolder(jobState.outputFolder, kScriptName, path);
     // 13 bytes a piece, the command and the quoted name: at most 13 * 9999 + 10 + 599.
     static char script[13 * 9999 + 16 + kTextBufferSize];
     uint32_t length = buildRebuildScript(jobState.pieceStem, jobState.pieceCount, jobState.sourceName, script,
@@ -53,7 +45,7 @@ void runSplit(WindowRef window) {
         char path[kTextBufferSize];
         char name[32];
         pieceNameOf(jobState.pieceStem, 1, name);
-        pathInOutputFolder(name, path);
+        pathInFolder(jobState.outputFolder, name, path);
         askOverwrite(window, path);
         if (jobState.jobResult.load() == kResultCancelled) {
             osClose(source);

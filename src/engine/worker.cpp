@@ -11,7 +11,6 @@
 #include "text/textops.h"
 
 namespace {
-const char kSeparatorText[2] = {kPathSeparator, 0};
 
 // The piece count the progress base divides by: a raw join has none of its own.
 uint32_t progressPieces() {
@@ -74,9 +73,7 @@ FileHandle copyPiece(WindowRef window, uint64_t byteCount, FileHandle sourceFile
         char path[kTextBufferSize];
         char name[32];
         pieceNameOf(jobState.pieceStem, jobState.pieceIndex, name);
-        copyTextBounded(jobState.outputFolder, path, kTextBufferSize - 14);
-        appendText(path, kSeparatorText);
-        appendText(path, name);
+        pathInFolder(jobState.outputFolder, name, path);
         askOverwrite(window, path);
         if (jobState.jobResult.load() == kResultCancelled) return pieceFile;
         pieceFile = osCreateTruncate(path, 0);

@@ -23,6 +23,7 @@
 #include "text/textops.h"
 
 const char kPathSeparator = '/';
+const char kPathSeparatorText[2] = {'/', 0};
 
 namespace {
 constexpr uint32_t kAttrReadOnly = 0x0001;

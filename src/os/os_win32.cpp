@@ -9,6 +9,7 @@
 #include "text/textops.h"
 
 const char kPathSeparator = '\\';
+const char kPathSeparatorText[2] = {'\\', 0};
 
 namespace {
 HANDLE h(FileHandle f) { return reinterpret_cast<HANDLE>(f); }

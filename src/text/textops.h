@@ -7,6 +7,8 @@ constexpr int kTextBufferSize = 600;
 
 // The platform's path separator: backslash on Windows, slash elsewhere.
 extern const char kPathSeparator;
+// The same separator as a one-character text, for appending.
+extern const char kPathSeparatorText[2];
 
 uint32_t textLength(const char* text);
 void copyText(const char* source, char* destination);
