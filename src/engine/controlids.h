@@ -26,6 +26,8 @@ enum : int {
     kIdCheckChecksum = 1019,
     kIdNameDisplay = 1020,
     kIdProgress = 1021,
+    kIdCountArrows = 1022,
+    kIdSizeArrows = 1023,
     kIdSlider = 1024,
     kIdMemoryList = 1025,
     kIdAutoRun = 1026,

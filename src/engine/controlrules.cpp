@@ -1,4 +1,4 @@
-// Which controls may be used, and the output folder derived for the locations "同名文件夹" and "与来源相同".
+// Which controls may be used, the output folder derived for "同名文件夹" and "与来源相同", and the values taken at a start.
 #include "engine/controlrules.h"
 
 #include <cstring>
@@ -87,4 +87,20 @@ void applyOutputFolderRule(WindowRef window) {
         getControlText(window, kIdOutputFolder, shown, kTextBufferSize);
         if (std::strcmp(shown, folder) != 0) setControlText(window, kIdOutputFolder, folder);
     }
+}
+
+void collectWindowValues(WindowRef window) {
+    if (window == nullptr) return;
+    getControlText(window, kIdOutputFolder, jobState.outputFolder, kTextBufferSize);
+    getControlText(window, kIdDescription, jobState.description, kTextBufferSize);
+    getControlText(window, kIdKey, jobState.keyText, kTextBufferSize);
+    getControlText(window, kIdPath, jobState.sourcePath, kTextBufferSize);
+    // A list without a selection leaves its setting as it was rather than storing -1.
+    int32_t index = getListSelection(window, kIdRebuildList);
+    if (index >= 0) settings.rebuildMethod = static_cast<uint32_t>(index);
+    index = getListSelection(window, kIdOutputList);
+    if (index >= 0) settings.outputLocation = static_cast<uint32_t>(index);
+    settings.useChecksum = getControlCheck(window, kIdUseChecksum);
+    index = getListSelection(window, kIdMemoryList);
+    if (index >= 0) settings.memoryMode = static_cast<uint32_t>(index);
 }

@@ -55,6 +55,14 @@ uint32_t osEnablePrivilege(const char* name);
 bool osStderrIsTerminal();
 bool osStdinIsTerminal();
 
+// Desktop shell. owner is a window handle or null; each returns false when nothing was chosen or started.
+// The open-file dialog: filter is pairs of zero-terminated texts ending in an empty one; path is 600 bytes.
+bool osChooseFile(void* owner, const char* filter, char* path);
+// The folder browser rooted at the desktop; out (600 bytes) is left alone unless a folder was chosen.
+bool osChooseFolder(void* owner, const char* title, char* out);
+// Opens a document with its default handler, or with verb (e.g. "runas"); true when the shell started it.
+bool osShellOpen(void* owner, const char* verb, const char* path);
+
 // Threads.
 using ThreadRef = void*;
 ThreadRef osStartThread(void (*entry)(void*), void* argument);

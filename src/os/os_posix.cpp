@@ -309,6 +309,11 @@ uint32_t osEnablePrivilege(const char*) { return geteuid() == 0 ? 1 : 0; }
 bool osStderrIsTerminal() { return isatty(2) != 0; }
 bool osStdinIsTerminal() { return isatty(0) != 0; }
 
+// The command-line tool has no desktop shell: nothing is ever chosen or opened.
+bool osChooseFile(void*, const char*, char*) { return false; }
+bool osChooseFolder(void*, const char*, char*) { return false; }
+bool osShellOpen(void*, const char*, const char*) { return false; }
+
 namespace {
 struct PosixThread {
     pthread_t id;

@@ -1,5 +1,7 @@
 // Win32 services for the Windows builds: files, folders, memory, the lock, threads and the shell folders.
 #include <windows.h>
+#include <commdlg.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <cstring>
@@ -237,6 +239,46 @@ uint32_t osEnablePrivilege(const char* name) {
 
 bool osStderrIsTerminal() { return false; }
 bool osStdinIsTerminal() { return false; }
+
+bool osChooseFile(void* owner, const char* filter, char* path) {
+    OPENFILENAMEA dialog;
+    std::memset(&dialog, 0, sizeof dialog);
+    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    dialog.hwndOwner = static_cast<HWND>(owner);
+    dialog.lpstrFilter = filter;
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = kTextBufferSize;
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER |
+                   OFN_LONGNAMES;
+    return GetOpenFileNameA(&dialog) != FALSE;
+}
+
+bool osChooseFolder(void* owner, const char* title, char* out) {
+    HRESULT com = CoInitialize(nullptr);
+    BROWSEINFOA browse;
+    std::memset(&browse, 0, sizeof browse);
+    browse.hwndOwner = static_cast<HWND>(owner);
+    browse.lpszTitle = title;
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN | BIF_EDITBOX;
+    bool chosen = false;
+    if (LPITEMIDLIST item = SHBrowseForFolderA(&browse)) {
+        char folder[MAX_PATH] = "";
+        if (SHGetPathFromIDListA(item, folder)) {
+            copyTextBounded(folder, out, kTextBufferSize);
+            chosen = true;
+        }
+        CoTaskMemFree(item);
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+    return chosen;
+}
+
+bool osShellOpen(void* owner, const char* verb, const char* path) {
+    HINSTANCE result = ShellExecuteA(static_cast<HWND>(owner), verb, path, nullptr, nullptr,
+                                     verb != nullptr ? SW_SHOWDEFAULT : SW_SHOWNORMAL);
+    return reinterpret_cast<INT_PTR>(result) > 32;
+}
 
 namespace {
 struct ThreadStart {

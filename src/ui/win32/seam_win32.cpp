@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "engine/window.h"
+#include "ui/win32/tooltips.h"
 
 namespace {
 // The control, or null for an absent window or control, so every call below can simply skip.
@@ -64,5 +65,6 @@ void setSliderRange(WindowRef window, int id, uint32_t minimum, uint32_t maximum
     SendMessageA(item, TBM_SETRANGEMAX, TRUE, static_cast<LPARAM>(maximum));
 }
 
-// Tooltips come with the main window, which owns the one tooltip window; until then there is nothing to attach to.
-void setControlTooltip(WindowRef, int, const char*) {}
+void setControlTooltip(WindowRef window, int id, const char* text) {
+    if (window != nullptr) addTooltip(static_cast<HWND>(window), id, text);
+}

@@ -1,0 +1,233 @@
+// The main window's commands: buttons, fields, lists, the slider and drops, starting a job and noticing its end.
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "app/settings.h"
+#include "app/shell.h"
+#include "engine/analysis.h"
+#include "engine/checksum.h"
+#include "engine/controlids.h"
+#include "engine/controlrules.h"
+#include "engine/jobstate.h"
+#include "engine/messages.h"
+#include "engine/sizing.h"
+#include "engine/worker.h"
+#include "os/os.h"
+#include "text/textops.h"
+#include "ui/win32/mainwindow_win32.h"
+
+namespace {
+uint32_t phase() { return jobState.jobPhase.load(std::memory_order_acquire); }
+bool idle() { return phase() == kPhaseIdle; }
+bool editable() { return phase() < kPhaseStartRequested && jobState.inputLoaded == 1; }
+
+void showControl(HWND window, int id, bool visible) { ShowWindow(GetDlgItem(window, id), visible ? SW_SHOW : SW_HIDE); }
+
+void workerEntry(void* window) { jobWorker(window); }
+
+// A whole file to load: the analysis decides, then the enable rules follow whatever it found,
+// so a rejected input leaves the job controls disabled.
+void loadInput(HWND window) {
+    jobState.inputLoaded = 0;
+    analyseInput(window);
+    applyControlRules(window);
+}
+
+void startJob(HWND window) {
+    showControl(window, kIdHelp, false);
+    showControl(window, kIdAutoRun, false);
+    SendDlgItemMessageA(window, kIdProgress, PBM_SETRANGE32, 0, 100);
+    SendDlgItemMessageA(window, kIdProgress, PBM_SETPOS, 0, 0);
+    showControl(window, kIdProgress, true);
+    jobState.inputLoaded = 0;
+    applyControlRules(window);
+    jobState.inputLoaded = 1;
+    jobState.workerThread = osStartThread(workerEntry, window);
+    // Without a second thread the job still runs, only the window waits for it.
+    if (jobState.workerThread == nullptr) jobWorker(window);
+    SetTimer(window, kTimerProgress, kProgressPeriodMs, nullptr);
+}
+
+void endJob(HWND window) {
+    KillTimer(window, kTimerProgress);
+    if (jobState.workerThread != nullptr) osReleaseThread(jobState.workerThread);
+    uint32_t result = jobState.jobResult.load(std::memory_order_acquire);
+    const char* text = nullptr;
+    // A set without headers ends at its first missing piece: that is its normal end.
+    if (result == kResultSuccess || (jobState.rawJoin == 1 && result == kResultCancelled)) {
+        result = kResultSuccess;
+        jobState.jobResult.store(kResultSuccess);
+        text = "已完成";
+    } else if (result == kResultChecksumMismatch) {
+        text = "CRC失败";
+    }
+    if (result < 10 && text != nullptr) showPlainMessage(window, text);
+    SetWindowTextA(window, kMainCaption);
+    showControl(window, kIdProgress, false);
+    showControl(window, kIdHelp, true);
+    showControl(window, kIdAutoRun, true);
+    jobState.workerThread = nullptr;
+    jobState.jobPhase.store(kPhaseIdle, std::memory_order_release);
+}
+
+void pickOutputFolder(HWND window) {
+    char folder[kTextBufferSize] = "";
+    if (chooseFolder(window, folder) == 1 && jobState.inputLoaded == 1) {
+        setControlText(window, kIdOutputFolder, folder);
+        applyOutputFolderRule(window);
+    }
+}
+
+void onStart(HWND window) {
+    // Enter reaches here as the default button's command even while the button is disabled.
+    if (!idle() || !IsWindowEnabled(GetDlgItem(window, kIdStart))) return;
+    // A set to join has the pieces it has; only a split must make at least two.
+    if (jobState.isSplit == 1 && jobState.pieceCount <= 1) {
+        showPlainMessage(window, "必须至少两块");
+        return;
+    }
+    jobState.jobPhase.store(kPhaseStartRequested, std::memory_order_release);
+    collectWindowValues(window);
+    startJob(window);
+}
+
+void onCheckChecksum(HWND window) {
+    if (jobState.inputLoaded != 1 || jobState.isSplit != 1) return;
+    collectWindowValues(window);
+    jobState.checksum = fileChecksum(jobState.sourcePath);
+    setControlNumber(window, kIdChecksumDisplay, jobState.checksum);
+}
+
+void onOutputList(HWND window) {
+    int32_t index = getListSelection(window, kIdOutputList);
+    if (!idle() || index < 0) return;
+    settings.outputLocation = static_cast<uint32_t>(index);
+    if (index == 1) {
+        jobState.removableTarget = 1;
+        settings.outputLocation = 0;
+    } else {
+        jobState.removableTarget = 0;
+    }
+    applyControlRules(window);
+    applyOutputFolderRule(window);
+}
+
+void onPresetList(HWND window) {
+    int32_t index = getListSelection(window, kIdPresetList);
+    if (!idle() || index < 0) return;
+    jobState.inputLoaded = 0;
+    uint32_t size = presetSize(window, static_cast<uint32_t>(index));
+    jobState.inputLoaded = 1;
+    if (size != 0) setControlNumber(window, kIdSize, size);
+}
+
+void onSizeField(HWND window) {
+    if (!editable()) return;
+    jobState.inputLoaded = 0;
+    countFromSize(window);
+    setControlNumber(window, kIdCount, jobState.pieceCount);
+    jobState.inputLoaded = 1;
+}
+
+void onCountField(HWND window) {
+    if (!editable()) return;
+    jobState.inputLoaded = 0;
+    sizeFromCount(window);
+    setControlNumber(window, kIdSize, jobState.pieceSizeKB);
+    jobState.inputLoaded = 1;
+}
+
+void onCancel(HWND window) {
+    // The worker is not stopped: it ends with the process.
+    if (jobState.workerThread != nullptr) {
+        osReleaseThread(jobState.workerThread);
+        jobState.workerThread = nullptr;
+    }
+    collectWindowValues(window);
+    saveSettings();
+    DestroyWindow(window);
+}
+
+// Edits also report scrolling and a pending repaint of the same change; those are no new event.
+bool isRepeatNotification(int code) { return code == EN_UPDATE || code == EN_HSCROLL || code == EN_VSCROLL; }
+}  // namespace
+
+void onCommand(HWND window, int id, int code) {
+    switch (id) {
+    case kIdStart: onStart(window); break;
+    case kIdHelp: openReadMe(); break;
+    case kIdCheckChecksum: onCheckChecksum(window); break;
+    case kIdRebuildList: applyControlRules(window); break;
+    case kIdOutputList: onOutputList(window); break;
+    case kIdPresetList: onPresetList(window); break;
+    case kIdSize:
+        if (!isRepeatNotification(code)) onSizeField(window);
+        break;
+    case kIdCount:
+        if (!isRepeatNotification(code)) onCountField(window);
+        break;
+    case kIdUseDescription:
+        if (idle()) {
+            settings.useDescription = getControlCheck(window, kIdUseDescription);
+            enableControl(window, kIdDescription, settings.useDescription);
+        }
+        break;
+    case kIdEncrypt:
+        if (idle()) {
+            jobState.encryptEnabled = getControlCheck(window, kIdEncrypt);
+            enableControl(window, kIdKey, jobState.encryptEnabled);
+        }
+        break;
+    case kIdChooseFile:
+        if (idle() && chooseFile(window, jobState.sourcePath) == 1) loadInput(window);
+        break;
+    case kIdChooseOutput:
+        if (idle()) pickOutputFolder(window);
+        break;
+    case kIdOutputFolder:
+        if (idle() && jobState.inputLoaded == 1 && !isRepeatNotification(code)) applyOutputFolderRule(window);
+        break;
+    case kIdPath:
+        if (idle() && !isRepeatNotification(code)) {
+            getControlText(window, kIdPath, jobState.sourcePath, kTextBufferSize);
+            loadInput(window);
+        }
+        break;
+    case kIdCancel: onCancel(window); break;
+    }
+}
+
+void onSlider(HWND window) {
+    jobState.inputLoaded = 0;
+    jobState.pieceCount = static_cast<uint32_t>(SendDlgItemMessageA(window, kIdSlider, TBM_GETPOS, 0, 0));
+    setControlNumber(window, kIdCount, jobState.pieceCount);
+    sizeFromCount(window);
+    setControlNumber(window, kIdSize, jobState.pieceSizeKB);
+    jobState.inputLoaded = 1;
+}
+
+void onDropFiles(HWND window, HDROP drop) {
+    char path[kTextBufferSize] = "";
+    DragQueryFileA(drop, 0, path, kTextBufferSize);
+    DragFinish(drop);
+    if (!idle()) return;
+    if (findText(1, path, ".") > 0) {
+        copyText(path, jobState.sourcePath);
+        loadInput(window);
+    } else if (jobState.inputLoaded == 1) {
+        copyText(path, jobState.outputFolder);
+        setControlText(window, kIdOutputFolder, jobState.outputFolder);
+        applyOutputFolderRule(window);
+    }
+}
+
+void onProgressTimer(HWND window) {
+    uint32_t now = phase();
+    uint32_t position = now >= kPhaseCopying && now <= kPhaseFinished ? now - kPhaseCopying : 0;
+    SendDlgItemMessageA(window, kIdProgress, PBM_SETPOS, position, 0);
+    if (now != kPhaseFinished && jobState.jobResult.load(std::memory_order_acquire) == 0) return;
+    // The worker may still be writing the caption or finishing after its result: end only once it has gone.
+    if (jobState.workerThread != nullptr && !osThreadFinished(jobState.workerThread)) return;
+    endJob(window);
+}

@@ -1,0 +1,17 @@
+// What the main window's set-up and its command handlers share: timer and menu ids, and the handlers.
+#pragma once
+#include <windows.h>
+#include <shellapi.h>
+
+enum : UINT_PTR {
+    kTimerProgress = 1,  // 500 ms while a job runs
+    kTimerInit = 5,      // fires once, right after the window exists
+};
+constexpr UINT kProgressPeriodMs = 500;
+constexpr UINT kMenuAlwaysOnTop = 5000;
+extern const char kMainCaption[];  // "Tarn 1.51", restored after every job
+
+void onCommand(HWND window, int id, int code);
+void onSlider(HWND window);
+void onDropFiles(HWND window, HDROP drop);
+void onProgressTimer(HWND window);
