@@ -1,0 +1,544 @@
+// Drives the real main window of Tarn.exe from another process: reads its controls, types, selects, presses,
+// answers its message dialogs, then checks the files on disk and the exit code.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+std::string tarnProgram;  // Tarn.exe under test, as a Windows path
+
+// Safety nets only: a broken window fails the test instead of hanging it.
+const DWORD kWaitLimitMs = 30000;
+const DWORD kPollMs = 25;
+const char kDialogCaption[] = "Tarn 1.51";
+const char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+bool waitFor(const std::function<bool()>& condition, DWORD limit = kWaitLimitMs) {
+    for (DWORD waited = 0; waited < limit; waited += kPollMs) {
+        if (condition()) return true;
+        Sleep(kPollMs);
+    }
+    return condition();
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+long long fileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::string patternBytes(size_t size, unsigned seed) {
+    std::string bytes(size, 0);
+    unsigned v = seed;
+    for (size_t i = 0; i < size; i++) {
+        v = v * 1103515245u + 12345u;
+        bytes[i] = static_cast<char>(v >> 16);
+    }
+    return bytes;
+}
+
+// The settings file: "TARN1500", then eight 32-bit fields, then padding to 58 bytes.
+std::string settingsBytes(const std::vector<uint32_t>& fields) {
+    std::string bytes = "TARN1500";
+    for (uint32_t v : fields)
+        for (int b = 0; b < 4; b++) bytes += static_cast<char>(v >> (8 * b));
+    bytes.resize(58, 0);
+    return bytes;
+}
+
+uint32_t settingsField(const std::string& bytes, int index) {
+    uint32_t v = 0;
+    for (int b = 0; b < 4; b++) v |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[8 + index * 4 + b])) << (8 * b);
+    return v;
+}
+
+struct FindData {
+    DWORD process;
+    const char* className;
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM raw) {
+    FindData* find = reinterpret_cast<FindData*>(raw);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char className[64] = {}, caption[64] = {};
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, caption, sizeof caption);
+    if (process == find->process && IsWindowVisible(window) && std::string(className) == find->className &&
+        (find->caption == nullptr || std::string(caption) == find->caption)) {
+        find->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// One Tarn.exe in a fresh folder of its own, with a desktop folder of its own.
+class MainWindowTest : public ::testing::Test {
+protected:
+    std::string folder, desktop;
+    PROCESS_INFORMATION process = {};
+    HWND window = nullptr;
+    std::string savedDesktop;
+    bool hadDesktop = false;
+
+    void SetUp() override {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        folder = std::string(temp) + "tarn-gui-" + std::to_string(GetTickCount()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        desktop = folder + "\\Desktop";
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+        ASSERT_TRUE(CreateDirectoryA(desktop.c_str(), nullptr));
+        ASSERT_TRUE(CopyFileA(tarnProgram.c_str(), (folder + "\\Tarn.exe").c_str(), FALSE)) << tarnProgram;
+        // The program reads its default output folder from here; point it at the test's own desktop.
+        HKEY key;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                  nullptr),
+                  ERROR_SUCCESS);
+        char value[MAX_PATH] = {};
+        DWORD size = sizeof value;
+        hadDesktop = RegQueryValueExA(key, "Desktop", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) ==
+                     ERROR_SUCCESS;
+        savedDesktop = value;
+        RegSetValueExA(key, "Desktop", 0, REG_SZ, reinterpret_cast<const BYTE*>(desktop.c_str()),
+                       static_cast<DWORD>(desktop.size() + 1));
+        RegCloseKey(key);
+    }
+
+    void TearDown() override {
+        if (process.hProcess != nullptr) {
+            if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 1);
+            WaitForSingleObject(process.hProcess, kWaitLimitMs);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+            if (hadDesktop)
+                RegSetValueExA(key, "Desktop", 0, REG_SZ, reinterpret_cast<const BYTE*>(savedDesktop.c_str()),
+                               static_cast<DWORD>(savedDesktop.size() + 1));
+            else
+                RegDeleteValueA(key, "Desktop");
+            RegCloseKey(key);
+        }
+        std::string command = "cmd /c rd /s /q \"" + folder + "\"";
+        STARTUPINFOA start = {};
+        start.cb = sizeof start;
+        PROCESS_INFORMATION cleaner = {};
+        if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &start,
+                           &cleaner)) {
+            WaitForSingleObject(cleaner.hProcess, kWaitLimitMs);
+            CloseHandle(cleaner.hProcess);
+            CloseHandle(cleaner.hThread);
+        }
+    }
+
+    std::string path(const std::string& name) const { return folder + "\\" + name; }
+
+    // Starts the program and waits until the window has run its one-time set-up.
+    void launch(const std::string& arguments = "") {
+        std::string command = "\"" + path("Tarn.exe") + "\"" + (arguments.empty() ? "" : " " + arguments);
+        STARTUPINFOA start = {};
+        start.cb = sizeof start;
+        ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &start,
+                                   &process));
+        ASSERT_TRUE(waitFor([&] { return (window = find("Tarn", "Tarn")) != nullptr; })) << "no main window";
+        ASSERT_TRUE(waitFor([&] { return !text(1002).empty() && !text(1004).empty(); })) << "no set-up";
+    }
+
+    HWND find(const char* className, const char* caption) const {
+        FindData data = {process.dwProcessId, className, caption, nullptr};
+        EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&data));
+        return data.found;
+    }
+
+    HWND item(int id) const { return GetDlgItem(window, id); }
+    std::string text(int id) const { return textOf(item(id)); }
+    static std::string textOf(HWND control) {
+        char buffer[1024] = {};
+        DWORD_PTR ignored;
+        SendMessageTimeoutA(control, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer), SMTO_BLOCK,
+                            kWaitLimitMs, &ignored);
+        return buffer;
+    }
+    bool enabled(int id) const { return IsWindowEnabled(item(id)) != 0; }
+    bool visible(int id) const { return IsWindowVisible(item(id)) != 0; }
+    LRESULT send(int id, UINT message, WPARAM w = 0, LPARAM l = 0) const {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(item(id), message, w, l, SMTO_BLOCK, kWaitLimitMs, &result);
+        return static_cast<LRESULT>(result);
+    }
+    int selection(int id) const { return static_cast<int>(send(id, CB_GETCURSEL)); }
+
+    // Writes a field as the program itself would: the field notifies its change synchronously.
+    void setText(int id, const std::string& value) const {
+        DWORD_PTR ignored;
+        SendMessageTimeoutA(item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()), SMTO_BLOCK,
+                            kWaitLimitMs, &ignored);
+    }
+    // Replaces a field's text keystroke by keystroke; after each one, check is called with the text typed so far.
+    void type(int id, const std::string& keys, const std::function<void(const std::string&)>& check = nullptr) {
+        send(id, EM_SETSEL, 0, -1);
+        std::string typed;
+        for (char key : keys) {
+            send(id, WM_CHAR, static_cast<unsigned char>(key), 1);
+            typed += key;
+            if (check) check(typed);
+        }
+    }
+    void select(int id, int index) const {
+        send(id, CB_SETCURSEL, index);
+        DWORD_PTR ignored;
+        SendMessageTimeoutA(window, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(item(id)),
+                            SMTO_BLOCK, kWaitLimitMs, &ignored);
+    }
+    // Posted, because a press may open a modal dialog that only returns once it is answered.
+    void press(int id) const { PostMessageA(item(id), BM_CLICK, 0, 0); }
+    void click(int id) const { send(id, BM_CLICK); }
+
+    // The next message dialog: its four lines (or the description) and a press of "继续" (1) or "取消" (2).
+    struct Shown {
+        std::string lines[4];
+        std::string description;
+        bool found = false;
+    };
+    Shown answer(int button) {
+        Shown shown;
+        HWND dialog = nullptr;
+        if (!waitFor([&] { return (dialog = find("#32770", kDialogCaption)) != nullptr; })) return shown;
+        shown.found = true;
+        for (int i = 0; i < 4; i++) shown.lines[i] = textOf(GetDlgItem(dialog, 850 + i));
+        if (IsWindowVisible(GetDlgItem(dialog, 1014))) shown.description = textOf(GetDlgItem(dialog, 1014));
+        PostMessageA(dialog, WM_COMMAND, button, 0);
+        waitFor([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
+        return shown;
+    }
+    bool noDialogFor(DWORD ms) const {
+        return !waitFor([&] { return find("#32770", kDialogCaption) != nullptr; }, ms);
+    }
+
+    // The window is back to idle after a job: caption restored, buttons back from behind the progress bar.
+    bool idleAgain() const {
+        return waitFor([&] { return textOf(window) == "Tarn 1.51" && visible(3) && !visible(1021); });
+    }
+
+    void pressEscape() const { PostMessageA(item(1002), WM_KEYDOWN, VK_ESCAPE, 0); }
+    DWORD exitCode() const {
+        if (WaitForSingleObject(process.hProcess, kWaitLimitMs) != WAIT_OBJECT_0) return 0xDEADBEEF;
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        return code;
+    }
+
+    // A loaded 2,500,000-byte report.doc: the typical request.
+    std::string loadReport() {
+        std::string bytes = patternBytes(2500000, 11);
+        writeFile(path("report.doc"), bytes);
+        launch("\"" + path("report.doc") + "\"");
+        return bytes;
+    }
+};
+
+TEST_F(MainWindowTest, StartsEmptyWithOnlyTheInputIndependentControlsUsable) {
+    launch();
+    EXPECT_EQ(text(1002), "未选中文件");
+    EXPECT_EQ(text(1013), "XXX");
+    EXPECT_EQ(text(1020), "无文件");
+    EXPECT_EQ(text(1004), desktop);
+    EXPECT_EQ(text(1012), "2");
+    EXPECT_EQ(text(1007), "900");
+    EXPECT_EQ(selection(1006), 1);
+    EXPECT_EQ(selection(1017), 2);  // the defaults without a settings file
+    EXPECT_EQ(selection(1025), 2);
+    EXPECT_EQ(send(1006, CB_GETCOUNT), 19);
+    EXPECT_EQ(send(1009, CB_GETCOUNT), 2);
+    for (int id : {1, 1016, 1005, 1014, 1015, 1006, 1012, 1007, 1024, 1009, 1017, 1004, 1003, 1011, 1019})
+        EXPECT_FALSE(enabled(id)) << "control " << id;
+    for (int id : {1002, 1025, 1001, 1026, 3, 1000, 1010, 2}) EXPECT_TRUE(enabled(id)) << "control " << id;
+    EXPECT_FALSE(visible(1021));
+    HWND tips = find("tooltips_class32", nullptr);
+    if (tips == nullptr) {  // a tooltip window that has shown nothing yet may not count as visible
+        DWORD pid = process.dwProcessId;
+        for (HWND w = FindWindowExA(nullptr, nullptr, "tooltips_class32", nullptr); w != nullptr;
+             w = FindWindowExA(nullptr, w, "tooltips_class32", nullptr)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == pid) tips = w;
+        }
+    }
+    ASSERT_NE(tips, nullptr);
+    EXPECT_EQ(SendMessageA(tips, TTM_GETTOOLCOUNT, 0, 0), 22);
+    EXPECT_NE(GetWindowLongA(tips, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+
+    // The system-menu item toggles the stacking; twice is back to normal.
+    PostMessageA(window, WM_SYSCOMMAND, 5000, 0);
+    EXPECT_TRUE(waitFor([&] { return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }));
+    PostMessageA(window, WM_SYSCOMMAND, 5000, 0);
+    EXPECT_TRUE(waitFor([&] { return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) == 0; }));
+
+    // Escape saves what the window holds, and the program ends.
+    select(1025, 0);
+    pressEscape();
+    EXPECT_EQ(exitCode(), 0u);
+    std::string saved = readFile(path("dTarn.dat"));
+    ASSERT_EQ(saved.size(), 58u);
+    EXPECT_EQ(saved.substr(0, 8), "TARN1500");
+    EXPECT_EQ(settingsField(saved, 6), 0u);  // memory mode "最大"
+    EXPECT_EQ(settingsField(saved, 2), 2u);  // output location kept
+}
+
+TEST_F(MainWindowTest, CloseBoxEndsWithoutSaving) {
+    launch();
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(exitCode(), 0u);
+    EXPECT_EQ(fileSize(path("dTarn.dat")), -1);
+}
+
+TEST_F(MainWindowTest, StoredSettingsAreShownAndApplied) {
+    // On top, output "与来源相同", batch-file rebuild, no checksum, memory "物理内存".
+    writeFile(path("dTarn.dat"), settingsBytes({0, 1, 3, 0, 0, 1, 1, 0}));
+    std::string bytes = patternBytes(300000, 5);
+    writeFile(path("data.bin"), bytes);
+    launch("\"" + path("data.bin") + "\"");
+    EXPECT_NE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    EXPECT_EQ(selection(1009), 1);
+    EXPECT_EQ(selection(1017), 3);
+    EXPECT_EQ(selection(1025), 1);
+    EXPECT_EQ(send(1011, BM_GETCHECK), BST_UNCHECKED);
+    // Output next to the source: the field shows the source's folder and cannot be changed.
+    EXPECT_EQ(text(1004), folder);
+    EXPECT_FALSE(enabled(1004));
+    EXPECT_FALSE(enabled(1003));
+    // The first use of the toggle after an on-top start takes the window off the top.
+    PostMessageA(window, WM_SYSCOMMAND, 5000, 0);
+    EXPECT_TRUE(waitFor([&] { return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) == 0; }));
+    pressEscape();
+    EXPECT_EQ(exitCode(), 0u);
+    std::string saved = readFile(path("dTarn.dat"));
+    ASSERT_EQ(saved.size(), 58u);
+    EXPECT_EQ(settingsField(saved, 5), 0u);  // alwaysOnTop now off
+    EXPECT_EQ(settingsField(saved, 2), 3u);
+}
+
+TEST_F(MainWindowTest, TypicalRequestSplitsThenJoinsWithItsDescription) {
+    std::string bytes = loadReport();
+    EXPECT_EQ(text(1013), "2, 500, 000");
+    EXPECT_EQ(text(1020), "report.doc");
+    EXPECT_EQ(text(1012), "3");
+    EXPECT_EQ(text(1007), "899");  // the preset; the pieces are evened out to 814 KiB
+    EXPECT_EQ(send(1024, TBM_GETRANGEMIN), 1);
+    EXPECT_EQ(send(1024, TBM_GETRANGEMAX), 2441);
+    EXPECT_EQ(text(1004), desktop + "\\report");
+    EXPECT_EQ(text(1), "开始劈分");
+    for (int id : {1, 1016, 1014, 1006, 1012, 1007, 1024, 1009, 1017, 1004, 1003, 1011, 1019})
+        EXPECT_TRUE(enabled(id)) << "control " << id;
+    EXPECT_FALSE(enabled(1005));
+    EXPECT_FALSE(enabled(1015));
+
+    click(1016);
+    EXPECT_TRUE(enabled(1005));
+    setText(1005, "quarterly figures");
+    press(1);
+    Shown done = answer(1);
+    ASSERT_TRUE(done.found);
+    EXPECT_EQ(done.lines[1], "已完成");
+    ASSERT_TRUE(idleAgain());
+    const std::string out = desktop + "\\report\\";
+    EXPECT_EQ(fileSize(out + "repo0001.trn"), 652 + 833536);
+    EXPECT_EQ(fileSize(out + "repo0002.trn"), 8 + 833536);
+    EXPECT_EQ(fileSize(out + "repo0003.trn"), 8 + 832928);
+    EXPECT_EQ(fileSize(out + "repo0004.trn"), -1);
+    // After the job the controls wait for the next input.
+    EXPECT_FALSE(enabled(1));
+    EXPECT_FALSE(enabled(1007));
+
+    // Joining from the second piece: the first piece's header is read and the description shown.
+    setText(1002, out + "repo0002.trn");
+    EXPECT_EQ(text(1020), "report.doc");
+    EXPECT_EQ(text(1), "开始合并!");
+    EXPECT_TRUE(enabled(1));
+    EXPECT_FALSE(enabled(1007));
+    EXPECT_FALSE(enabled(1019));
+    EXPECT_EQ(text(1005), "quarterly figures");
+    setText(1004, folder);  // rebuild beside the original's folder, in a folder named after it
+    EXPECT_EQ(text(1004), folder + "\\report");
+    press(1);
+    Shown description = answer(1);
+    ASSERT_TRUE(description.found);
+    EXPECT_EQ(description.description, "quarterly figures");
+    done = answer(1);
+    EXPECT_EQ(done.lines[1], "已完成");
+    ASSERT_TRUE(idleAgain());
+    EXPECT_TRUE(readFile(folder + "\\report\\report.doc") == bytes);
+    pressEscape();
+    EXPECT_EQ(exitCode(), 0u);
+}
+
+TEST_F(MainWindowTest, SizeCountAndSliderFollowEachOtherWithoutLoopingBack) {
+    loadReport();
+    // Every keystroke recomputes the count; the size field keeps exactly what was typed.
+    const char* counts[] = {"489", "49", "5"};
+    int step = 0;
+    type(1007, "500", [&](const std::string& typed) {
+        EXPECT_EQ(text(1007), typed);
+        EXPECT_EQ(text(1012), counts[step++]) << "after typing " << typed;
+    });
+    type(1012, "4", [&](const std::string&) { EXPECT_EQ(text(1007), "611"); });
+    EXPECT_EQ(text(1012), "4");
+    send(1024, TBM_SETPOS, TRUE, 10);
+    DWORD_PTR ignored;
+    SendMessageTimeoutA(window, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 10), reinterpret_cast<LPARAM>(item(1024)),
+                        SMTO_BLOCK, kWaitLimitMs, &ignored);
+    EXPECT_EQ(text(1012), "10");
+    EXPECT_EQ(text(1007), "245");
+    // A preset larger than the file: one piece of the file's size, which the start refuses.
+    select(1006, 18);
+    EXPECT_EQ(text(1012), "1");
+    EXPECT_EQ(text(1007), "2441");
+    press(1);
+    Shown refused = answer(1);
+    EXPECT_EQ(refused.lines[1], "必须至少两块");
+    EXPECT_TRUE(enabled(1));
+    EXPECT_EQ(fileSize(desktop + "\\report\\repo0001.trn"), -1);
+    pressEscape();
+    EXPECT_EQ(exitCode(), 0u);
+}
+
+TEST_F(MainWindowTest, OutputLocationsAndRebuildMethodRules) {
+    loadReport();
+    select(1017, 3);
+    EXPECT_EQ(text(1004), folder);
+    EXPECT_FALSE(enabled(1004));
+    EXPECT_FALSE(enabled(1003));
+    select(1017, 0);
+    EXPECT_TRUE(enabled(1004));
+    setText(1004, desktop);
+    select(1017, 2);
+    EXPECT_EQ(text(1004), desktop + "\\report");
+    select(1017, 2);  // applied again, the name is not appended twice
+    EXPECT_EQ(text(1004), desktop + "\\report");
+
+    // The batch-file method has no description, but may still be enciphered.
+    select(1009, 1);
+    EXPECT_FALSE(enabled(1016));
+    EXPECT_FALSE(enabled(1005));
+    EXPECT_TRUE(enabled(1014));
+    EXPECT_FALSE(enabled(1015));
+    click(1014);
+    EXPECT_TRUE(enabled(1015));
+    select(1009, 0);
+    EXPECT_TRUE(enabled(1016));
+    EXPECT_TRUE(enabled(1015));
+
+    // A split with the script: its pieces carry no header and the script rebuilds the file.
+    click(1014);
+    select(1009, 1);
+    press(1);
+    EXPECT_EQ(answer(1).lines[1], "已完成");
+    ASSERT_TRUE(idleAgain());
+    EXPECT_EQ(fileSize(desktop + "\\report\\repo0001.trn"), 833536);
+    EXPECT_GT(fileSize(desktop + "\\report\\UnTarn.bat"), 0);
+    pressEscape();
+    EXPECT_EQ(exitCode(), 0u);
+    EXPECT_EQ(settingsField(readFile(path("dTarn.dat")), 1), 1u);  // rebuild method saved
+}
+
+TEST_F(MainWindowTest, ChecksumMismatchIsReportedAndBecomesTheExitCode) {
+    loadReport();
+    press(1);
+    EXPECT_EQ(answer(1).lines[1], "已完成");
+    ASSERT_TRUE(idleAgain());
+    const std::string piece = desktop + "\\report\\repo0002.trn";
+    std::string damaged = readFile(piece);
+    ASSERT_GT(damaged.size(), 1000u);
+    damaged[1000] = static_cast<char>(damaged[1000] ^ 0x5A);
+    writeFile(piece, damaged);
+    setText(1002, piece);
+    setText(1004, folder);
+    press(1);
+    Shown result = answer(1);
+    EXPECT_EQ(result.lines[1], "CRC失败");
+    ASSERT_TRUE(idleAgain());
+    EXPECT_EQ(fileSize(folder + "\\report\\report.doc"), 2500000);
+    pressEscape();
+    EXPECT_EQ(exitCode(), 1u);
+}
+
+TEST_F(MainWindowTest, CancelledOverwriteLeavesThePiecesAndReportsNothing) {
+    loadReport();
+    press(1);
+    EXPECT_EQ(answer(1).lines[1], "已完成");
+    ASSERT_TRUE(idleAgain());
+    const std::string first = desktop + "\\report\\repo0001.trn";
+    std::string before = readFile(first);
+    // Loading the file again and starting again meets the existing first piece.
+    setText(1002, path("report.doc"));
+    EXPECT_TRUE(enabled(1));
+    press(1);
+    Shown question = answer(2);
+    ASSERT_TRUE(question.found);
+    EXPECT_EQ(question.lines[0], "文件已存在.");
+    EXPECT_EQ(question.lines[1], "覆盖它吗?");
+    EXPECT_EQ(question.lines[3], first);
+    ASSERT_TRUE(idleAgain());
+    EXPECT_TRUE(noDialogFor(1500));
+    EXPECT_TRUE(readFile(first) == before);
+    pressEscape();
+    EXPECT_EQ(exitCode(), 99u);
+}
+
+TEST_F(MainWindowTest, RejectedInputLeavesTheJobControlsDisabled) {
+    loadReport();
+    EXPECT_TRUE(enabled(1));
+    setText(1002, path("missing.doc"));
+    EXPECT_EQ(text(1013), "XXX");
+    for (int id : {1, 1007, 1012, 1024, 1006, 1019, 1004}) EXPECT_FALSE(enabled(id)) << "control " << id;
+    // A piece of a set whose first piece is missing is refused with a message, shown while the field is written.
+    std::thread writer([&] { setText(1002, path("gone0002.trn")); });
+    Shown missing = answer(1);
+    writer.join();
+    EXPECT_EQ(missing.lines[1], "找不到第一个文件!");
+    EXPECT_FALSE(enabled(1));
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(exitCode(), 0u);
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    for (int i = 1; i < argc; i++) {
+        std::string argument = argv[i];
+        if (argument.rfind("--tarn=", 0) == 0) tarnProgram = argument.substr(7);
+    }
+    // A path of the build tree as CMake gives it: a Unix path, which Wine serves on drive Z:.
+    if (!tarnProgram.empty() && tarnProgram[0] == '/') {
+        for (char& c : tarnProgram)
+            if (c == '/') c = '\\';
+        tarnProgram = "Z:" + tarnProgram;
+    }
+    if (tarnProgram.empty()) {
+        fprintf(stderr, "usage: mainwindow_test --tarn=path\\to\\Tarn.exe\n");
+        return 2;
+    }
+    return RUN_ALL_TESTS();
+}
