@@ -522,6 +522,136 @@ TEST_F(MainWindowTest, RejectedInputLeavesTheJobControlsDisabled) {
     PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(exitCode(), 0u);
 }
+
+TEST_F(MainWindowTest, RemovableOutputAsksPerPieceWhileTheWindowStaysResponsive) {
+    loadReport();
+    select(1017, 1);  // "软盘": the pieces go to removable media, one at a time
+    EXPECT_EQ(text(1004), desktop + "\\report");
+    press(1);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (dialog = find("#32770", kDialogCaption)) != nullptr; }));
+    // The job waits at piece 2 for the user: the window answers and shows the job's state meanwhile.
+    EXPECT_EQ(textOf(GetDlgItem(dialog, 851)), "可移动媒体就绪了吗?");
+    EXPECT_EQ(textOf(window), "正在劈分文件2");
+    EXPECT_TRUE(visible(1021));
+    EXPECT_FALSE(visible(3));
+    EXPECT_FALSE(visible(1026));
+    EXPECT_EQ(GetWindow(dialog, GW_OWNER), window);
+    for (int id : {1, 1007, 1012, 1006, 1017, 1004}) EXPECT_FALSE(enabled(id)) << "control " << id;
+    // A file chosen while the job runs changes nothing.
+    setText(1002, path("other.doc"));
+    EXPECT_EQ(text(1020), "report.doc");
+    EXPECT_EQ(answer(1).lines[1], "可移动媒体就绪了吗?");
+    EXPECT_EQ(answer(1).lines[1], "可移动媒体就绪了吗?");  // and again before piece 3
+    EXPECT_EQ(answer(1).lines[1], "已完成");
+    ASSERT_TRUE(idleAgain());
+    EXPECT_EQ(fileSize(desktop + "\\report\\repo0003.trn"), 8 + 832928);
+    pressEscape();
+    EXPECT_EQ(exitCode(), 0u);
+    EXPECT_EQ(settingsField(readFile(path("dTarn.dat")), 2), 1u);  // stored as "软盘"
+}
+
+TEST_F(MainWindowTest, FileChooserLoadsTheChosenFile) {
+    std::string bytes = patternBytes(100000, 3);
+    writeFile(path("chosen.bin"), bytes);
+    launch();
+    press(1001);
+    HWND chooser = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        chooser = find("#32770", nullptr);
+        return chooser != nullptr && GetWindow(chooser, GW_OWNER) == window;
+    }));
+    // The file-name box of the open dialog, then its confirm button.
+    HWND name = GetDlgItem(chooser, 1148);
+    if (name != nullptr && GetDlgItem(name, 1001) != nullptr) name = GetDlgItem(name, 1001);
+    if (name == nullptr) name = GetDlgItem(chooser, 1152);
+    ASSERT_NE(name, nullptr);
+    std::string chosen = path("chosen.bin");
+    DWORD_PTR ignored;
+    SendMessageTimeoutA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()), SMTO_BLOCK, kWaitLimitMs,
+                        &ignored);
+    PostMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(chooser, IDOK)));
+    ASSERT_TRUE(waitFor([&] { return text(1020) == "chosen.bin"; }));
+    EXPECT_EQ(text(1002), chosen);
+    EXPECT_EQ(text(1013), "100, 000");
+    EXPECT_TRUE(enabled(1));
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(exitCode(), 0u);
+}
+
+// The window's size in pixels, and whether every control lies inside it.
+struct Layout {
+    int width = 0, height = 0;
+    bool controlsInside = true;
+};
+
+BOOL CALLBACK checkChild(HWND child, LPARAM raw) {
+    auto* seen = reinterpret_cast<std::pair<HWND, Layout*>*>(raw);
+    RECT r;
+    GetWindowRect(child, &r);
+    POINT corners[2] = {{r.left, r.top}, {r.right, r.bottom}};
+    MapWindowPoints(nullptr, seen->first, corners, 2);
+    if (corners[0].x < 0 || corners[0].y < 0 || corners[1].x > seen->second->width ||
+        corners[1].y > seen->second->height)
+        seen->second->controlsInside = false;
+    return TRUE;
+}
+
+class MainWindowDpiTest : public MainWindowTest {
+protected:
+    Layout measure() {
+        Layout layout;
+        RECT client;
+        GetClientRect(window, &client);
+        layout.width = client.right;
+        layout.height = client.bottom;
+        std::pair<HWND, Layout*> seen(window, &layout);
+        EnumChildWindows(window, checkChild, reinterpret_cast<LPARAM>(&seen));
+        return layout;
+    }
+    void setDpi(DWORD dpi) {
+        HKEY key;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr) != ERROR_SUCCESS)
+            return;
+        if (dpi == 0)
+            RegDeleteValueA(key, "LogPixels");
+        else
+            RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+        RegCloseKey(key);
+    }
+    void closeProgram() {
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        WaitForSingleObject(process.hProcess, kWaitLimitMs);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+        process = {};
+    }
+    void TearDown() override {
+        setDpi(0);
+        MainWindowTest::TearDown();
+    }
+};
+
+TEST_F(MainWindowDpiTest, LayoutScalesWithTheFontAt96And144Dpi) {
+    setDpi(96);
+    launch();
+    Layout normal = measure();
+    closeProgram();
+    setDpi(144);
+    launch();
+    Layout large = measure();
+    EXPECT_TRUE(normal.controlsInside);
+    EXPECT_TRUE(large.controlsInside);
+    ASSERT_GT(normal.width, 0);
+    // Dialog units follow the font, which follows the resolution: about one and a half times the pixels.
+    double ratio = static_cast<double>(large.width) / normal.width;
+    EXPECT_GT(ratio, 1.3) << normal.width << " -> " << large.width;
+    EXPECT_LT(ratio, 1.7) << normal.width << " -> " << large.width;
+    EXPECT_GT(static_cast<double>(large.height) / normal.height, 1.3);
+    EXPECT_EQ(text(1002), "未选中文件");
+    closeProgram();
+}
 }  // namespace
 
 int main(int argc, char** argv) {
