@@ -1,0 +1,115 @@
+// Files dropped on the real main window, in-process: a dropped-files handle cannot be handed to another process.
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/settings.h"
+#include "engine/controlids.h"
+#include "engine/jobstate.h"
+#include "engine/window.h"
+#include "ui/mainwindow.h"
+
+namespace {
+const DWORD kWaitLimitMs = 20000;
+
+bool waitFor(bool (*condition)(), DWORD limit = kWaitLimitMs) {
+    for (DWORD waited = 0; waited < limit; waited += 20) {
+        if (condition()) return true;
+        Sleep(20);
+    }
+    return condition();
+}
+
+HWND mainWindow() { return static_cast<HWND>(mainWindowHandle); }
+
+std::string text(int id) {
+    char buffer[1024] = {};
+    GetDlgItemTextA(mainWindow(), id, buffer, sizeof buffer);
+    return buffer;
+}
+
+// What the shell hands over on a drop: the DROPFILES block with its list of paths.
+HDROP dropOf(const std::vector<std::string>& paths) {
+    size_t bytes = sizeof(DROPFILES) + 1;
+    for (const std::string& p : paths) bytes += p.size() + 1;
+    HGLOBAL block = GlobalAlloc(GHND, bytes);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(block));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = FALSE;
+    char* list = reinterpret_cast<char*>(drop) + sizeof(DROPFILES);
+    for (const std::string& p : paths) {
+        memcpy(list, p.c_str(), p.size() + 1);
+        list += p.size() + 1;
+    }
+    GlobalUnlock(block);
+    return static_cast<HDROP>(block);
+}
+
+// Posted like the shell's own drop; the window thread handles it before the next sent message returns.
+void drop(const std::vector<std::string>& paths) {
+    PostMessageA(mainWindow(), WM_DROPFILES, reinterpret_cast<WPARAM>(dropOf(paths)), 0);
+    SendMessageA(mainWindow(), WM_NULL, 0, 0);
+}
+
+TEST(MainWindowDrop, DroppedFilesLoadAndDroppedFoldersBecomeTheOutput) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "tarn-drop-" + std::to_string(GetTickCount());
+    const std::string outFolder = folder + "\\out";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    CreateDirectoryA(outFolder.c_str(), nullptr);
+    const std::string file = folder + "\\photo.jpg";
+    std::ofstream(file, std::ios::binary) << std::string(50000, 'x');
+    const std::string other = folder + "\\second.txt";
+    std::ofstream(other, std::ios::binary) << std::string(70000, 'y');
+
+    copyText((folder + "\\").c_str(), dataFolder);
+    loadSettings();  // no settings file there: the defaults, output folder named after the file
+    struct Seen {
+        std::string beforeLoad, name, size, outputAfterFolder, outputAgain, nameAfterTwo, duringJob;
+        uint32_t loadedBefore = 9;
+    } seen;
+    std::thread driver([&] {
+        if (!waitFor([] { return mainWindowHandle != nullptr && text(kIdPath) == "未选中文件"; })) return;
+        drop({outFolder});
+        seen.beforeLoad = text(kIdOutputFolder);
+        seen.loadedBefore = jobState.inputLoaded;
+        drop({file});
+        seen.name = text(kIdNameDisplay);
+        seen.size = text(kIdSizeDisplay);
+        drop({outFolder});
+        seen.outputAfterFolder = text(kIdOutputFolder);
+        drop({outFolder + "\\photo"});
+        seen.outputAgain = text(kIdOutputFolder);
+        drop({other, file});  // only the first of several is taken
+        seen.nameAfterTwo = text(kIdNameDisplay);
+        // While a job runs a drop changes nothing.
+        jobState.jobPhase.store(kPhaseRunning);
+        drop({file});
+        seen.duringJob = text(kIdNameDisplay);
+        jobState.jobPhase.store(kPhaseIdle);
+        PostMessageA(mainWindow(), WM_CLOSE, 0, 0);
+    });
+    runMainWindow();
+    driver.join();
+    EXPECT_NE(seen.beforeLoad, outFolder);  // a folder before any file is loaded does nothing
+    EXPECT_EQ(seen.loadedBefore, 0u);
+    EXPECT_EQ(seen.name, "photo.jpg");
+    EXPECT_EQ(seen.size, "50, 000");
+    EXPECT_EQ(seen.outputAfterFolder, outFolder + "\\photo");
+    EXPECT_EQ(seen.outputAgain, outFolder + "\\photo");  // the name is appended once
+    EXPECT_EQ(seen.nameAfterTwo, "second.txt");
+    EXPECT_EQ(seen.duringJob, "second.txt");
+    DeleteFileA(file.c_str());
+    DeleteFileA(other.c_str());
+    RemoveDirectoryA(outFolder.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+}  // namespace
