@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
 # Times the native tarn against coreutils on one generated file: split, join, with and without checksum.
 # Usage: bench/run.sh [size in MiB, default 1024]. Prints each time, the ratio to its peer, and peak memory.
+# TARN_BENCH_BUILD names an already configured build folder to use instead of build/native-run.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 mib=${1:-1024}
-"$here/tools/build.sh" native-run >/dev/null
+if [ -n "${TARN_BENCH_BUILD:-}" ]; then
+  build=$(cd "$TARN_BENCH_BUILD" && pwd)
+  cmake --build "$build" -j2 >/dev/null
+else
+  build="$here/build/native-run"
+  "$here/tools/build.sh" native-run >/dev/null
+fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarn-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/plain" "$work/crc"
-cp "$here/build/native-run/tarn" "$work/plain/tarn"
-cp "$here/build/native-run/tarn" "$work/crc/tarn"
+cp "$build/tarn" "$work/plain/tarn"
+cp "$build/tarn" "$work/crc/tarn"
 settings() {  # checksum flag, then the other fields at their defaults (output folder named after the file)
   python3 -c "import struct,sys; sys.stdout.buffer.write(b'TARN1500'+struct.pack('<8I',0,0,2,$1,0,0,2,0)+bytes(18))" > "$2/dTarn.dat"
 }

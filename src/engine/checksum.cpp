@@ -48,9 +48,10 @@ uint32_t fileChecksum(const char* path) {
     uint64_t size = osFileSize(file);
     uint64_t offset = 0;
     uint32_t total = 0;
+    uint32_t step = jobState.ioBufferSize < kTransferChunk ? jobState.ioBufferSize : kTransferChunk;
     while (offset < size) {
         uint64_t left = size - offset;
-        uint32_t want = left < jobState.ioBufferSize ? static_cast<uint32_t>(left) : jobState.ioBufferSize;
+        uint32_t want = left < step ? static_cast<uint32_t>(left) : step;
         uint32_t got = 0;
         if (!osRead(file, jobState.ioBuffer, want, &got) || got == 0) break;
         total = addToChecksum(total, offset, jobState.ioBuffer, got);

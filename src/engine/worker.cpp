@@ -66,7 +66,7 @@ FileHandle copyPiece(WindowRef window, uint64_t byteCount, FileHandle sourceFile
         if (jobState.removableTarget && jobState.pieceIndex != 1) askMediumReady(window, "");
     }
     if (jobState.jobResult.load() == kResultCancelled) return pieceFile;
-    jobState.transferSize = jobState.ioBufferSize;
+    jobState.transferSize = jobState.ioBufferSize < kTransferChunk ? jobState.ioBufferSize : kTransferChunk;
     uint32_t base = static_cast<uint32_t>(static_cast<uint64_t>(jobState.pieceIndex - 1) * jobState.progressSpan /
                                           progressPieces());
     if (split && (settings.rebuildMethod == 1 || jobState.pieceIndex != 1)) {

@@ -100,7 +100,9 @@ TEST_F(ChecksumTest, SameSumForAnyBufferSize) {
     const Case cases[] = {{20001, {1, 2, 3, 5, 7, 100, 1025}},
                           {20002, {1, 3, 6, 4096}},
                           {20003, {2, 7, 1027}},
-                          {300004, {1025, 4099, 65537, 400000}}};
+                          {300004, {1025, 4099, 65537, 400000}},
+                          // Buffers larger than one transfer still read the file a transfer at a time.
+                          {2 * kTransferChunk + 4097, {kTransferChunk - 1, kTransferChunk + 3, 3 * kTransferChunk}}};
     for (const Case& c : cases) {
         Bytes data = randomBytes(c.size, static_cast<uint32_t>(c.size));
         writeBytes(path, data);

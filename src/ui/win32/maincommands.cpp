@@ -34,21 +34,6 @@ void loadInput(HWND window) {
     applyControlRules(window);
 }
 
-void startJob(HWND window) {
-    showControl(window, kIdHelp, false);
-    showControl(window, kIdAutoRun, false);
-    SendDlgItemMessageA(window, kIdProgress, PBM_SETRANGE32, 0, 100);
-    SendDlgItemMessageA(window, kIdProgress, PBM_SETPOS, 0, 0);
-    showControl(window, kIdProgress, true);
-    jobState.inputLoaded = 0;
-    applyControlRules(window);
-    jobState.inputLoaded = 1;
-    jobState.workerThread = osStartThread(workerEntry, window);
-    // Without a second thread the job still runs, only the window waits for it.
-    if (jobState.workerThread == nullptr) jobWorker(window);
-    SetTimer(window, kTimerProgress, kProgressPeriodMs, nullptr);
-}
-
 void endJob(HWND window) {
     KillTimer(window, kTimerProgress);
     if (jobState.workerThread != nullptr) osReleaseThread(jobState.workerThread);
@@ -69,14 +54,6 @@ void endJob(HWND window) {
     showControl(window, kIdAutoRun, true);
     jobState.workerThread = nullptr;
     jobState.jobPhase.store(kPhaseIdle, std::memory_order_release);
-}
-
-void pickOutputFolder(HWND window) {
-    char folder[kTextBufferSize] = "";
-    if (chooseFolder(window, folder) == 1 && jobState.inputLoaded == 1) {
-        setControlText(window, kIdOutputFolder, folder);
-        applyOutputFolderRule(window);
-    }
 }
 
 void onStart(HWND window) {
@@ -152,6 +129,29 @@ void onCancel(HWND window) {
 // Edits also report scrolling and a pending repaint of the same change; those are no new event.
 bool isRepeatNotification(int code) { return code == EN_UPDATE || code == EN_HSCROLL || code == EN_VSCROLL; }
 }  // namespace
+
+void startJob(HWND window) {
+    showControl(window, kIdHelp, false);
+    showControl(window, kIdAutoRun, false);
+    SendDlgItemMessageA(window, kIdProgress, PBM_SETRANGE32, 0, 100);
+    SendDlgItemMessageA(window, kIdProgress, PBM_SETPOS, 0, 0);
+    showControl(window, kIdProgress, true);
+    jobState.inputLoaded = 0;
+    applyControlRules(window);
+    jobState.inputLoaded = 1;
+    jobState.workerThread = osStartThread(workerEntry, window);
+    // Without a second thread the job still runs, only the window waits for it.
+    if (jobState.workerThread == nullptr) jobWorker(window);
+    SetTimer(window, kTimerProgress, kProgressPeriodMs, nullptr);
+}
+
+void pickOutputFolder(HWND window) {
+    char folder[kTextBufferSize] = "";
+    if (chooseFolder(window, folder) == 1 && jobState.inputLoaded == 1) {
+        setControlText(window, kIdOutputFolder, folder);
+        applyOutputFolderRule(window);
+    }
+}
 
 void onCommand(HWND window, int id, int code) {
     switch (id) {

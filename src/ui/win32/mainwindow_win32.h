@@ -15,3 +15,8 @@ void onCommand(HWND window, int id, int code);
 void onSlider(HWND window);
 void onDropFiles(HWND window, HDROP drop);
 void onProgressTimer(HWND window);
+
+// Shared with the setup wizard, which starts its job in the main window and picks folders for its own page.
+// The caller has set jobPhase to 10.
+void startJob(HWND window);
+void pickOutputFolder(HWND window);
