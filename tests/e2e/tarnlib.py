@@ -34,14 +34,24 @@ class Runner:
         with open(os.path.join(self.folder, "dTarn.dat"), "wb") as f:
             f.write(MAGIC + record)
 
-    def run(self, *args, stdin=subprocess.DEVNULL, timeout=120, cwd=None):
-        """Returns (exit code, stderr text)."""
+    def run(self, *args, stdin=subprocess.DEVNULL, timeout=120, cwd=None, file_limit_kib=None, headless=False):
+        """Returns (exit code, stderr text). With file_limit_kib, writes past that size come back short.
+        headless runs Tarn.exe without a display, so that no window can open and wait for a user."""
         if self.wine:
             command = [self.wine, self.launcher, self.path(self.copy), *args]
         else:
             command = [self.copy, *args]
+        env = None
+        if headless and self.wine:
+            env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+        if file_limit_kib is not None:
+            # SIGXFSZ ignored turns the limit into a short write, as a full disk gives.
+            command = ["bash", "-c", 'trap "" XFSZ; ulimit -f %d; exec "$@"' % file_limit_kib, "x", *command]
+            if self.wine:
+                # Tarn.exe reports a failed write in a dialog; with no display there is none to wait on.
+                env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
         done = subprocess.run(command, stdin=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                              timeout=timeout, cwd=cwd or self.folder)
+                              timeout=timeout, cwd=cwd or self.folder, env=env)
         err = done.stderr.decode("utf-8", "replace")
         if self.wine:
             for line in done.stdout.decode("ascii", "replace").splitlines():
