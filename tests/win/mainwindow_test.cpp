@@ -406,31 +406,36 @@ TEST_F(MainWindowTest, CheckButtonShowsTheChecksumAndTheFolderChooserSetsTheOutp
     click(1019);
     EXPECT_EQ(text(1018), std::to_string(checksumOf(bytes)));
 
-    CreateDirectoryA(path("chosen").c_str(), nullptr);
+    // Away from the desktop first, so that the chooser's answer shows.
+    select(1017, 0);
+    setText(1004, folder);
     press(1003);
     HWND chooser = nullptr;
     ASSERT_TRUE(waitFor([&] {
         chooser = find("#32770", nullptr);
         return chooser != nullptr && GetWindow(chooser, GW_OWNER) == window;
     }));
-    HWND edit = nullptr;
-    ASSERT_TRUE(waitFor([&] {
-        EnumChildWindows(chooser, findEdit, reinterpret_cast<LPARAM>(&edit));
-        return edit != nullptr;
-    }));
-    std::string chosen = path("chosen");
-    DWORD_PTR ignored;
-    SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()), SMTO_BLOCK, kWaitLimitMs,
-                        &ignored);
+    // The browser's tree is the reliable way in (its edit box is not shown everywhere): pick its root, the desktop.
+    HWND tree = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (tree = findChildOfClass(chooser, "SysTreeView32")) != nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0) != 0; }));
+    LPARAM root = SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+    SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, root);
     PostMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(chooser, IDOK)));
-    // The chosen folder, and inside it the folder named after the file.
-    EXPECT_TRUE(waitFor([&] { return text(1004) == chosen + "\\report"; })) << text(1004);
+    // A folder of one's own choosing is used as it is, with no folder named after the file inside it.
+    char shellDesktop[MAX_PATH] = "";
+    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, shellDesktop, CSIDL_DESKTOPDIRECTORY, FALSE));
+    const std::string chosen = shellDesktop;
+    EXPECT_TRUE(waitFor([&] { return text(1004) == chosen; })) << text(1004);
 
-    // A loaded set cannot be checked: the button is off and its command refused.
+    // A loaded set cannot be checked: the button is off and its command refused. (The set goes to the test's own
+    // folder, not the shared desktop.)
+    const std::string out = folder + "\\out";
+    setText(1004, out);
     press(1);
     EXPECT_EQ(answer(1).lines[1], "已完成");
     ASSERT_TRUE(idleAgain());
-    setText(1002, chosen + "\\report\\repo0001.trn");
+    setText(1002, out + "\\repo0001.trn");
     EXPECT_FALSE(enabled(1019));
     setText(1018, "untouched");
     DWORD_PTR ignoredToo;

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -269,13 +270,23 @@ inline uint32_t checksumOf(const std::string& bytes) {
     return total;
 }
 
-inline BOOL CALLBACK findEdit(HWND child, LPARAM raw) {
-    char className[32] = {};
-    GetClassNameA(child, className, sizeof className);
-    if (std::string(className) == "Edit" && IsWindowVisible(child)) {
-        *reinterpret_cast<HWND*>(raw) = child;
-        return FALSE;
-    }
-    return TRUE;
+// The first visible child of a class, searched through the whole window tree.
+inline HWND findChildOfClass(HWND parent, const char* wanted) {
+    struct Search {
+        const char* wanted;
+        HWND found;
+    } search{wanted, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM raw) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(raw);
+            char className[32] = {};
+            GetClassNameA(child, className, sizeof className);
+            if (std::string(className) != s->wanted || !IsWindowVisible(child)) return TRUE;
+            s->found = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 }  // namespace tarndriver
