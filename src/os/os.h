@@ -63,6 +63,22 @@ bool osChooseFolder(void* owner, const char* title, char* out);
 // Opens a document with its default handler, or with verb (e.g. "runas"); true when the shell started it.
 bool osShellOpen(void* owner, const char* verb, const char* path);
 
+// Registry: a text value (REG_SZ) under one of three roots, the key created when missing; failures are silent.
+enum : uint32_t { kRootClasses = 0, kRootMachine = 1, kRootUser = 2 };
+void osWriteRegistryText(uint32_t root, const char* key, const char* name, const char* text);
+
+// What the running system reports of its version, for the about dialog's description.
+struct SystemVersion {
+    uint32_t platform = 0;  // 1 the 9x family, 2 the NT family, 0 anything else
+    uint32_t major = 0, minor = 0, build = 0;
+    bool extended = false;  // product type and suite mask are known
+    uint32_t productType = 0, suiteMask = 0;
+    bool tablet = false, mediaCenter = false;
+    char servicePack[128] = {};
+    char otherSystem[128] = {};  // a system outside the Windows table describes itself here (Wine, Linux)
+};
+void osSystemVersion(SystemVersion& out);
+
 // Threads.
 using ThreadRef = void*;
 ThreadRef osStartThread(void (*entry)(void*), void* argument);

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/un.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -308,6 +309,16 @@ uint32_t osEnablePrivilege(const char*) { return geteuid() == 0 ? 1 : 0; }
 
 bool osStderrIsTerminal() { return isatty(2) != 0; }
 bool osStdinIsTerminal() { return isatty(0) != 0; }
+
+// No registry here: the file association is the desktop environment's business, not the command-line tool's.
+void osWriteRegistryText(uint32_t, const char*, const char*, const char*) {}
+
+void osSystemVersion(SystemVersion& out) {
+    out = SystemVersion();
+    struct utsname name;
+    if (uname(&name) != 0) return;
+    std::snprintf(out.otherSystem, sizeof out.otherSystem, "%s %s %s", name.sysname, name.release, name.machine);
+}
 
 // The command-line tool has no desktop shell: nothing is ever chosen or opened.
 bool osChooseFile(void*, const char*, char*) { return false; }

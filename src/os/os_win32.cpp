@@ -237,6 +237,47 @@ uint32_t osEnablePrivilege(const char* name) {
     return error == ERROR_NOT_ALL_ASSIGNED ? 0 : 1;
 }
 
+void osWriteRegistryText(uint32_t root, const char* key, const char* name, const char* text) {
+    HKEY roots[] = {HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
+    if (root > kRootUser) return;
+    KeyHolder holder;
+    if (RegCreateKeyExA(roots[root], key, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &holder.key,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(holder.key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                   static_cast<DWORD>(std::strlen(text) + 1));
+}
+
+void osSystemVersion(SystemVersion& out) {
+    out = SystemVersion();
+    OSVERSIONINFOEXA version;
+    std::memset(&version, 0, sizeof version);
+    version.dwOSVersionInfoSize = sizeof version;
+    out.extended = GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version)) != FALSE;
+    if (!out.extended) {
+        version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+        if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version))) return;
+    }
+    out.platform = version.dwPlatformId;
+    out.major = version.dwMajorVersion;
+    out.minor = version.dwMinorVersion;
+    out.build = version.dwBuildNumber;
+    out.productType = version.wProductType;
+    out.suiteMask = version.wSuiteMask;
+    out.tablet = GetSystemMetrics(SM_TABLETPC) != 0;
+    out.mediaCenter = GetSystemMetrics(SM_MEDIACENTER) != 0;
+    copyTextBounded(version.szCSDVersion, out.servicePack, sizeof out.servicePack);
+    // Wine answers as the Windows it imitates; say what really runs.
+    using WineVersion = const char*(CDECL*)();
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    auto wine = ntdll ? reinterpret_cast<WineVersion>(reinterpret_cast<void*>(GetProcAddress(ntdll, "wine_get_version")))
+                      : nullptr;
+    if (wine != nullptr) {
+        std::string text = std::string("Wine ") + wine();
+        copyTextBounded(text.c_str(), out.otherSystem, sizeof out.otherSystem);
+    }
+}
+
 bool osStderrIsTerminal() { return false; }
 bool osStdinIsTerminal() { return false; }
 
