@@ -75,7 +75,7 @@ struct SystemVersion {
     uint32_t productType = 0, suiteMask = 0;
     bool tablet = false, mediaCenter = false;
     char servicePack[128] = {};
-    char otherSystem[128] = {};  // a system outside the Windows table describes itself here (Wine, Linux)
+    char otherSystem[256] = {};  // a system outside the Windows table describes itself here (Wine, Linux)
 };
 void osSystemVersion(SystemVersion& out);
 
