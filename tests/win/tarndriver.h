@@ -270,23 +270,25 @@ inline uint32_t checksumOf(const std::string& bytes) {
     return total;
 }
 
+struct ChildSearch {
+    const char* wanted;
+    HWND found;
+};
+
+// A named CALLBACK rather than a lambda: the 32-bit build cannot turn a lambda into a stdcall procedure.
+inline BOOL CALLBACK matchChildOfClass(HWND child, LPARAM raw) {
+    auto* s = reinterpret_cast<ChildSearch*>(raw);
+    char className[32] = {};
+    GetClassNameA(child, className, sizeof className);
+    if (std::string(className) != s->wanted || !IsWindowVisible(child)) return TRUE;
+    s->found = child;
+    return FALSE;
+}
+
 // The first visible child of a class, searched through the whole window tree.
 inline HWND findChildOfClass(HWND parent, const char* wanted) {
-    struct Search {
-        const char* wanted;
-        HWND found;
-    } search{wanted, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM raw) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(raw);
-            char className[32] = {};
-            GetClassNameA(child, className, sizeof className);
-            if (std::string(className) != s->wanted || !IsWindowVisible(child)) return TRUE;
-            s->found = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    ChildSearch search{wanted, nullptr};
+    EnumChildWindows(parent, matchChildOfClass, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 }  // namespace tarndriver

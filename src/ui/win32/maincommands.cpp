@@ -15,7 +15,9 @@
 #include "engine/worker.h"
 #include "os/os.h"
 #include "text/textops.h"
+#include "ui/win32/aboutdialog_win32.h"
 #include "ui/win32/mainwindow_win32.h"
+#include "ui/win32/wizard_win32.h"
 
 namespace {
 uint32_t phase() { return jobState.jobPhase.load(std::memory_order_acquire); }
@@ -195,6 +197,17 @@ void onCommand(HWND window, int id, int code) {
         }
         break;
     case kIdCancel: onCancel(window); break;
+    case kIdWizard:
+        if (idle()) {
+            settings.wizardAtStart = 1;
+            collectWindowValues(window);
+            saveSettings();
+            runWizardHidden(window);
+        }
+        break;
+    case kIdAbout:
+        if (!aboutOpen) AboutDialog(window);
+        break;
     }
 }
 

@@ -14,6 +14,7 @@
 #include "ui/win32/mainwindow_win32.h"
 #include "ui/win32/messagedialog_ids.h"
 #include "ui/win32/tooltips.h"
+#include "ui/win32/wizard_win32.h"
 
 const char kMainCaption[] = "Tarn 1.51";
 
@@ -115,6 +116,7 @@ void initMainWindow(HWND window) {
     if (settings.alwaysOnTop == 1) placeOnTop(window, true);
 
     if (commandLineToken(1, jobState.sourcePath) == tokenFound) analyseInput(window);
+    if (settings.wizardAtStart == 1) runWizardHidden(window);
 }
 
 void toggleAlwaysOnTop(HWND window) {

@@ -1,0 +1,111 @@
+// The about dialog: the maker's addresses handed to the mail program and the browser, and three information pages
+// (postal address, program and data folders, the running system).
+#include "ui/win32/aboutdialog_win32.h"
+
+#include <commctrl.h>
+
+#include "app/maker.h"
+#include "app/osdescription.h"
+#include "engine/jobstate.h"
+#include "os/os.h"
+#include "text/textops.h"
+#include "ui/win32/aboutdialog_ids.h"
+#include "ui/win32/tooltips.h"
+
+bool aboutOpen = false;
+
+namespace {
+const char kFoldersTip[] = "打开程序安装目录以及程序数据储存目录.";
+
+// The platform's default handler, no verb, shown normally, no owner; a failure reports nothing.
+void openWithDefaultHandler(const char* target) { osShellOpen(nullptr, nullptr, target); }
+
+void showPage(HWND dialog, int32_t page) {
+    SendDlgItemMessageA(dialog, IDC_ABOUT_PAGES, CB_SETCURSEL, static_cast<WPARAM>(page), 0);
+    SetDlgItemTextA(dialog, IDC_ABOUT_WEB, TARN_MAKER_WEB);
+    // Button 3 belongs to the folders page alone; on the other pages it is hidden.
+    HWND folders = GetDlgItem(dialog, IDC_ABOUT_FOLDERS);
+    if (page == kAboutPageFolders) {
+        SetWindowTextA(folders, "打开目录");
+        addTooltip(dialog, IDC_ABOUT_FOLDERS, kFoldersTip);
+    }
+    ShowWindow(folders, page == kAboutPageFolders ? SW_SHOW : SW_HIDE);
+    char text[kTextBufferSize];
+    aboutPageText(page, text);
+    SetDlgItemTextA(dialog, IDC_ABOUT_INFO, text);
+}
+
+int32_t currentPage(HWND dialog) {
+    return static_cast<int32_t>(SendDlgItemMessageA(dialog, IDC_ABOUT_PAGES, CB_GETCURSEL, 0, 0));
+}
+
+void initialise(HWND dialog) {
+    aboutOpen = true;
+    SetDlgItemTextA(dialog, IDC_ABOUT_MAIL, TARN_MAKER_MAIL);
+    for (int32_t page = 0; page < kAboutPageCount; page++)
+        SendDlgItemMessageA(dialog, IDC_ABOUT_PAGES, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(aboutPageName(page)));
+    showPage(dialog, kAboutPageMail);
+}
+
+void sendMail() {
+    char description[kTextBufferSize];
+    osDescription(description);
+    char link[kTextBufferSize];
+    buildMailLink(TARN_MAKER_MAIL, description, link);
+    openWithDefaultHandler(link);
+}
+
+void visitWeb(HWND dialog) {
+    char address[kTextBufferSize] = "";
+    GetDlgItemTextA(dialog, IDC_ABOUT_WEB, address, kTextBufferSize);
+    openWithDefaultHandler(address);
+}
+
+void openFolders(HWND dialog) {
+    if (currentPage(dialog) != kAboutPageFolders) return;
+    openWithDefaultHandler(programFolder);
+    openWithDefaultHandler(dataFolder);
+    showPage(dialog, kAboutPageMail);
+}
+
+void closeDialog(HWND dialog) {
+    aboutOpen = false;
+    // The tooltip window outlives the dialog: it keeps no tool of a control that is gone.
+    if (tooltipWindow != nullptr) {
+        TTTOOLINFOA tool = {};
+        tool.cbSize = sizeof tool;
+        tool.hwnd = dialog;
+        tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(dialog, IDC_ABOUT_FOLDERS));
+        SendMessageA(tooltipWindow, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+    EndDialog(dialog, IDC_ABOUT_OK);
+}
+
+INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        initialise(dialog);
+        SetFocus(GetDlgItem(dialog, IDC_ABOUT_OK));
+        return FALSE;  // the focus is set
+    case WM_COMMAND:
+        // By id alone; Escape arrives as IDCANCEL (2), which is no control here and does nothing.
+        switch (LOWORD(wParam)) {
+        case IDC_ABOUT_SEND_MAIL: sendMail(); return TRUE;
+        case IDC_ABOUT_VISIT_WEB: visitWeb(dialog); return TRUE;
+        case IDC_ABOUT_PAGES: showPage(dialog, currentPage(dialog)); return TRUE;
+        case IDC_ABOUT_FOLDERS: openFolders(dialog); return TRUE;
+        case IDC_ABOUT_OK: closeDialog(dialog); return TRUE;
+        }
+        return TRUE;
+    case WM_CLOSE:
+        return TRUE;  // the close box does nothing: only "确定" closes the dialog
+    }
+    return FALSE;
+}
+}  // namespace
+
+void AboutDialog(HWND mainWindow) {
+    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUT), mainWindow, aboutDialogProc, 0);
+    // A dialog that could not be shown never closed through "确定".
+    aboutOpen = false;
+}

@@ -1,0 +1,458 @@
+// The setup wizard: a wizard-style property sheet whose pages write straight into the job and the settings.
+#include "ui/win32/wizard_win32.h"
+
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <cstring>
+
+#include "app/cmdline.h"
+#include "app/settings.h"
+#include "app/shell.h"
+#include "engine/analysis.h"
+#include "engine/controlrules.h"
+#include "engine/jobstate.h"
+#include "engine/sizing.h"
+#include "engine/window.h"
+#include "os/os.h"
+#include "text/textops.h"
+#include "ui/win32/mainwindow_win32.h"
+#include "ui/win32/wizard_ids.h"
+
+HWND wizardSheet = nullptr;
+
+namespace {
+// The wizard reads its path and key with a limit of 300 and its description with 250.
+constexpr int kPathLimit = 300;
+constexpr int kKeyLimit = 300;
+constexpr int kDescriptionLimit = 250;
+
+HFONT titleFont = nullptr;
+
+bool idle() { return jobState.jobPhase.load(std::memory_order_acquire) == kPhaseIdle; }
+bool checked(HWND page, int id) { return IsDlgButtonChecked(page, id) == BST_CHECKED; }
+void check(HWND page, int id, bool on) { CheckDlgButton(page, id, on ? BST_CHECKED : BST_UNCHECKED); }
+
+// Every page answers a notification through the dialog's result slot.
+INT_PTR answer(HWND page, LONG_PTR result) {
+    SetWindowLongPtrA(page, DWLP_MSGRESULT, result);
+    return TRUE;
+}
+
+void becomeCurrent(HWND page, DWORD buttons) {
+    wizardSheet = GetParent(page);
+    PropSheet_SetWizButtons(wizardSheet, buttons);
+}
+
+// ---- Page 1: the file ----
+
+void enableNextWhenLoaded(HWND page) {
+    if (jobState.inputLoaded == 1) PropSheet_SetWizButtons(GetParent(page), PSWIZB_NEXT);
+}
+
+void showLoadedPath(HWND page) {
+    if (jobState.inputLoaded == 1) setControlText(page, IDC_WIZ_PATH, jobState.sourcePath);
+}
+
+void onFileOpen(HWND page) {
+    char token[kTextBufferSize] = "";
+    if (commandLineToken(1, token) == tokenFound) {
+        // The main window has usually analysed the same file already; asking its questions twice helps no one.
+        if (jobState.inputLoaded != 1 || std::strcmp(token, jobState.sourcePath) != 0) {
+            copyText(token, jobState.sourcePath);
+            jobState.inputLoaded = 0;
+            analyseInput(page);
+        }
+    }
+    // Without a file on the command line the one the main window holds carries over.
+    showLoadedPath(page);
+    if (titleFont == nullptr)
+        titleFont = CreateFontA(30, 0, 0, 0, 50, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "Arial");
+    SendDlgItemMessageA(page, IDC_WIZ_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont), TRUE);
+}
+
+// A typed path is analysed as the main window's field is, so that Next always leads on with a checked input.
+void onPathTyped(HWND page) {
+    if (!idle()) return;  // the analysis writing the field itself
+    char typed[kTextBufferSize] = "";
+    getControlText(page, IDC_WIZ_PATH, typed, kPathLimit);
+    if (std::strcmp(typed, jobState.sourcePath) == 0) return;
+    copyText(typed, jobState.sourcePath);
+    jobState.inputLoaded = 0;
+    analyseInput(page);
+    PropSheet_SetWizButtons(GetParent(page), jobState.inputLoaded == 1 ? PSWIZB_NEXT : 0);
+}
+
+void onFileCommand(HWND page, int id, int code) {
+    switch (id) {
+    case IDC_WIZ_CHOOSE_FILE:
+        if (chooseFile(page, jobState.sourcePath) == 1) {
+            jobState.inputLoaded = 0;
+            analyseInput(page);
+            showLoadedPath(page);
+            enableNextWhenLoaded(page);
+        }
+        break;
+    case IDC_WIZ_CLOSE:
+        settings.wizardAtStart = 0;
+        saveSettings();
+        PropSheet_PressButton(GetParent(page), PSBTN_CANCEL);
+        break;
+    case IDC_WIZ_PATH:
+        if (code == EN_CHANGE) onPathTyped(page);
+        break;
+    }
+}
+
+INT_PTR onFileNotify(HWND page, const NMHDR* note) {
+    switch (note->code) {
+    case PSN_SETACTIVE:
+        becomeCurrent(page, jobState.inputLoaded == 1 ? PSWIZB_NEXT : 0);
+        return answer(page, 0);
+    case PSN_KILLACTIVE:
+        getControlText(page, IDC_WIZ_PATH, jobState.sourcePath, kPathLimit);
+        return answer(page, FALSE);
+    case PSN_WIZNEXT:
+        // A piece set has nothing to split: straight on to the destination.
+        return answer(page, jobState.isSplit == 0 ? IDD_WIZARD_DESTINATION : 0);
+    }
+    return FALSE;
+}
+
+INT_PTR CALLBACK filePage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        onFileOpen(page);
+        return TRUE;
+    case WM_COMMAND:
+        onFileCommand(page, LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_DROPFILES:
+        onDropFiles(page, reinterpret_cast<HDROP>(wParam));
+        enableNextWhenLoaded(page);
+        return TRUE;
+    case WM_NOTIFY:
+        return onFileNotify(page, reinterpret_cast<NMHDR*>(lParam));
+    }
+    return FALSE;
+}
+
+// ---- Page 2: how to split ----
+
+// Preset entries of the nine buttons 1102..1110.
+const uint32_t kButtonPresets[] = {1, 2, 3, 4, 5, 6, 7, 8, 18};
+
+void enableSizeAndCount(HWND page, bool size, bool count) {
+    enableControl(page, IDC_WIZ_SIZE, size);
+    enableControl(page, IDC_WIZ_COUNT, count);
+}
+
+void onSplitOpen(HWND page) {
+    check(page, IDC_WIZ_PRESET_FIRST, true);
+    enableSizeAndCount(page, false, false);
+    setControlNumber(page, IDC_WIZ_SIZE, 900);
+}
+
+void onPresetButton(HWND page, int id) {
+    jobState.inputLoaded = 0;
+    uint32_t size = presetSize(page, kButtonPresets[id - IDC_WIZ_PRESET_FIRST]);
+    if (size != 0) {
+        enableSizeAndCount(page, false, false);
+        jobState.inputLoaded = 1;
+        setControlNumber(page, IDC_WIZ_SIZE, size);  // its change handler works out the count
+    } else {
+        jobState.inputLoaded = 1;
+    }
+}
+
+void onSplitCommand(HWND page, int id, int code) {
+    if (jobState.isSplit == 0) return;
+    if (id >= IDC_WIZ_PRESET_FIRST && id <= IDC_WIZ_PRESET_LAST) {
+        if (code == BN_CLICKED) onPresetButton(page, id);
+        return;
+    }
+    switch (id) {
+    case IDC_WIZ_CUSTOM:
+        if (code == BN_CLICKED) enableSizeAndCount(page, true, false);
+        break;
+    case IDC_WIZ_BY_COUNT:
+        if (code == BN_CLICKED) enableSizeAndCount(page, false, true);
+        break;
+    case IDC_WIZ_SIZE:
+        if (code == EN_CHANGE && jobState.inputLoaded == 1) {
+            jobState.inputLoaded = 0;
+            countFromSize(page);
+            setControlNumber(page, IDC_WIZ_COUNT, jobState.pieceCount);
+            jobState.inputLoaded = 1;
+        }
+        break;
+    case IDC_WIZ_COUNT:
+        if (code == EN_CHANGE && jobState.inputLoaded == 1) {
+            jobState.inputLoaded = 0;
+            jobState.pieceCount = getControlNumber(page, IDC_WIZ_COUNT);
+            sizeFromCount(page);
+            setControlNumber(page, IDC_WIZ_SIZE, jobState.pieceSizeKB);
+            jobState.inputLoaded = 1;
+        }
+        break;
+    }
+}
+
+INT_PTR CALLBACK splitPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        onSplitOpen(page);
+        return TRUE;
+    case WM_COMMAND:
+        onSplitCommand(page, LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_NOTIFY:
+        if (reinterpret_cast<NMHDR*>(lParam)->code == PSN_SETACTIVE) {
+            becomeCurrent(page, PSWIZB_BACK | PSWIZB_NEXT);
+            return answer(page, 0);
+        }
+        break;
+    }
+    return FALSE;
+}
+
+// ---- Page 3: where the output goes ----
+
+void showDesktop(HWND page) {
+    char desktop[kTextBufferSize] = "";
+    osReadDesktopFolder(desktop);
+    setControlText(page, IDC_WIZ_FOLDER, desktop);
+}
+
+void showSourceFolder(HWND page) {
+    char folder[kTextBufferSize];
+    copyText(jobState.sourcePath, folder);
+    folderOfPathTrimmed(folder);
+    setControlText(page, IDC_WIZ_FOLDER, folder);
+}
+
+void enableFolderChoice(HWND page, bool on) {
+    enableControl(page, IDC_WIZ_FOLDER, on);
+    enableControl(page, IDC_WIZ_CHOOSE_FOLDER, on);
+}
+
+void onDestinationOpen(HWND page) {
+    enableFolderChoice(page, false);
+    switch (settings.outputLocation) {
+    case 3:
+        check(page, IDC_WIZ_BESIDE_SOURCE, true);
+        showSourceFolder(page);
+        break;
+    case 2:
+        // Shown as choosing it would show it, so the folder on screen is the folder used.
+        check(page, IDC_WIZ_DESKTOP_NAMED, true);
+        showDesktop(page);
+        applyOutputFolderRule(page);
+        break;
+    case 0:
+        check(page, IDC_WIZ_DESKTOP, true);
+        showDesktop(page);
+        break;
+    default:  // "软盘" from the main window's list: no choice here matches, so none is shown
+        setControlText(page, IDC_WIZ_FOLDER, "");
+        break;
+    }
+    check(page, IDC_WIZ_REMOVABLE, jobState.removableTarget == 1);
+}
+
+void onDestinationCommand(HWND page, int id, int code) {
+    if (code != BN_CLICKED) return;
+    switch (id) {
+    case IDC_WIZ_DESKTOP:
+        showDesktop(page);
+        settings.outputLocation = 0;
+        applyOutputFolderRule(page);
+        enableFolderChoice(page, false);
+        break;
+    case IDC_WIZ_BESIDE_SOURCE:
+        showSourceFolder(page);
+        settings.outputLocation = 3;
+        applyOutputFolderRule(page);
+        enableFolderChoice(page, false);
+        break;
+    case IDC_WIZ_DESKTOP_NAMED:
+        showDesktop(page);
+        settings.outputLocation = 2;
+        applyOutputFolderRule(page);
+        enableFolderChoice(page, false);
+        break;
+    case IDC_WIZ_CHOSEN_NAMED:
+        settings.outputLocation = 2;
+        applyOutputFolderRule(page);
+        enableFolderChoice(page, true);
+        break;
+    case IDC_WIZ_CHOSEN:
+        settings.outputLocation = 0;
+        enableFolderChoice(page, true);
+        break;
+    case IDC_WIZ_CHOOSE_FOLDER: pickOutputFolder(page); break;
+    }
+}
+
+INT_PTR onDestinationNotify(HWND page, const NMHDR* note) {
+    switch (note->code) {
+    case PSN_SETACTIVE:
+        becomeCurrent(page, PSWIZB_BACK | PSWIZB_NEXT);
+        enableControl(page, IDC_WIZ_REMOVABLE, jobState.isSplit == 1);
+        return answer(page, 0);
+    case PSN_KILLACTIVE:
+        getControlText(page, IDC_WIZ_FOLDER, jobState.outputFolder, kTextBufferSize);
+        jobState.removableTarget = checked(page, IDC_WIZ_REMOVABLE) ? 1 : 0;
+        return answer(page, FALSE);
+    case PSN_WIZBACK:
+        return answer(page, jobState.isSplit == 0 ? IDD_WIZARD_FILE : 0);
+    }
+    return FALSE;
+}
+
+INT_PTR CALLBACK destinationPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        onDestinationOpen(page);
+        return TRUE;
+    case WM_COMMAND:
+        onDestinationCommand(page, LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_NOTIFY:
+        return onDestinationNotify(page, reinterpret_cast<NMHDR*>(lParam));
+    }
+    return FALSE;
+}
+
+// ---- Page 4: rebuild method and options ----
+
+// The key and the description follow their boxes while this program rebuilds; a batch file has neither.
+void applyOptionRules(HWND page) {
+    bool tarn = checked(page, IDC_WIZ_USE_TARN);
+    bool split = jobState.isSplit == 1;
+    enableControl(page, IDC_WIZ_ENCRYPT, tarn);
+    enableControl(page, IDC_WIZ_KEY, tarn && jobState.encryptEnabled == 1);
+    enableControl(page, IDC_WIZ_DESCRIBE, tarn && split);
+    enableControl(page, IDC_WIZ_DESCRIPTION, tarn && split && settings.useDescription == 1);
+}
+
+void onOptionsOpen(HWND page) {
+    check(page, IDC_WIZ_USE_TARN, true);
+    check(page, IDC_WIZ_CHECKSUM, settings.useChecksum == 1);
+    check(page, IDC_WIZ_DESCRIBE, settings.useDescription == 1);
+    check(page, IDC_WIZ_ENCRYPT, jobState.encryptEnabled == 1);
+    // Finish takes the key and the description from these fields: what the main window held carries over.
+    setControlText(page, IDC_WIZ_KEY, jobState.keyText);
+    setControlText(page, IDC_WIZ_DESCRIPTION, jobState.description);
+    applyOptionRules(page);
+}
+
+void onOptionsCurrent(HWND page) {
+    becomeCurrent(page, PSWIZB_BACK | PSWIZB_FINISH);
+    bool split = jobState.isSplit == 1;
+    enableControl(page, IDC_WIZ_USE_TARN, split);
+    enableControl(page, IDC_WIZ_USE_BATCH, split);
+    if (split) {
+        applyOptionRules(page);
+        return;
+    }
+    enableControl(page, IDC_WIZ_DESCRIBE, 0);
+    enableControl(page, IDC_WIZ_DESCRIPTION, 0);
+    if (settings.useDescription == 1) {
+        check(page, IDC_WIZ_DESCRIBE, true);
+        setControlText(page, IDC_WIZ_DESCRIPTION, jobState.description);
+    }
+}
+
+void onOptionsCommand(HWND page, int id, int code) {
+    if (code != BN_CLICKED) return;
+    switch (id) {
+    case IDC_WIZ_ENCRYPT:
+        jobState.encryptEnabled = checked(page, IDC_WIZ_ENCRYPT) ? 1 : 0;
+        enableControl(page, IDC_WIZ_KEY, jobState.encryptEnabled);
+        break;
+    case IDC_WIZ_DESCRIBE:
+        if (jobState.isSplit == 1) {
+            settings.useDescription = checked(page, IDC_WIZ_DESCRIBE) ? 1 : 0;
+            enableControl(page, IDC_WIZ_DESCRIPTION, settings.useDescription);
+        }
+        break;
+    case IDC_WIZ_USE_TARN:
+    case IDC_WIZ_USE_BATCH: applyOptionRules(page); break;
+    }
+}
+
+void onFinish(HWND page) {
+    settings.rebuildMethod = checked(page, IDC_WIZ_USE_TARN) ? 0 : 1;
+    getControlText(page, IDC_WIZ_KEY, jobState.keyText, kKeyLimit);
+    getControlText(page, IDC_WIZ_DESCRIPTION, jobState.description, kDescriptionLimit);
+    settings.useChecksum = checked(page, IDC_WIZ_CHECKSUM) ? 1 : 0;
+    jobState.jobPhase.store(kPhaseStartRequested, std::memory_order_release);
+}
+
+INT_PTR CALLBACK optionsPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        onOptionsOpen(page);
+        return TRUE;
+    case WM_COMMAND:
+        onOptionsCommand(page, LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_NOTIFY:
+        switch (reinterpret_cast<NMHDR*>(lParam)->code) {
+        case PSN_SETACTIVE:
+            onOptionsCurrent(page);
+            return answer(page, 0);
+        case PSN_WIZFINISH:
+            onFinish(page);
+            return answer(page, FALSE);
+        }
+        break;
+    }
+    return FALSE;
+}
+}  // namespace
+
+void SetupWizard(HWND mainWindow) {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    struct PageSetup {
+        int templateId;
+        DLGPROC procedure;
+    };
+    const PageSetup setups[] = {{IDD_WIZARD_FILE, filePage},
+                              {IDD_WIZARD_SPLIT, splitPage},
+                              {IDD_WIZARD_DESTINATION, destinationPage},
+                              {IDD_WIZARD_OPTIONS, optionsPage}};
+    PROPSHEETPAGEA pages[4] = {};
+    for (int i = 0; i < 4; i++) {
+        pages[i].dwSize = sizeof pages[i];
+        pages[i].dwFlags = PSP_DEFAULT;
+        pages[i].hInstance = instance;
+        pages[i].pszTemplate = MAKEINTRESOURCEA(setups[i].templateId);
+        pages[i].pfnDlgProc = setups[i].procedure;
+    }
+    PROPSHEETHEADERA header = {};
+    header.dwSize = sizeof header;
+    header.dwFlags = PSH_WIZARD | PSH_PROPSHEETPAGE;
+    header.hwndParent = nullptr;
+    header.hInstance = instance;
+    header.pszCaption = kMainCaption;
+    header.nPages = 4;
+    header.nStartPage = 0;
+    header.ppsp = pages;
+    PropertySheetA(&header);
+    wizardSheet = nullptr;
+    if (titleFont != nullptr) {
+        DeleteObject(titleFont);
+        titleFont = nullptr;
+    }
+    applyControlRules(mainWindow);
+    if (jobState.jobPhase.load(std::memory_order_acquire) == kPhaseStartRequested) startJob(mainWindow);
+}
+
+void runWizardHidden(HWND mainWindow) {
+    ShowWindow(mainWindow, SW_HIDE);
+    SetupWizard(mainWindow);
+    ShowWindow(mainWindow, SW_SHOW);
+}

@@ -1,0 +1,367 @@
+// Drives the setup wizard of the real Tarn.exe: its pages, their order, the sizes its buttons give, and the jobs
+// that Finish starts, checked on disk.
+#include "tarndriver.h"
+
+#include <prsht.h>
+
+namespace {
+using namespace tarndriver;
+
+constexpr int kBackButton = 0x3023;
+constexpr int kNextButton = 0x3024;
+constexpr int kFinishButton = 0x3025;
+
+struct SheetSearch {
+    DWORD process;
+    HWND found;
+};
+BOOL CALLBACK matchSheet(HWND candidate, LPARAM raw) {
+    auto* search = reinterpret_cast<SheetSearch*>(raw);
+    DWORD process = 0;
+    GetWindowThreadProcessId(candidate, &process);
+    char className[32] = {};
+    GetClassNameA(candidate, className, sizeof className);
+    if (process != search->process || !IsWindowVisible(candidate) || std::string(className) != "#32770") return TRUE;
+    DWORD_PTR page = 0;
+    SendMessageTimeoutA(candidate, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_BLOCK, kWaitLimitMs, &page);
+    if (page == 0) return TRUE;  // a message dialog, not the sheet
+    search->found = candidate;
+    return FALSE;
+}
+
+struct HiddenSearch {
+    DWORD process;
+    HWND found;
+};
+BOOL CALLBACK matchMainWindow(HWND candidate, LPARAM raw) {
+    auto* search = reinterpret_cast<HiddenSearch*>(raw);
+    DWORD process = 0;
+    GetWindowThreadProcessId(candidate, &process);
+    char className[32] = {};
+    GetClassNameA(candidate, className, sizeof className);
+    if (process != search->process || std::string(className) != "Tarn") return TRUE;
+    search->found = candidate;
+    return FALSE;
+}
+
+class WizardTest : public TarnWindowTest {
+protected:
+    HWND sheet = nullptr;
+
+    // Starts the program without waiting for its window to show: with the wizard at start-up it stays hidden.
+    void start(const std::string& arguments = "") {
+        std::string command = "\"" + path("Tarn.exe") + "\"" + (arguments.empty() ? "" : " " + arguments);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                                   &startup, &process));
+        ASSERT_TRUE(waitFor([&] {
+            HiddenSearch search{process.dwProcessId, nullptr};
+            EnumWindows(matchMainWindow, reinterpret_cast<LPARAM>(&search));
+            return (window = search.found) != nullptr;
+        }));
+    }
+    bool sheetOpens(DWORD limit = kWaitLimitMs) {
+        return waitFor(
+            [&] {
+                SheetSearch search{process.dwProcessId, nullptr};
+                EnumWindows(matchSheet, reinterpret_cast<LPARAM>(&search));
+                return (sheet = search.found) != nullptr;
+            },
+            limit);
+    }
+    bool sheetCloses() { return waitFor([&] { return !IsWindow(sheet) || !IsWindowVisible(sheet); }); }
+
+    HWND page() const {
+        DWORD_PTR current = 0;
+        SendMessageTimeoutA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_BLOCK, kWaitLimitMs, &current);
+        return reinterpret_cast<HWND>(current);
+    }
+    // Which page shows, told by a control only that page has.
+    int pageNumber() const {
+        HWND current = page();
+        if (GetDlgItem(current, 3003)) return 1;
+        if (GetDlgItem(current, 1102)) return 2;
+        if (GetDlgItem(current, 1018)) return 3;
+        if (GetDlgItem(current, 3002)) return 4;
+        return 0;
+    }
+    bool onPage(int number) const { return waitFor([&] { return pageNumber() == number; }); }
+
+    LRESULT sendPage(int id, UINT message, WPARAM w = 0, LPARAM l = 0) const {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(GetDlgItem(page(), id), message, w, l, SMTO_BLOCK, kWaitLimitMs, &result);
+        return static_cast<LRESULT>(result);
+    }
+    std::string pageText(int id) const { return textOf(GetDlgItem(page(), id)); }
+    bool pageEnabled(int id) const { return IsWindowEnabled(GetDlgItem(page(), id)) != 0; }
+    bool pageChecked(int id) const { return sendPage(id, BM_GETCHECK) == BST_CHECKED; }
+    void pageSet(int id, const std::string& value) const {
+        sendPage(id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()));
+    }
+    void pageClick(int id) const { sendPage(id, BM_CLICK); }
+    void typeOnPage(int id, const std::string& keys) const {
+        sendPage(id, EM_SETSEL, 0, -1);
+        for (char key : keys) sendPage(id, WM_CHAR, static_cast<unsigned char>(key), 1);
+    }
+
+    // The sheet's own buttons: the page buttons post their state, so their state is waited for.
+    bool sheetButton(int id, bool wantEnabled) const {
+        return waitFor([&] {
+            HWND button = GetDlgItem(sheet, id);
+            return button != nullptr && IsWindowVisible(button) && (IsWindowEnabled(button) != 0) == wantEnabled;
+        });
+    }
+    void pressSheet(int button) const { PostMessageA(sheet, PSM_PRESSBUTTON, button, 0); }
+    void next(int expectedPage) {
+        pressSheet(PSBTN_NEXT);
+        ASSERT_TRUE(onPage(expectedPage)) << "now on page " << pageNumber();
+    }
+
+    void writeSettings(uint32_t wizardAtStart, uint32_t outputLocation) {
+        writeFile(path("dTarn.dat"), settingsBytes({wizardAtStart, 0, outputLocation, 0, 0, 0, 0, 0}));
+    }
+    void makeSparseFile(const std::string& name, long long size) {
+        HANDLE file = CreateFileA(path(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        LARGE_INTEGER end;
+        end.QuadPart = size;
+        SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
+        SetEndOfFile(file);
+        CloseHandle(file);
+        ASSERT_EQ(fileSize(path(name)), size);
+    }
+};
+
+std::string listing(const std::string& where) {
+    std::string all;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((where + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return all;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        all += where + "\\" + name + "\n";
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) all += listing(where + "\\" + name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return all;
+}
+
+uint32_t piecesFor(long long bytes, uint32_t kib) {
+    return static_cast<uint32_t>((bytes + kib * 1024LL - 1) / (kib * 1024LL));
+}
+
+TEST_F(WizardTest, SplitFromTheWizardButtonWithAPresetAndADescription) {
+    // Loaded in the window, not named on the command line: the wizard would load a named file afresh.
+    std::string bytes = patternBytes(2500000, 11);
+    writeFile(path("report.doc"), bytes);
+    launch();
+    setText(1002, path("report.doc"));
+    press(1010);
+    ASSERT_TRUE(sheetOpens());
+    // A wizard's title bar shows the caption of the page on show.
+    EXPECT_EQ(textOf(sheet), "选择文件");
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_EQ(settingsField(readFile(path("dTarn.dat")), 0), 1u);  // the button turns the start-up wizard on
+
+    // Page 1 carries the loaded file over.
+    ASSERT_TRUE(onPage(1));
+    EXPECT_EQ(pageText(1002), path("report.doc"));
+    EXPECT_TRUE(sheetButton(kNextButton, true));
+    EXPECT_TRUE(sheetButton(kBackButton, false));
+    next(2);
+    EXPECT_EQ(textOf(sheet), "劈分模式");
+
+    EXPECT_TRUE(pageChecked(1102));
+    EXPECT_EQ(pageText(1007), "900");
+    EXPECT_EQ(pageText(1012), "3");
+    EXPECT_FALSE(pageEnabled(1007));
+    EXPECT_FALSE(pageEnabled(1012));
+    EXPECT_TRUE(sheetButton(kBackButton, true));
+    // A preset larger than the file: one piece, the file's own size.
+    pageClick(1104);
+    EXPECT_EQ(pageText(1012), "1");
+    EXPECT_EQ(pageText(1007), "2441");
+    // Custom size: the count follows every keystroke.
+    pageClick(1011);
+    EXPECT_TRUE(pageEnabled(1007));
+    EXPECT_FALSE(pageEnabled(1012));
+    typeOnPage(1007, "500");
+    EXPECT_EQ(pageText(1012), "5");
+    // By count: the size follows.
+    pageClick(1014);
+    EXPECT_FALSE(pageEnabled(1007));
+    EXPECT_TRUE(pageEnabled(1012));
+    typeOnPage(1012, "4");
+    EXPECT_EQ(pageText(1007), "611");
+    pageClick(1102);
+    EXPECT_EQ(pageText(1007), "899");
+    EXPECT_EQ(pageText(1012), "3");
+    EXPECT_FALSE(pageEnabled(1007));
+    next(3);
+
+    // Opened with the stored "同名文件夹": the folder shown is the folder that will be used.
+    EXPECT_TRUE(pageChecked(1016));
+    EXPECT_EQ(pageText(1004), desktop + "\\report");
+    EXPECT_TRUE(pageEnabled(1012));
+    EXPECT_FALSE(pageEnabled(1004));
+    pageClick(1016);
+    pageClick(1016);
+    EXPECT_EQ(pageText(1004), desktop + "\\report");  // the name appended once
+    pageClick(1018);
+    EXPECT_TRUE(pageEnabled(1004));
+    EXPECT_TRUE(pageEnabled(1003));
+    pageClick(1016);
+    next(4);
+
+    EXPECT_TRUE(pageChecked(1019));
+    EXPECT_TRUE(pageEnabled(1022));
+    EXPECT_TRUE(sheetButton(kFinishButton, true));
+    // The batch-file method takes the cipher and the description away; Tarn's own gives them back.
+    pageClick(1020);
+    EXPECT_FALSE(pageEnabled(1021));
+    EXPECT_FALSE(pageEnabled(1022));
+    pageClick(1019);
+    EXPECT_TRUE(pageEnabled(1021));
+    pageClick(1022);
+    EXPECT_TRUE(pageEnabled(3002));
+    pageSet(3002, "quarterly figures");
+    pressSheet(PSBTN_FINISH);
+    ASSERT_TRUE(sheetCloses());
+
+    Shown done = answer(1);
+    ASSERT_TRUE(done.found);
+    EXPECT_EQ(done.lines[1], "已完成");
+    EXPECT_TRUE(IsWindowVisible(window));
+    ASSERT_TRUE(idleAgain());
+    const std::string out = desktop + "\\report\\";
+    EXPECT_GT(fileSize(out + "repo0003.trn"), 0);
+    EXPECT_EQ(fileSize(out + "repo0004.trn"), -1);
+    EXPECT_NE(readFile(out + "repo0001.trn").find("quarterly figures"), std::string::npos);
+    EXPECT_EQ(fileSize(out + "UnTarn.bat"), -1);
+
+    // The set again, from the wizard: page 2 is skipped both ways and the set's description is shown.
+    setText(1002, out + "repo0001.trn");
+    EXPECT_EQ(text(1005), "quarterly figures");
+    press(1010);
+    ASSERT_TRUE(sheetOpens());
+    ASSERT_TRUE(onPage(1));
+    EXPECT_EQ(pageText(1002), out + "repo0001.trn");
+    next(3);
+    EXPECT_FALSE(pageEnabled(1012));
+    pressSheet(PSBTN_BACK);
+    ASSERT_TRUE(onPage(1));
+    next(3);
+    pageClick(1018);
+    CreateDirectoryA((folder + "\\rebuilt").c_str(), nullptr);
+    pageSet(1004, folder + "\\rebuilt");
+    next(4);
+    for (int id : {1019, 1020, 1022, 3002}) EXPECT_FALSE(pageEnabled(id)) << "control " << id;
+    EXPECT_TRUE(pageChecked(1022));
+    EXPECT_EQ(pageText(3002), "quarterly figures");
+    pressSheet(PSBTN_FINISH);
+    ASSERT_TRUE(sheetCloses());
+    Shown description = answer(1);
+    EXPECT_EQ(description.description, "quarterly figures");
+    done = answer(1);
+    EXPECT_EQ(done.lines[1], "已完成");
+    ASSERT_TRUE(idleAgain());
+    EXPECT_TRUE(readFile(folder + "\\rebuilt\\report.doc") == bytes);
+    pressEscape();
+    EXPECT_EQ(exitCode(), 0u);
+}
+
+TEST_F(WizardTest, EachPresetButtonGivesItsSizeAndCancelStartsNothing) {
+    const long long size = 6000000000LL;  // sparse: only its length is read
+    makeSparseFile("big.iso", size);
+    writeSettings(1, 0);
+    start("\"" + path("big.iso") + "\"");
+    ASSERT_TRUE(sheetOpens());
+    EXPECT_FALSE(IsWindowVisible(window));  // hidden while the wizard runs at start-up
+    ASSERT_TRUE(onPage(1));
+    EXPECT_EQ(pageText(1002), path("big.iso"));
+    next(2);
+    const struct {
+        int button;
+        uint32_t kib;
+    } presets[] = {{1102, 899},    {1103, 1399},   {1104, 121999}, {1105, 101999}, {1106, 254999},
+                   {1107, 765999}, {1108, 660479}, {1109, 716799}, {1110, 4927999}};
+    for (const auto& preset : presets) {
+        pageClick(preset.button);
+        EXPECT_EQ(pageText(1007), std::to_string(preset.kib)) << "button " << preset.button;
+        EXPECT_EQ(pageText(1012), std::to_string(piecesFor(size, preset.kib))) << "button " << preset.button;
+        EXPECT_FALSE(pageEnabled(1007));
+    }
+    pressSheet(PSBTN_CANCEL);
+    ASSERT_TRUE(sheetCloses());
+    EXPECT_TRUE(waitFor([&] { return IsWindowVisible(window) != 0; }));
+    EXPECT_TRUE(noDialogFor(1000));
+    EXPECT_EQ(fileSize(desktop + "\\repo0001.trn"), -1);
+    EXPECT_EQ(text(1002), path("big.iso"));
+    pressEscape();
+    EXPECT_EQ(exitCode(), 0u);
+}
+
+TEST_F(WizardTest, FinishWithOnePieceStartsTheJobTheStartButtonWouldRefuse) {
+    std::string bytes = patternBytes(100000, 5);
+    writeFile(path("small.txt"), bytes);
+    writeSettings(1, 0);
+    start();
+    ASSERT_TRUE(sheetOpens());
+    ASSERT_TRUE(onPage(1));
+    // Nothing loaded: neither way is open until a file is.
+    EXPECT_EQ(pageText(1002), "");
+    EXPECT_TRUE(sheetButton(kNextButton, false));
+    EXPECT_TRUE(sheetButton(kBackButton, false));
+    pageSet(1002, path("missing.txt"));
+    EXPECT_TRUE(sheetButton(kNextButton, false));
+    pageSet(1002, path("small.txt"));
+    EXPECT_TRUE(sheetButton(kNextButton, true));
+    next(2);
+    pageClick(1102);
+    EXPECT_EQ(pageText(1012), "1");
+    EXPECT_EQ(pageText(1007), "97");
+    next(3);
+    EXPECT_TRUE(pageChecked(1014));
+    EXPECT_EQ(pageText(1004), desktop);
+    next(4);
+    pressSheet(PSBTN_FINISH);
+    ASSERT_TRUE(sheetCloses());
+    Shown done = answer(1);
+    EXPECT_EQ(done.lines[1], "已完成");
+    ASSERT_TRUE(idleAgain());
+    EXPECT_GT(fileSize(desktop + "\\smal0001.trn"), 100000) << listing(folder);
+    EXPECT_EQ(fileSize(desktop + "\\smal0002.trn"), -1);
+    pressEscape();
+    EXPECT_EQ(exitCode(), 0u);
+    // Escape saved the settings: the wizard still opens at the next start.
+    EXPECT_EQ(settingsField(readFile(path("dTarn.dat")), 0), 1u);
+}
+
+TEST_F(WizardTest, CloseButtonTurnsTheStartUpWizardOff) {
+    writeSettings(1, 2);
+    start();
+    ASSERT_TRUE(sheetOpens());
+    ASSERT_TRUE(onPage(1));
+    PostMessageA(GetDlgItem(page(), 1000), BM_CLICK, 0, 0);
+    ASSERT_TRUE(sheetCloses());
+    EXPECT_TRUE(waitFor([&] { return IsWindowVisible(window) != 0; }));
+    std::string saved = readFile(path("dTarn.dat"));
+    EXPECT_EQ(settingsField(saved, 0), 0u);
+    EXPECT_EQ(settingsField(saved, 2), 2u);  // the rest saved as it was
+    EXPECT_TRUE(noDialogFor(500));
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(exitCode(), 0u);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    process = {};
+
+    // The next start opens the main window alone.
+    launch();
+    EXPECT_FALSE(sheetOpens(2000));
+    EXPECT_TRUE(IsWindowVisible(window));
+    pressEscape();
+    EXPECT_EQ(exitCode(), 0u);
+}
+}  // namespace
