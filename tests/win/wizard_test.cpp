@@ -339,6 +339,35 @@ TEST_F(WizardTest, FinishWithOnePieceStartsTheJobTheStartButtonWouldRefuse) {
     EXPECT_EQ(settingsField(readFile(path("dTarn.dat")), 0), 1u);
 }
 
+TEST_F(WizardTest, RemovableMediaAndTheCipherCarryOverFromTheMainWindow) {
+    writeFile(path("report.doc"), patternBytes(2500000, 3));
+    launch();
+    setText(1002, path("report.doc"));
+    select(1017, 1);  // "软盘"
+    click(1014);
+    setText(1015, "secret");
+    press(1010);
+    ASSERT_TRUE(sheetOpens());
+    next(2);
+    next(3);
+    // No choice of this page means removable media: none is selected and no folder is made up.
+    for (int id : {1014, 1015, 1016, 1017, 1018}) EXPECT_FALSE(pageChecked(id)) << "choice " << id;
+    EXPECT_EQ(pageText(1004), "");
+    EXPECT_TRUE(pageChecked(1012));
+    next(4);
+    EXPECT_TRUE(pageChecked(1021));
+    EXPECT_TRUE(pageEnabled(1023));
+    EXPECT_EQ(pageText(1023), "secret");
+    pageClick(1021);
+    EXPECT_FALSE(pageEnabled(1023));
+    pressSheet(PSBTN_CANCEL);
+    ASSERT_TRUE(sheetCloses());
+    EXPECT_TRUE(waitFor([&] { return IsWindowVisible(window) != 0; }));
+    EXPECT_TRUE(noDialogFor(500));
+    pressEscape();
+    EXPECT_EQ(exitCode(), 0u);
+}
+
 TEST_F(WizardTest, CloseButtonTurnsTheStartUpWizardOff) {
     writeSettings(1, 2);
     start();
