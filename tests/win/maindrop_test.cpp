@@ -2,6 +2,8 @@
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <commctrl.h>
+#include <prsht.h>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +17,7 @@
 #include "engine/jobstate.h"
 #include "engine/window.h"
 #include "ui/mainwindow.h"
+#include "ui/win32/wizard_win32.h"
 
 namespace {
 const DWORD kWaitLimitMs = 20000;
@@ -75,6 +78,8 @@ TEST(MainWindowDrop, DroppedFilesLoadAndDroppedFoldersBecomeTheOutput) {
     struct Seen {
         std::string beforeLoad, name, size, outputAfterFolder, outputAgain, nameAfterTwo, duringJob;
         uint32_t loadedBefore = 9;
+        std::string wizardPath, wizardSource;
+        bool wizardNext = false;
     } seen;
     std::thread driver([&] {
         if (!waitFor([] { return mainWindowHandle != nullptr && text(kIdPath) == "未选中文件"; })) return;
@@ -95,6 +100,22 @@ TEST(MainWindowDrop, DroppedFilesLoadAndDroppedFoldersBecomeTheOutput) {
         drop({file});
         seen.duringJob = text(kIdNameDisplay);
         jobState.jobPhase.store(kPhaseIdle);
+
+        // The wizard's first page takes drops through the same handler.
+        PostMessageA(GetDlgItem(mainWindow(), kIdWizard), BM_CLICK, 0, 0);
+        if (waitFor([] { return wizardSheet != nullptr && IsWindowVisible(wizardSheet); })) {
+            HWND page = PropSheet_GetCurrentPageHwnd(wizardSheet);
+            PostMessageA(page, WM_DROPFILES, reinterpret_cast<WPARAM>(dropOf({file})), 0);
+            SendMessageA(page, WM_NULL, 0, 0);
+            SendMessageA(wizardSheet, WM_NULL, 0, 0);  // the page posts its button state to the sheet
+            char shown[MAX_PATH] = {};
+            GetDlgItemTextA(page, kIdPath, shown, sizeof shown);
+            seen.wizardPath = shown;
+            seen.wizardSource = jobState.sourcePath;
+            seen.wizardNext = IsWindowEnabled(GetDlgItem(wizardSheet, 0x3024)) != 0;
+            PropSheet_PressButton(wizardSheet, PSBTN_CANCEL);
+            waitFor([] { return wizardSheet == nullptr; });
+        }
         PostMessageA(mainWindow(), WM_CLOSE, 0, 0);
     });
     runMainWindow();
@@ -107,6 +128,10 @@ TEST(MainWindowDrop, DroppedFilesLoadAndDroppedFoldersBecomeTheOutput) {
     EXPECT_EQ(seen.outputAgain, outFolder + "\\photo");  // the name is appended once
     EXPECT_EQ(seen.nameAfterTwo, "second.txt");
     EXPECT_EQ(seen.duringJob, "second.txt");
+    EXPECT_EQ(seen.wizardPath, file);
+    EXPECT_EQ(seen.wizardSource, file);
+    EXPECT_TRUE(seen.wizardNext);
+    DeleteFileA((folder + "\\dTarn.dat").c_str());  // the wizard button saves the settings
     DeleteFileA(file.c_str());
     DeleteFileA(other.c_str());
     RemoveDirectoryA(outFolder.c_str());
