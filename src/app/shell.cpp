@@ -1,5 +1,8 @@
-// The desktop shell around the program: the file and folder choosers and the help page.
+// The desktop shell around the program: the file association, the elevated restart, the file and folder
+// choosers and the help page.
 #include "app/shell.h"
+
+#include <initializer_list>
 
 #include "engine/jobstate.h"
 #include "os/os.h"
@@ -8,7 +11,51 @@
 namespace {
 // Pairs of description and pattern; the first pair is selected when the chooser opens.
 const char kFileFilter[] = "所有文件\0*.*\0Tarn Files\0*.Trn\0";
+const char kProgramName[] = "Tarn.exe";
+
+// Folder + "Tarn.exe" + ending, cut to the buffer rather than past it.
+void programPathWith(const char* folder, const char* ending, char* out, uint32_t size) {
+    out[0] = 0;
+    copyTextBounded(folder, out, size);
+    for (const char* part : {kProgramName, ending}) {
+        uint32_t length = textLength(out);
+        copyTextBounded(part, out + length, size - length);
+    }
+}
 }  // namespace
+
+void buildAssociationCommand(const char* folder, char* out) {
+    programPathWith(folder, " \"%1\"", out, kAssociationTextSize);
+}
+
+void buildAssociationIcon(const char* folder, char* out) { programPathWith(folder, ",2", out, kAssociationTextSize); }
+
+void writeKeyText(uint32_t root, const char* key, const char* name, const char* text) {
+    osWriteRegistryText(root, key, name, text);
+}
+
+void writeFileAssociation() {
+    char command[kAssociationTextSize];
+    char icon[kAssociationTextSize];
+    buildAssociationCommand(programFolder, command);
+    buildAssociationIcon(programFolder, icon);
+    // In this order; the second lies directly under the machine's "Software", not under its classes.
+    writeKeyText(kRootClasses, "Applications\\Tarn.exe\\shell", nullptr, "UnTarn");
+    writeKeyText(kRootMachine, "Software\\Applications\\Tarn.exe\\shell\\UnTarn\\Command", nullptr, command);
+    writeKeyText(kRootClasses, "Applications\\Tarn.exe\\shell\\UnTarn\\Command", nullptr, command);
+    writeKeyText(kRootClasses, ".trn", nullptr, "Tarn");
+    writeKeyText(kRootClasses, "Tarn\\shell\\UnTarn\\Command", nullptr, command);
+    writeKeyText(kRootUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.trn", "Application",
+                 "Tarn.exe");
+    writeKeyText(kRootClasses, "Tarn\\DefaultIcon", nullptr, icon);
+    writeKeyText(kRootClasses, "Applications\\Tarn.exe\\DefaultIcon", nullptr, icon);
+}
+
+uint32_t relaunchElevated(WindowRef mainWindow) {
+    char path[kTextBufferSize];
+    programPathWith(programFolder, "", path, kTextBufferSize);
+    return osShellOpen(mainWindow, "runas", path) ? 1 : 0;
+}
 
 uint32_t chooseFile(WindowRef owner, char* path) { return osChooseFile(owner, kFileFilter, path) ? 1 : 0; }
 

@@ -1,4 +1,5 @@
-// The desktop shell around the program: the file and folder choosers and the help page.
+// The desktop shell around the program: the file association, the elevated restart, the file and folder
+// choosers and the help page.
 #pragma once
 #include <cstdint>
 
@@ -10,3 +11,17 @@ uint32_t chooseFile(WindowRef owner, char* path);
 uint32_t chooseFolder(WindowRef owner, char* destination);
 // Opens ReadMe.htm beside the program with its default handler; a missing page is not reported.
 void openReadMe();
+
+constexpr int kAssociationTextSize = 1024;
+
+// What a double-click on a piece runs: the program path as it is, a space and "%1" in double quotes.
+void buildAssociationCommand(const char* folder, char* out);
+// The piece icon: the program's third icon.
+void buildAssociationIcon(const char* folder, char* out);
+// Sets one text value (none for the key's default) under a root of the OS layer; failures are silent.
+void writeKeyText(uint32_t root, const char* key, const char* name, const char* text);
+// Associates ".trn" with the program: eight entries, machine-wide ones included; nothing is reported.
+void writeFileAssociation();
+// Asks the shell to run the program again with administrator rights. 1 when it started, and the caller then
+// ends this copy; 0 when the user declined or the start failed.
+uint32_t relaunchElevated(WindowRef mainWindow);

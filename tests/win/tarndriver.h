@@ -100,6 +100,7 @@ inline BOOL CALLBACK matchWindow(HWND window, LPARAM raw) {
 class TarnWindowTest : public ::testing::Test {
 protected:
     std::string folder, desktop;
+    std::string programDir;  // where Tarn.exe is started from: the test's folder unless a test moves it
     PROCESS_INFORMATION process = {};
     HWND window = nullptr;
     std::string savedDesktop;
@@ -111,6 +112,7 @@ protected:
         folder = std::string(temp) + "tarn-gui-" + std::to_string(GetTickCount()) + "-" +
                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
         desktop = folder + "\\Desktop";
+        programDir = folder;
         ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
         ASSERT_TRUE(CreateDirectoryA(desktop.c_str(), nullptr));
         ASSERT_TRUE(CopyFileA(tarnProgram.c_str(), (folder + "\\Tarn.exe").c_str(), FALSE)) << tarnProgram;
@@ -161,7 +163,7 @@ protected:
 
     // Starts the program and waits until the window has run its one-time set-up.
     void launch(const std::string& arguments = "") {
-        std::string command = "\"" + path("Tarn.exe") + "\"" + (arguments.empty() ? "" : " " + arguments);
+        std::string command = "\"" + programDir + "\\Tarn.exe\"" + (arguments.empty() ? "" : " " + arguments);
         STARTUPINFOA start = {};
         start.cb = sizeof start;
         ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &start,

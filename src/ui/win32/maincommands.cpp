@@ -208,6 +208,12 @@ void onCommand(HWND window, int id, int code) {
     case kIdAbout:
         if (!aboutOpen) AboutDialog(window);
         break;
+    case kIdAutoRun:
+        if (isElevated == 1)
+            writeFileAssociation();
+        else if (relaunchElevated(window) == 1)
+            DestroyWindow(window);  // the elevated copy takes over; this one ends without saving
+        break;
     }
 }
 

@@ -1,0 +1,122 @@
+// The shell integration of the real Tarn.exe, started from a folder whose path holds spaces: the association the
+// auto-run button writes, read back from the registry, a piece opened through it, and the help page beside it.
+#include "tarndriver.h"
+
+#include <shellapi.h>
+#include <shlwapi.h>
+
+namespace {
+using namespace tarndriver;
+
+struct Entry {
+    HKEY root;
+    const char* key;
+    const char* name;  // nullptr: the key's default value
+};
+
+const char kFileExts[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.trn";
+
+std::string readValue(const Entry& entry) {
+    HKEY key;
+    if (RegOpenKeyExA(entry.root, entry.key, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<no key>";
+    char value[1024] = {};
+    DWORD size = sizeof value;
+    DWORD type = 0;
+    LONG status = RegQueryValueExA(key, entry.name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) return "<no value>";
+    if (type != REG_SZ) return "<not text>";
+    return value;
+}
+
+class ShellTest : public TarnWindowTest {
+protected:
+    void SetUp() override {
+        TarnWindowTest::SetUp();
+        removeAssociation();
+        programDir = folder + "\\Program Files";
+        ASSERT_TRUE(CreateDirectoryA(programDir.c_str(), nullptr));
+        programDir += "\\Tarn Split";
+        ASSERT_TRUE(CreateDirectoryA(programDir.c_str(), nullptr));
+        ASSERT_TRUE(CopyFileA(tarnProgram.c_str(), (programDir + "\\Tarn.exe").c_str(), FALSE));
+    }
+    void TearDown() override {
+        TarnWindowTest::TearDown();
+        removeAssociation();  // the prefix is shared with the other window tests
+    }
+    static void removeAssociation() {
+        SHDeleteKeyA(HKEY_CLASSES_ROOT, "Applications\\Tarn.exe");
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Applications\\Tarn.exe");
+        SHDeleteKeyA(HKEY_CLASSES_ROOT, ".trn");
+        SHDeleteKeyA(HKEY_CLASSES_ROOT, "Tarn");
+        SHDeleteKeyA(HKEY_CURRENT_USER, kFileExts);
+    }
+};
+
+TEST_F(ShellTest, AutoRunWritesTheAssociationAndAPieceThenOpensTheProgram) {
+    // A set to open later, split beside the program's own folder.
+    writeFile(path("report.doc"), patternBytes(2500000, 21));
+    launch("\"" + path("report.doc") + "\"");
+    // Wine runs programs with administrator rights: the button associates instead of restarting.
+    EXPECT_EQ(text(1026), "自动运行");
+    press(1);
+    ASSERT_EQ(answer(1).lines[1], "已完成");
+    ASSERT_TRUE(idleAgain());
+    click(1026);
+    EXPECT_TRUE(noDialogFor(500));  // nothing is reported either way
+    EXPECT_TRUE(IsWindow(window));
+
+    const std::string program = programDir + "\\Tarn.exe";
+    const std::string command = program + " \"%1\"";
+    const std::string icon = program + ",2";
+    const struct {
+        Entry entry;
+        std::string data;
+    } expected[] = {
+        {{HKEY_CLASSES_ROOT, "Applications\\Tarn.exe\\shell", nullptr}, "UnTarn"},
+        {{HKEY_LOCAL_MACHINE, "Software\\Applications\\Tarn.exe\\shell\\UnTarn\\Command", nullptr}, command},
+        {{HKEY_CLASSES_ROOT, "Applications\\Tarn.exe\\shell\\UnTarn\\Command", nullptr}, command},
+        {{HKEY_CLASSES_ROOT, ".trn", nullptr}, "Tarn"},
+        {{HKEY_CLASSES_ROOT, "Tarn\\shell\\UnTarn\\Command", nullptr}, command},
+        {{HKEY_CURRENT_USER, kFileExts, "Application"}, "Tarn.exe"},
+        {{HKEY_CLASSES_ROOT, "Tarn\\DefaultIcon", nullptr}, icon},
+        {{HKEY_CLASSES_ROOT, "Applications\\Tarn.exe\\DefaultIcon", nullptr}, icon},
+    };
+    for (const auto& e : expected) EXPECT_EQ(readValue(e.entry), e.data) << e.entry.key;
+
+    pressEscape();
+    EXPECT_EQ(exitCode(), 0u);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    process = {};
+
+    // The shell runs the association's command for a piece: the program opens with that piece loaded.
+    const std::string piece = desktop + "\\report\\repo0002.trn";
+    SHELLEXECUTEINFOA run = {};
+    run.cbSize = sizeof run;
+    run.fMask = SEE_MASK_NOCLOSEPROCESS;
+    run.lpVerb = "UnTarn";
+    run.lpFile = piece.c_str();
+    run.nShow = SW_SHOWNORMAL;
+    ASSERT_TRUE(ShellExecuteExA(&run)) << GetLastError();
+    ASSERT_NE(run.hProcess, nullptr);
+    process.hProcess = run.hProcess;
+    process.dwProcessId = GetProcessId(run.hProcess);
+    ASSERT_TRUE(waitFor([&] { return (window = find("Tarn", "Tarn")) != nullptr; }));
+    EXPECT_TRUE(waitFor([&] { return text(1002) == piece; })) << text(1002);
+    EXPECT_EQ(text(1020), "report.doc");
+    EXPECT_EQ(text(1), "开始合并!");
+    pressEscape();
+    EXPECT_EQ(exitCode(), 0u);
+}
+
+TEST_F(ShellTest, HelpPageLiesBesideTheProgram) {
+    // The build puts it beside Tarn.exe, so the help button finds it wherever the program was started from.
+    std::string built = tarnProgram.substr(0, tarnProgram.find_last_of('\\') + 1) + "ReadMe.htm";
+    std::string page = readFile(built);
+    ASSERT_FALSE(page.empty()) << built;
+    EXPECT_NE(page.find("charset"), std::string::npos);
+    EXPECT_NE(page.find("/i="), std::string::npos);
+    EXPECT_NE(page.find("DefSet.txt"), std::string::npos);
+}
+}  // namespace
