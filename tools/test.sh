@@ -51,6 +51,9 @@ fi
 step "32-bit Windows build (the shipped Tarn.exe): built and linked, this kernel cannot run it"
 build_or_fail win32 tools/build.sh win32
 
+step "release package: the zip a user receives"
+if tests/release/check.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); failures+=("release package"); fi
+
 step "64-bit Windows build, tests under Wine"
 if build_or_fail win64 tools/build.sh win64; then
   display=:97
