@@ -304,21 +304,8 @@ TEST_F(MainWindowTest, FileChooserLoadsTheChosenFile) {
     writeFile(path("chosen.bin"), bytes);
     launch();
     press(1001);
-    HWND chooser = nullptr;
-    ASSERT_TRUE(waitFor([&] {
-        chooser = find("#32770", nullptr);
-        return chooser != nullptr && GetWindow(chooser, GW_OWNER) == window;
-    }));
-    // The file-name box of the open dialog, then its confirm button.
-    HWND name = GetDlgItem(chooser, 1148);
-    if (name != nullptr && GetDlgItem(name, 1001) != nullptr) name = GetDlgItem(name, 1001);
-    if (name == nullptr) name = GetDlgItem(chooser, 1152);
-    ASSERT_NE(name, nullptr);
     std::string chosen = path("chosen.bin");
-    DWORD_PTR ignored;
-    SendMessageTimeoutA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()), SMTO_BLOCK, kWaitLimitMs,
-                        &ignored);
-    PostMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(chooser, IDOK)));
+    ASSERT_TRUE(answerFileChooser(window, chosen));
     ASSERT_TRUE(waitFor([&] { return text(1020) == "chosen.bin"; }));
     EXPECT_EQ(text(1002), chosen);
     EXPECT_EQ(text(1013), "100, 000");

@@ -239,6 +239,25 @@ protected:
         waitFor([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
         return shown;
     }
+    // The open-file dialog owned by a window of the program: types a path into its name box and confirms it.
+    bool answerFileChooser(HWND owner, const std::string& chosen) const {
+        HWND chooser = nullptr;
+        if (!waitFor([&] {
+                chooser = find("#32770", nullptr);
+                return chooser != nullptr && GetWindow(chooser, GW_OWNER) == owner && GetDlgItem(chooser, IDOK);
+            }))
+            return false;
+        HWND name = GetDlgItem(chooser, 1148);
+        if (name != nullptr && GetDlgItem(name, 1001) != nullptr) name = GetDlgItem(name, 1001);
+        if (name == nullptr) name = GetDlgItem(chooser, 1152);
+        if (name == nullptr) return false;
+        DWORD_PTR ignored;
+        SendMessageTimeoutA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()), SMTO_BLOCK, kWaitLimitMs,
+                            &ignored);
+        PostMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(chooser, IDOK)));
+        return true;
+    }
     bool noDialogFor(DWORD ms) const {
         return !waitFor([&] { return find("#32770", kDialogCaption) != nullptr; }, ms);
     }

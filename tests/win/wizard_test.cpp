@@ -368,6 +368,29 @@ TEST_F(WizardTest, RemovableMediaAndTheCipherCarryOverFromTheMainWindow) {
     EXPECT_EQ(exitCode(), 0u);
 }
 
+TEST_F(WizardTest, ChooserOnTheFirstPageLoadsAFileAndOpensTheWayOn) {
+    writeFile(path("chosen.bin"), patternBytes(100000, 5));
+    writeSettings(1, 0);
+    start();
+    ASSERT_TRUE(sheetOpens());
+    ASSERT_TRUE(onPage(1));
+    EXPECT_EQ(pageText(1002), "");
+    EXPECT_TRUE(sheetButton(kNextButton, false));  // nothing loaded yet
+    PostMessageA(GetDlgItem(page(), 1001), BM_CLICK, 0, 0);
+    ASSERT_TRUE(answerFileChooser(sheet, path("chosen.bin")));
+    EXPECT_TRUE(waitFor([&] { return pageText(1002) == path("chosen.bin"); })) << pageText(1002);
+    EXPECT_TRUE(sheetButton(kNextButton, true));
+    next(2);
+    pageClick(1104);  // a preset larger than the file: one piece
+    EXPECT_EQ(pageText(1012), "1");
+    pressSheet(PSBTN_CANCEL);
+    ASSERT_TRUE(sheetCloses());
+    EXPECT_TRUE(waitFor([&] { return IsWindowVisible(window) != 0; }));
+    EXPECT_TRUE(noDialogFor(500));  // Cancel starts nothing
+    pressEscape();
+    EXPECT_EQ(exitCode(), 0u);
+}
+
 TEST_F(WizardTest, CloseButtonTurnsTheStartUpWizardOff) {
     writeSettings(1, 2);
     start();
