@@ -55,10 +55,15 @@ HDROP dropOf(const std::vector<std::string>& paths) {
     return static_cast<HDROP>(block);
 }
 
-// Posted like the shell's own drop; the window thread handles it before the next sent message returns.
+// Sent rather than posted as the shell does: a sent message is handled before the call returns, where a posted
+// one can still wait behind messages sent by this thread later.
 void drop(const std::vector<std::string>& paths) {
-    PostMessageA(mainWindow(), WM_DROPFILES, reinterpret_cast<WPARAM>(dropOf(paths)), 0);
-    SendMessageA(mainWindow(), WM_NULL, 0, 0);
+    SendMessageA(mainWindow(), WM_DROPFILES, reinterpret_cast<WPARAM>(dropOf(paths)), 0);
+}
+
+bool wizardNextEnabled() {
+    HWND next = GetDlgItem(wizardSheet, 0x3024);
+    return next != nullptr && IsWindowEnabled(next) != 0;
 }
 
 TEST(MainWindowDrop, DroppedFilesLoadAndDroppedFoldersBecomeTheOutput) {
@@ -105,14 +110,12 @@ TEST(MainWindowDrop, DroppedFilesLoadAndDroppedFoldersBecomeTheOutput) {
         PostMessageA(GetDlgItem(mainWindow(), kIdWizard), BM_CLICK, 0, 0);
         if (waitFor([] { return wizardSheet != nullptr && IsWindowVisible(wizardSheet); })) {
             HWND page = PropSheet_GetCurrentPageHwnd(wizardSheet);
-            PostMessageA(page, WM_DROPFILES, reinterpret_cast<WPARAM>(dropOf({file})), 0);
-            SendMessageA(page, WM_NULL, 0, 0);
-            SendMessageA(wizardSheet, WM_NULL, 0, 0);  // the page posts its button state to the sheet
+            SendMessageA(page, WM_DROPFILES, reinterpret_cast<WPARAM>(dropOf({file})), 0);
             char shown[MAX_PATH] = {};
             GetDlgItemTextA(page, kIdPath, shown, sizeof shown);
             seen.wizardPath = shown;
             seen.wizardSource = jobState.sourcePath;
-            seen.wizardNext = IsWindowEnabled(GetDlgItem(wizardSheet, 0x3024)) != 0;
+            seen.wizardNext = waitFor(wizardNextEnabled, 5000);  // the page may post its button state
             PropSheet_PressButton(wizardSheet, PSBTN_CANCEL);
             waitFor([] { return wizardSheet == nullptr; });
         }
