@@ -11,12 +11,8 @@ enum : uint32_t { kNtWorkstation = 1, kNtServer = 3 };
 constexpr uint32_t kSuitePersonal = 0x200;
 constexpr uint32_t kFirstWindows11Build = 22000;
 
-// Appends as much of text as still fits a 600-byte buffer.
-void appendBounded(char* out, const char* text) {
-    uint32_t used = textLength(out);
-    if (used + 1 >= static_cast<uint32_t>(kTextBufferSize)) return;
-    copyTextBounded(text, out + used, kTextBufferSize - used);
-}
+// Every text here fills a 600-byte buffer.
+void appendBounded(char* out, const char* text) { appendTextBounded(out, text, kTextBufferSize); }
 
 const char* ntName(const SystemVersion& v) {
     switch (v.major) {

@@ -2,8 +2,6 @@
 // choosers and the help page.
 #include "app/shell.h"
 
-#include <initializer_list>
-
 #include "engine/jobstate.h"
 #include "os/os.h"
 #include "text/textops.h"
@@ -15,12 +13,9 @@ const char kProgramName[] = "Tarn.exe";
 
 // Folder + "Tarn.exe" + ending, cut to the buffer rather than past it.
 void programPathWith(const char* folder, const char* ending, char* out, uint32_t size) {
-    out[0] = 0;
     copyTextBounded(folder, out, size);
-    for (const char* part : {kProgramName, ending}) {
-        uint32_t length = textLength(out);
-        copyTextBounded(part, out + length, size - length);
-    }
+    appendTextBounded(out, kProgramName, size);
+    appendTextBounded(out, ending, size);
 }
 }  // namespace
 

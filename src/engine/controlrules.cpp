@@ -9,12 +9,8 @@
 
 namespace {
 
-// Appends as much of source as fits a 600-byte buffer: a path is never allowed to overrun it.
-void appendBounded(char* destination, const char* source) {
-    uint32_t length = textLength(destination);
-    if (length + 1 >= static_cast<uint32_t>(kTextBufferSize)) return;
-    copyTextBounded(source, destination + length, kTextBufferSize - length);
-}
+// A path is never allowed to overrun its 600-byte buffer.
+void appendBounded(char* destination, const char* source) { appendTextBounded(destination, source, kTextBufferSize); }
 }  // namespace
 
 void applyControlRules(WindowRef window) {

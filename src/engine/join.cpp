@@ -49,8 +49,7 @@ Opened openPiece(WindowRef window, const char* path, FileHandle& opened) {
 void rebuiltPath(char* path) {
     copyTextBounded(jobState.outputFolder, path, kTextBufferSize - 2);
     appendText(path, kPathSeparatorText);
-    uint32_t used = textLength(path);
-    copyTextBounded(jobState.sourceName, path + used, kTextBufferSize - used);
+    appendTextBounded(path, jobState.sourceName, kTextBufferSize);
 }
 }  // namespace
 

@@ -62,8 +62,7 @@ void pieceNameOf(const char* stem, uint32_t index, char* name) {
 void pathInFolder(const char* folder, const char* name, char* path) {
     copyTextBounded(folder, path, kTextBufferSize - 14);
     appendText(path, kPathSeparatorText);
-    uint32_t used = textLength(path);
-    copyTextBounded(name, path + used, kTextBufferSize - used);
+    appendTextBounded(path, name, kTextBufferSize);
 }
 
 SetKind identifySet(const uint8_t* firstBytes, uint32_t count) {

@@ -21,6 +21,12 @@ void copyTextBounded(const char* source, char* destination, uint32_t destination
     destination[n] = 0;
 }
 
+void appendTextBounded(char* destination, const char* source, uint32_t destinationSize) {
+    uint32_t used = textLength(destination);
+    if (used + 1 >= destinationSize) return;
+    copyTextBounded(source, destination + used, destinationSize - used);
+}
+
 void midText(const char* source, char* destination, uint32_t start, uint32_t count) {
     // Copies byte by byte; stops early only because a copied terminator ends the text anyway.
     uint32_t i = 0;

@@ -31,3 +31,5 @@ void folderOfPathTrimmed(char* path);
 
 // Copies at most kTextBufferSize-1 bytes and always terminates; for texts from outside (files, windows).
 void copyTextBounded(const char* source, char* destination, uint32_t destinationSize);
+// Appends as much of source as still fits a buffer of destinationSize bytes: nothing is written past it.
+void appendTextBounded(char* destination, const char* source, uint32_t destinationSize);

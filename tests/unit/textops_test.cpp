@@ -189,6 +189,11 @@ TEST(TextOps, MidRightReverseAndCopies) {
     std::string longText(kTextBufferSize + 50, 'q');
     copyTextBounded(longText.c_str(), out.b, kTextBufferSize);
     EXPECT_EQ(textLength(out.b), static_cast<uint32_t>(kTextBufferSize - 1));
+    copyText("ab", out.b);
+    appendTextBounded(out.b, "cdef", 5);
+    EXPECT_STREQ(out.b, "abcd");
+    appendTextBounded(out.b, "x", 5);  // already full
+    EXPECT_STREQ(out.b, "abcd");
 }
 
 TEST(TextOps, LowerAsciiChangesOnlyCapitalBytes) {

@@ -29,14 +29,9 @@ protected:
     HWND part(int id) const { return GetDlgItem(about, id); }
     std::string partText(int id) const { return textOf(part(id)); }
     LRESULT sendPart(int id, UINT message, WPARAM w = 0, LPARAM l = 0) const {
-        DWORD_PTR result = 0;
-        SendMessageTimeoutA(part(id), message, w, l, SMTO_BLOCK, kWaitLimitMs, &result);
-        return static_cast<LRESULT>(result);
+        return sendTo(part(id), message, w, l);
     }
-    void command(HWND target, WPARAM w, LPARAM l = 0) const {
-        DWORD_PTR ignored;
-        SendMessageTimeoutA(target, WM_COMMAND, w, l, SMTO_BLOCK, kWaitLimitMs, &ignored);
-    }
+    void command(HWND target, WPARAM w, LPARAM l = 0) const { sendTo(target, WM_COMMAND, w, l); }
     // Selects an item as the user would: the list changes, then it notifies the dialog.
     void choosePage(int index) const {
         sendPart(1003, CB_SETCURSEL, static_cast<WPARAM>(index));
@@ -192,9 +187,8 @@ TEST_F(AboutDialogTest, OnlyOneOpensAndOnlyItsOkButtonClosesIt) {
     EXPECT_TRUE(IsWindow(about) && IsWindowVisible(about));
     // What Escape makes, the close box and its system-menu command: all do nothing.
     command(about, IDCANCEL);
-    DWORD_PTR ignored;
-    SendMessageTimeoutA(about, WM_CLOSE, 0, 0, SMTO_BLOCK, kWaitLimitMs, &ignored);
-    SendMessageTimeoutA(about, WM_SYSCOMMAND, SC_CLOSE, 0, SMTO_BLOCK, kWaitLimitMs, &ignored);
+    sendTo(about, WM_CLOSE);
+    sendTo(about, WM_SYSCOMMAND, SC_CLOSE);
     EXPECT_TRUE(IsWindow(about) && IsWindowVisible(about));
     EXPECT_EQ(aboutDialogs(), 1);
     EXPECT_FALSE(IsWindowEnabled(window));

@@ -161,13 +161,18 @@ protected:
 
     std::string path(const std::string& name) const { return folder + "\\" + name; }
 
-    // Starts the program and waits until the window has run its one-time set-up.
-    void launch(const std::string& arguments = "") {
+    // Starts the program in the test's folder, without waiting for anything.
+    void startProgram(const std::string& arguments) {
         std::string command = "\"" + programDir + "\\Tarn.exe\"" + (arguments.empty() ? "" : " " + arguments);
         STARTUPINFOA start = {};
         start.cb = sizeof start;
         ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &start,
                                    &process));
+    }
+
+    // Starts the program and waits until the window has run its one-time set-up.
+    void launch(const std::string& arguments = "") {
+        ASSERT_NO_FATAL_FAILURE(startProgram(arguments));
         ASSERT_TRUE(waitFor([&] { return (window = find("Tarn", "Tarn")) != nullptr; })) << "no main window";
         ASSERT_TRUE(waitFor([&] { return !text(1002).empty() && !text(1004).empty(); })) << "no set-up";
     }
@@ -189,11 +194,13 @@ protected:
     }
     bool enabled(int id) const { return IsWindowEnabled(item(id)) != 0; }
     bool visible(int id) const { return IsWindowVisible(item(id)) != 0; }
-    LRESULT send(int id, UINT message, WPARAM w = 0, LPARAM l = 0) const {
+    // A message to any window of the program, never waiting longer than the limit.
+    static LRESULT sendTo(HWND target, UINT message, WPARAM w = 0, LPARAM l = 0) {
         DWORD_PTR result = 0;
-        SendMessageTimeoutA(item(id), message, w, l, SMTO_BLOCK, kWaitLimitMs, &result);
+        SendMessageTimeoutA(target, message, w, l, SMTO_BLOCK, kWaitLimitMs, &result);
         return static_cast<LRESULT>(result);
     }
+    LRESULT send(int id, UINT message, WPARAM w = 0, LPARAM l = 0) const { return sendTo(item(id), message, w, l); }
     int selection(int id) const { return static_cast<int>(send(id, CB_GETCURSEL)); }
 
     // Writes a field as the program itself would: the field notifies its change synchronously.
@@ -251,9 +258,7 @@ protected:
         if (name != nullptr && GetDlgItem(name, 1001) != nullptr) name = GetDlgItem(name, 1001);
         if (name == nullptr) name = GetDlgItem(chooser, 1152);
         if (name == nullptr) return false;
-        DWORD_PTR ignored;
-        SendMessageTimeoutA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()), SMTO_BLOCK, kWaitLimitMs,
-                            &ignored);
+        sendTo(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()));
         PostMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(chooser, IDOK)));
         return true;

@@ -11,12 +11,13 @@ constexpr int kBackButton = 0x3023;
 constexpr int kNextButton = 0x3024;
 constexpr int kFinishButton = 0x3025;
 
-struct SheetSearch {
+// A window of one process, found by a search over the top-level windows.
+struct ProcessSearch {
     DWORD process;
     HWND found;
 };
 BOOL CALLBACK matchSheet(HWND candidate, LPARAM raw) {
-    auto* search = reinterpret_cast<SheetSearch*>(raw);
+    auto* search = reinterpret_cast<ProcessSearch*>(raw);
     DWORD process = 0;
     GetWindowThreadProcessId(candidate, &process);
     char className[32] = {};
@@ -29,12 +30,9 @@ BOOL CALLBACK matchSheet(HWND candidate, LPARAM raw) {
     return FALSE;
 }
 
-struct HiddenSearch {
-    DWORD process;
-    HWND found;
-};
+// The main window, shown or not.
 BOOL CALLBACK matchMainWindow(HWND candidate, LPARAM raw) {
-    auto* search = reinterpret_cast<HiddenSearch*>(raw);
+    auto* search = reinterpret_cast<ProcessSearch*>(raw);
     DWORD process = 0;
     GetWindowThreadProcessId(candidate, &process);
     char className[32] = {};
@@ -50,13 +48,9 @@ protected:
 
     // Starts the program without waiting for its window to show: with the wizard at start-up it stays hidden.
     void start(const std::string& arguments = "") {
-        std::string command = "\"" + path("Tarn.exe") + "\"" + (arguments.empty() ? "" : " " + arguments);
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                                   &startup, &process));
+        ASSERT_NO_FATAL_FAILURE(startProgram(arguments));
         ASSERT_TRUE(waitFor([&] {
-            HiddenSearch search{process.dwProcessId, nullptr};
+            ProcessSearch search{process.dwProcessId, nullptr};
             EnumWindows(matchMainWindow, reinterpret_cast<LPARAM>(&search));
             return (window = search.found) != nullptr;
         }));
@@ -64,7 +58,7 @@ protected:
     bool sheetOpens(DWORD limit = kWaitLimitMs) {
         return waitFor(
             [&] {
-                SheetSearch search{process.dwProcessId, nullptr};
+                ProcessSearch search{process.dwProcessId, nullptr};
                 EnumWindows(matchSheet, reinterpret_cast<LPARAM>(&search));
                 return (sheet = search.found) != nullptr;
             },
@@ -72,11 +66,7 @@ protected:
     }
     bool sheetCloses() { return waitFor([&] { return !IsWindow(sheet) || !IsWindowVisible(sheet); }); }
 
-    HWND page() const {
-        DWORD_PTR current = 0;
-        SendMessageTimeoutA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_BLOCK, kWaitLimitMs, &current);
-        return reinterpret_cast<HWND>(current);
-    }
+    HWND page() const { return reinterpret_cast<HWND>(sendTo(sheet, PSM_GETCURRENTPAGEHWND)); }
     // Which page shows, told by a control only that page has.
     int pageNumber() const {
         HWND current = page();
@@ -89,9 +79,7 @@ protected:
     bool onPage(int number) const { return waitFor([&] { return pageNumber() == number; }); }
 
     LRESULT sendPage(int id, UINT message, WPARAM w = 0, LPARAM l = 0) const {
-        DWORD_PTR result = 0;
-        SendMessageTimeoutA(GetDlgItem(page(), id), message, w, l, SMTO_BLOCK, kWaitLimitMs, &result);
-        return static_cast<LRESULT>(result);
+        return sendTo(GetDlgItem(page(), id), message, w, l);
     }
     std::string pageText(int id) const { return textOf(GetDlgItem(page(), id)); }
     bool pageEnabled(int id) const { return IsWindowEnabled(GetDlgItem(page(), id)) != 0; }

@@ -2,8 +2,6 @@
 // (postal address, program and data folders, the running system).
 #include "ui/win32/aboutdialog_win32.h"
 
-#include <commctrl.h>
-
 #include "app/maker.h"
 #include "app/osdescription.h"
 #include "engine/jobstate.h"
@@ -70,14 +68,7 @@ void openFolders(HWND dialog) {
 
 void closeDialog(HWND dialog) {
     aboutOpen = false;
-    // The tooltip window outlives the dialog: it keeps no tool of a control that is gone.
-    if (tooltipWindow != nullptr) {
-        TTTOOLINFOA tool = {};
-        tool.cbSize = sizeof tool;
-        tool.hwnd = dialog;
-        tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(dialog, IDC_ABOUT_FOLDERS));
-        SendMessageA(tooltipWindow, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
-    }
+    removeTooltip(dialog, IDC_ABOUT_FOLDERS);
     EndDialog(dialog, IDC_ABOUT_OK);
 }
 

@@ -1,4 +1,4 @@
-// The one tooltip window shared by the main window and the about dialog, and the call that attaches a tip.
+// The one tooltip window shared by the main window and the about dialog, and the calls that attach and detach a tip.
 #include "ui/win32/tooltips.h"
 
 #include <commctrl.h>
@@ -28,4 +28,13 @@ void addTooltip(HWND window, int id, const char* text) {
         SendMessageA(tooltipWindow, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
     else
         SendMessageA(tooltipWindow, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void removeTooltip(HWND window, int id) {
+    if (tooltipWindow == nullptr) return;
+    TTTOOLINFOA tool = {};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = window;
+    tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(window, id));
+    SendMessageA(tooltipWindow, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
 }

@@ -1,4 +1,4 @@
-// The one tooltip window shared by the main window and the about dialog, and the call that attaches a tip.
+// The one tooltip window shared by the main window and the about dialog, and the calls that attach and detach a tip.
 #pragma once
 #include <windows.h>
 
@@ -8,3 +8,5 @@ extern HWND tooltipWindow;
 void createTooltipWindow();
 // Attaches text to the control of window with this id, or replaces its text; does nothing before the window exists.
 void addTooltip(HWND window, int id, const char* text);
+// Detaches the tip of that control: the tooltip window outlives a dialog and must keep no tool of a control gone.
+void removeTooltip(HWND window, int id);

@@ -44,6 +44,28 @@ void becomeCurrent(HWND page, DWORD buttons) {
     PropSheet_SetWizButtons(wizardSheet, buttons);
 }
 
+// What one page does when it opens, on a command of its controls and on a notification from the sheet.
+struct PageHandlers {
+    void (*open)(HWND page);
+    void (*command)(HWND page, int id, int code);
+    INT_PTR (*notify)(HWND page, const NMHDR* note);
+};
+
+// The one switch every page's procedure goes through.
+INT_PTR pageMessage(const PageHandlers& handlers, HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        handlers.open(page);
+        return TRUE;
+    case WM_COMMAND:
+        handlers.command(page, LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_NOTIFY:
+        return handlers.notify(page, reinterpret_cast<NMHDR*>(lParam));
+    }
+    return FALSE;
+}
+
 // ---- Page 1: the file ----
 
 void enableNextWhenLoaded(HWND page) {
@@ -121,21 +143,12 @@ INT_PTR onFileNotify(HWND page, const NMHDR* note) {
 }
 
 INT_PTR CALLBACK filePage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_INITDIALOG:
-        onFileOpen(page);
-        return TRUE;
-    case WM_COMMAND:
-        onFileCommand(page, LOWORD(wParam), HIWORD(wParam));
-        return TRUE;
-    case WM_DROPFILES:
+    if (message == WM_DROPFILES) {
         onDropFiles(page, reinterpret_cast<HDROP>(wParam));
         enableNextWhenLoaded(page);
         return TRUE;
-    case WM_NOTIFY:
-        return onFileNotify(page, reinterpret_cast<NMHDR*>(lParam));
     }
-    return FALSE;
+    return pageMessage({onFileOpen, onFileCommand, onFileNotify}, page, message, wParam, lParam);
 }
 
 // ---- Page 2: how to split ----
@@ -199,22 +212,14 @@ void onSplitCommand(HWND page, int id, int code) {
     }
 }
 
+INT_PTR onSplitNotify(HWND page, const NMHDR* note) {
+    if (note->code != PSN_SETACTIVE) return FALSE;
+    becomeCurrent(page, PSWIZB_BACK | PSWIZB_NEXT);
+    return answer(page, 0);
+}
+
 INT_PTR CALLBACK splitPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_INITDIALOG:
-        onSplitOpen(page);
-        return TRUE;
-    case WM_COMMAND:
-        onSplitCommand(page, LOWORD(wParam), HIWORD(wParam));
-        return TRUE;
-    case WM_NOTIFY:
-        if (reinterpret_cast<NMHDR*>(lParam)->code == PSN_SETACTIVE) {
-            becomeCurrent(page, PSWIZB_BACK | PSWIZB_NEXT);
-            return answer(page, 0);
-        }
-        break;
-    }
-    return FALSE;
+    return pageMessage({onSplitOpen, onSplitCommand, onSplitNotify}, page, message, wParam, lParam);
 }
 
 // ---- Page 3: where the output goes ----
@@ -312,17 +317,7 @@ INT_PTR onDestinationNotify(HWND page, const NMHDR* note) {
 }
 
 INT_PTR CALLBACK destinationPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_INITDIALOG:
-        onDestinationOpen(page);
-        return TRUE;
-    case WM_COMMAND:
-        onDestinationCommand(page, LOWORD(wParam), HIWORD(wParam));
-        return TRUE;
-    case WM_NOTIFY:
-        return onDestinationNotify(page, reinterpret_cast<NMHDR*>(lParam));
-    }
-    return FALSE;
+    return pageMessage({onDestinationOpen, onDestinationCommand, onDestinationNotify}, page, message, wParam, lParam);
 }
 
 // ---- Page 4: rebuild method and options ----
@@ -391,26 +386,20 @@ void onFinish(HWND page) {
     jobState.jobPhase.store(kPhaseStartRequested, std::memory_order_release);
 }
 
-INT_PTR CALLBACK optionsPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_INITDIALOG:
-        onOptionsOpen(page);
-        return TRUE;
-    case WM_COMMAND:
-        onOptionsCommand(page, LOWORD(wParam), HIWORD(wParam));
-        return TRUE;
-    case WM_NOTIFY:
-        switch (reinterpret_cast<NMHDR*>(lParam)->code) {
-        case PSN_SETACTIVE:
-            onOptionsCurrent(page);
-            return answer(page, 0);
-        case PSN_WIZFINISH:
-            onFinish(page);
-            return answer(page, FALSE);
-        }
-        break;
+INT_PTR onOptionsNotify(HWND page, const NMHDR* note) {
+    switch (note->code) {
+    case PSN_SETACTIVE:
+        onOptionsCurrent(page);
+        return answer(page, 0);
+    case PSN_WIZFINISH:
+        onFinish(page);
+        return answer(page, FALSE);
     }
     return FALSE;
+}
+
+INT_PTR CALLBACK optionsPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    return pageMessage({onOptionsOpen, onOptionsCommand, onOptionsNotify}, page, message, wParam, lParam);
 }
 }  // namespace
 
