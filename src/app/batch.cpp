@@ -21,6 +21,8 @@ bool jobEnded() {
 }
 
 void showProgress() {
+    // Never over a question waiting at the terminal.
+    if (messageShowing.load() != 0) return;
     uint32_t phase = jobState.jobPhase.load(std::memory_order_acquire);
     uint32_t percent = phase >= kPhaseCopying && phase < kPhaseFinished ? phase - kPhaseCopying : 0;
     std::fprintf(stderr, "\r%3u%%", percent);
@@ -45,8 +47,9 @@ uint32_t runBatchMode() {
     } else {
         osReleaseThread(worker);
         bool progress = osStderrIsTerminal();
-        while (!jobEnded()) {
+        for (;;) {
             osSleep(kPollMs);
+            if (jobEnded()) break;
             if (progress) showProgress();
         }
         if (progress) std::fprintf(stderr, "\r");

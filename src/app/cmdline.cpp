@@ -10,9 +10,9 @@ namespace {
 constexpr char kQuote = 34;
 constexpr char kSpace = 32;
 constexpr char kHiddenSpace = static_cast<char>(254);
-}  // namespace
 
-int commandLineTokenOf(const char* commandLine, uint32_t n, char* out) {
+// Token n of a Windows-style command line, whole, without its quotes.
+int tokenText(const char* commandLine, uint32_t n, std::string& token) {
     // Working copies grow with the line, so no command line the platform passes can overrun them.
     std::string work(commandLine);
     size_t quotes = 0;
@@ -30,34 +30,56 @@ int commandLineTokenOf(const char* commandLine, uint32_t n, char* out) {
     }
     size_t pos = 0;
     while (pos < work.size() && work[pos] == kSpace) pos++;
-    for (uint32_t token = 0; token < n; token++) {
-        if (pos >= work.size()) {
-            out[0] = 0;
-            return tokenMissing;
-        }
+    for (uint32_t index = 0; index < n; index++) {
+        if (pos >= work.size()) return tokenMissing;
         while (pos < work.size() && work[pos] != kSpace) pos++;
         // A run of spaces at the end still starts one more, empty token.
-        if (pos >= work.size()) {
-            out[0] = 0;
-            return tokenMissing;
-        }
+        if (pos >= work.size()) return tokenMissing;
         while (pos < work.size() && work[pos] == kSpace) pos++;
     }
-    std::string token;
     while (pos < work.size() && work[pos] != kSpace) {
         char c = work[pos++];
         if (c == kQuote) continue;
         token += (c == kHiddenSpace) ? kSpace : c;
     }
-    if (token.size() >= static_cast<size_t>(kTextBufferSize)) {
-        out[0] = 0;
-        return tokenTooLong;
-    }
+    return tokenFound;
+}
+
+// Token n of this process: POSIX hands each argument over whole; Windows has one line to tokenize.
+int wholeToken(uint32_t n, std::string& token) {
+    int count = osArgumentCount();
+    if (count < 0) return tokenText(osCommandLine(), n, token);
+    if (n >= static_cast<uint32_t>(count)) return tokenMissing;
+    token = osArgumentAt(n);
+    return tokenFound;
+}
+
+int deliver(int result, const std::string& token, char* out) {
+    if (result == quotesUnbalanced) return result;
+    out[0] = 0;
+    if (result != tokenFound) return result;
+    if (token.size() >= static_cast<size_t>(kTextBufferSize)) return tokenTooLong;
     copyText(token.c_str(), out);
     return token.empty() ? tokenEmpty : tokenFound;
 }
+}  // namespace
 
-int commandLineToken(uint32_t n, char* out) { return commandLineTokenOf(osCommandLine(), n, out); }
+int commandLineTokenOf(const char* commandLine, uint32_t n, char* out) {
+    std::string token;
+    return deliver(tokenText(commandLine, n, token), token, out);
+}
+
+int commandLineToken(uint32_t n, char* out) {
+    std::string token;
+    return deliver(wholeToken(n, token), token, out);
+}
+
+bool commandLineTokenHead(uint32_t n, char* out) {
+    std::string token;
+    if (wholeToken(n, token) != tokenFound) return false;
+    copyText(token.substr(0, 3).c_str(), out);
+    return true;
+}
 
 uint32_t decimalToNumber(const char* text) {
     const auto* p = reinterpret_cast<const unsigned char*>(text);

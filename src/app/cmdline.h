@@ -11,7 +11,10 @@ enum : int {
     tokenTooLong = 5,
 };
 
-// Token n (0 is the program) of the process command line into out (600 bytes).
+// Token n (0 is the program) of the process command line into out (600 bytes). On POSIX every argument
+// is one token as it is; Windows tokenizes its one command line.
 int commandLineToken(uint32_t n, char* out);
+// The first three characters of token n, even of one too long for a buffer; false when there is none.
+bool commandLineTokenHead(uint32_t n, char* out);
 int commandLineTokenOf(const char* commandLine, uint32_t n, char* out);
 uint32_t decimalToNumber(const char* text);

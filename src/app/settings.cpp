@@ -32,10 +32,8 @@ void decode(const uint8_t* bytes) {
     }
 }
 
-void settingsPath(char* path) {
-    copyTextBounded(dataFolder, path, kTextBufferSize - 10);
-    appendText(path, "dTarn.dat");
-}
+// An empty path (a data folder too long for the name) opens nothing: the defaults stay.
+void settingsPath(char* path) { buildPath(path, dataFolder, "dTarn.dat"); }
 }  // namespace
 
 void loadSettings() {

@@ -60,7 +60,5 @@ uint32_t chooseFolder(WindowRef owner, char* destination) {
 
 void openReadMe() {
     char path[kTextBufferSize];
-    copyTextBounded(programFolder, path, kTextBufferSize - 11);
-    appendText(path, "ReadMe.htm");
-    osShellOpen(nullptr, nullptr, path);
+    if (buildPath(path, programFolder, "ReadMe.htm")) osShellOpen(nullptr, nullptr, path);
 }

@@ -8,6 +8,7 @@
 #include "app/settings.h"
 #include "engine/analysis.h"
 #include "engine/jobstate.h"
+#include "engine/messages.h"
 #include "os/exitcodes.h"
 #include "os/os.h"
 #include "text/textops.h"
@@ -16,6 +17,13 @@
 namespace {
 constexpr uint32_t kLockRetryMs = 5000;
 constexpr uint32_t kLargestSizeSwitch = 100000;
+
+bool isPathSwitch(const char* head) {
+    char lowered[4];
+    midText(head, lowered, 0, 3);
+    lowerAscii(lowered);
+    return std::strcmp(lowered, "/i=") == 0 || std::strncmp(head, "/o=", 3) == 0;
+}
 }  // namespace
 
 void settleFolders() {
@@ -28,20 +36,17 @@ void settleFolders() {
     copyText(programFolder, dataFolder);
     if (programFolder[0] != 0 && osIsRemovableDrive(programFolder)) return;
     char marker[kTextBufferSize];
-    copyTextBounded(programFolder, marker, kTextBufferSize - 12);
-    appendText(marker, "DefSet.txt");
+    if (!buildPath(marker, programFolder, "DefSet.txt")) return;
     FileHandle file = osOpenExisting(marker, true);
     if (file == kNoFile) return;
     osClose(file);
     char folder[kTextBufferSize];
     if (!osUserDataFolder(folder)) return;
-    appendText(folder, kPathSeparatorText);
-    appendText(folder, "Ormand");
+    if (!buildPath(folder, folder, kPathSeparatorText, "Ormand")) return;
     osCreateFolder(folder);
-    appendText(folder, kPathSeparatorText);
-    appendText(folder, "Tarn");
+    if (!buildPath(folder, folder, kPathSeparatorText, "Tarn")) return;
     osCreateFolder(folder);
-    appendText(folder, kPathSeparatorText);
+    if (!buildPath(folder, folder, kPathSeparatorText)) return;
     copyText(folder, dataFolder);
 }
 
@@ -52,10 +57,13 @@ void applySwitch(const char* token) {
     copyText(head, lowered);
     lowerAscii(lowered);
     if (std::strcmp(lowered, "/i=") == 0) {
+        // Only the first accepted input counts: a later one must not swap the file under the job's sizes.
+        if (jobState.inputLoaded == 1) return;
         copyText(token + 3, jobState.sourcePath);
         analyseInput(nullptr);
     } else if (std::strcmp(head, "/o=") == 0) {
         copyText(token + 3, jobState.outputFolder);
+        jobState.outputTooLong = 0;
     } else if (std::strncmp(head, "/q", 2) == 0) {
         jobState.quietMode = 1;
     } else if (std::strcmp(head, "/s=") == 0) {
@@ -66,14 +74,27 @@ void applySwitch(const char* token) {
     }
 }
 
-void applyCommandLine() {
+bool applyCommandLine() {
     char token[kTextBufferSize];
+    // "/y" answers the analysis' set questions, which run at "/i=": it counts wherever it stands.
     for (uint32_t n = 1;; n++) {
         int result = commandLineToken(n, token);
-        if (result == tokenTooLong) continue;  // never cut: its switch is simply not applied
+        if (result == tokenTooLong) continue;
+        if (result != tokenFound) break;
+        if (std::strncmp(token, "/y", 2) == 0) jobState.answerSetQuestions = 1;
+    }
+    bool whole = true;
+    for (uint32_t n = 1;; n++) {
+        int result = commandLineToken(n, token);
+        if (result == tokenTooLong) {
+            // Never cut: a path switch that does not fit would send the job somewhere else.
+            if (commandLineTokenHead(n, token) && isPathSwitch(token)) whole = false;
+            continue;
+        }
         if (result != tokenFound) break;
         applySwitch(token);
     }
+    return whole;
 }
 
 uint32_t programEntry() {
@@ -86,9 +107,13 @@ uint32_t programEntry() {
     isElevated = osEnablePrivilege("SeSystemtimePrivilege");
     osReadDesktopFolder(jobState.outputFolder);
     jobState.pieceSizeKB = 512;
-    applyCommandLine();
+    if (!applyCommandLine()) {
+        if (!jobState.quietMode) showPlainMessage(nullptr, "路径太长, 没有创建任何文件.");
+        return kResultCancelled;
+    }
     if (jobState.inputLoaded == 1) return runBatchMode();
     jobState.quietMode = 0;
+    jobState.answerSetQuestions = 0;  // the window asks its user
     runMainWindow();
     return jobState.jobResult.load();
 }

@@ -7,6 +7,7 @@ uint32_t programEntry();
 
 void settleFolders();
 // Applies every switch of the command line in order (stops at the first token that is not found).
-void applyCommandLine();
+// Returns false when a path switch was too long to take whole (nothing may run then).
+bool applyCommandLine();
 // Applies one token as a switch.
 void applySwitch(const char* token);

@@ -29,6 +29,8 @@ void showDesktopFolder(WindowRef window) {
 }
 
 bool askQuestion(WindowRef window, const char* line1) {
+    // "/y" of a batch run: a script joining a set cut by another tool has no one to answer.
+    if (jobState.answerSetQuestions) return true;
     messageParams.messageMode = kMessageQuestion;
     messageParams.messageLine1 = line1;
     messageParams.messageLine3 = "您仍然希望尝试合并它们吗?";
@@ -71,9 +73,7 @@ void analyseJoin(WindowRef window, FileHandle& file) {
     uint32_t length = textLength(jobState.sourcePath);
     if (length > 8) midText(jobState.sourcePath, base, 0, length - 8);
     char first[kTextBufferSize];
-    copyTextBounded(base, first, kTextBufferSize - 8);
-    appendText(first, "0001.trn");
-    file = osOpenExisting(first, true);
+    if (piecePathOf(base, 1, first)) file = osOpenExisting(first, true);
     if (file == kNoFile) {
         showPlainMessage(window, "找不到第一个文件!");
         return;

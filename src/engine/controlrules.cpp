@@ -7,11 +7,6 @@
 #include "engine/jobstate.h"
 #include "text/textops.h"
 
-namespace {
-
-// A path is never allowed to overrun its 600-byte buffer.
-void appendBounded(char* destination, const char* source) { appendTextBounded(destination, source, kTextBufferSize); }
-}  // namespace
 
 void applyControlRules(WindowRef window) {
     if (window == nullptr) return;
@@ -48,10 +43,15 @@ void applyControlRules(WindowRef window) {
 void applyOutputFolderRule(WindowRef window) {
     char name[kTextBufferSize];
     if (window == nullptr) {
+        jobState.outputTooLong = 0;
         copyText(jobState.sourceName, name);
         stripExtension(name);
-        appendBounded(jobState.outputFolder, kPathSeparatorText);
-        appendBounded(jobState.outputFolder, name);
+        // A folder that cannot take the subfolder whole is marked, never cut: the job then refuses to start.
+        char folder[kTextBufferSize];
+        if (buildPath(folder, jobState.outputFolder, kPathSeparatorText, name))
+            copyText(folder, jobState.outputFolder);
+        else
+            jobState.outputTooLong = 1;
         return;
     }
     if (settings.outputLocation == 2) {
@@ -61,7 +61,7 @@ void applyOutputFolderRule(WindowRef window) {
         getControlText(window, kIdOutputFolder, jobState.outputFolder, kTextBufferSize);
         char ending[kTextBufferSize + 1];
         copyText(kPathSeparatorText, ending);
-        appendBounded(ending, name);
+        appendTextBounded(ending, name, sizeof ending);
         uint32_t n = textLength(ending);
         bool derived = false;
         if (textLength(jobState.outputFolder) >= n) {
@@ -70,9 +70,13 @@ void applyOutputFolderRule(WindowRef window) {
             derived = std::strcmp(tail, ending) == 0;
         }
         if (!derived) {
-            if (textLength(jobState.outputFolder) > 3) appendBounded(jobState.outputFolder, kPathSeparatorText);
-            appendBounded(jobState.outputFolder, name);
-            setControlText(window, kIdOutputFolder, jobState.outputFolder);
+            const char* separator = textLength(jobState.outputFolder) > 3 ? kPathSeparatorText : "";
+            char folder[kTextBufferSize];
+            if (buildPath(folder, jobState.outputFolder, separator, name)) {
+                copyText(folder, jobState.outputFolder);
+                setControlText(window, kIdOutputFolder, jobState.outputFolder);
+            }
+            // Otherwise the field keeps the folder it shows; the job's own paths are checked at its start.
         }
     } else if (settings.outputLocation == 3) {
         char folder[kTextBufferSize];

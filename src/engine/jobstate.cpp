@@ -41,5 +41,7 @@ void resetProcessRecords() {
     jobState.divQuotient = {0, 0};
     jobState.divScale = 0;
     jobState.rawJoin = 0;
+    jobState.outputTooLong = 0;
+    jobState.answerSetQuestions = 0;
     settings = SettingsRecord{};
 }

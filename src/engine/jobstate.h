@@ -67,6 +67,10 @@ struct JobState {
     uint32_t divScale = 0;
     uint32_t ioBufferSize = 0;
     uint32_t rawJoin = 0;
+    // The output-folder rule could not add the subfolder without cutting the path: no job may start.
+    uint32_t outputTooLong = 0;
+    // "/y": the analysis answers its two set questions (other version, no header) with "继续".
+    uint32_t answerSetQuestions = 0;
 };
 
 struct SettingsRecord {

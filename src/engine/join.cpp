@@ -46,10 +46,16 @@ Opened openPiece(WindowRef window, const char* path, FileHandle& opened) {
     }
 }
 
-void rebuiltPath(char* path) {
-    copyTextBounded(jobState.outputFolder, path, kTextBufferSize - 2);
-    appendText(path, kPathSeparatorText);
-    appendTextBounded(path, jobState.sourceName, kTextBufferSize);
+// The rebuilt file would replace one of the set's own pieces (a stored name such as abcd0002.trn).
+bool rebuiltIsAPiece(uint32_t bound) {
+    if (!osNameTaken(jobState.sourcePath)) return false;
+    for (uint32_t index = 1; index <= bound; index++) {
+        char path[kTextBufferSize];
+        if (!piecePathOf(jobState.piecePathPrefix, index, path)) return false;
+        if (osSameFile(path, jobState.sourcePath)) return true;
+        if (jobState.rawJoin == 1 && !osNameTaken(path)) return false;
+    }
+    return false;
 }
 }  // namespace
 
@@ -57,24 +63,19 @@ void runJoin(WindowRef window) {
     bool raw = jobState.rawJoin == 1;
     uint32_t bound = raw ? kMaxPieces : jobState.pieceCount;
     jobState.dataOffset = raw ? 0 : kHeaderSize;
-    if (!raw && (bound == 0 || bound > kMaxPieces)) {
-        // A header that names no piece, or more than four digits can name, is damaged: nothing is rebuilt.
-        if (!jobState.quietMode) {
-            messageParams.messageLine1 = "文件读取错误";
-            messageParams.messageLine2 = "头部记录的块数无效.";
-            showMessageDialog(window);
-        }
-        jobState.jobResult.store(kResultCancelled);
-        return;
-    }
     if (jobState.description[0] != 0 && !jobState.quietMode) {
         messageParams.messageMode = kMessageDescription;
         messageParams.messageLine1 = jobState.description;
         showMessageDialog(window);
     }
     makeSafeFileName(jobState.sourceName);
-    rebuiltPath(jobState.sourcePath);
+    // Fits: the worker checked the rebuilt path before it made the folder.
+    pathInFolder(jobState.outputFolder, jobState.sourceName, jobState.sourcePath);
     midText(jobState.sourceName, jobState.pieceStem, 0, 4);
+    if (rebuiltIsAPiece(bound)) {
+        refuseJob(window, "不能用合并的文件覆盖它自己的块.", jobState.sourcePath);
+        return;
+    }
     askOverwrite(window, jobState.sourcePath);
     if (jobState.jobResult.load() == kResultCancelled) return;
     FileHandle rebuilt = osCreateTruncate(jobState.sourcePath, raw ? 0 : jobState.fileAttributes);
@@ -85,9 +86,7 @@ void runJoin(WindowRef window) {
         char digits[16];
         zeroPadNumber(static_cast<int32_t>(jobState.pieceIndex), digits, 4);
         char path[kTextBufferSize];
-        copyTextBounded(jobState.piecePathPrefix, path, kTextBufferSize - 10);
-        appendText(path, digits);
-        appendText(path, ".trn");
+        piecePathOf(jobState.piecePathPrefix, jobState.pieceIndex, path);  // no longer than the chosen piece
         char caption[kTextBufferSize] = "正在合并";
         appendText(caption, jobState.pieceStem);
         appendText(caption, digits);
@@ -116,11 +115,13 @@ void runJoin(WindowRef window) {
     // A raw set carries no times, attributes or checksum: nothing of an earlier job is restored.
     if (!raw) osSetFileTimes(rebuilt, jobState.creationTime, jobState.lastAccessTime, jobState.lastWriteTime);
     osClose(rebuilt);
-    if (!raw) osApplyAttributesAfterWrite(jobState.sourcePath, jobState.fileAttributes);
     if (settings.useChecksum && !raw && jobState.jobResult.load() != kResultCancelled) {
         setWindowCaption(window, "正在检查CRC");
         if (fileChecksum(jobState.sourcePath) != jobState.checksum)
             jobState.jobResult.store(kResultChecksumMismatch);
+        // The checksum pass read the file, which moves its access time on POSIX: restore the times again.
+        osSetPathTimes(jobState.sourcePath, jobState.creationTime, jobState.lastAccessTime, jobState.lastWriteTime);
     }
+    if (!raw) osApplyAttributesAfterWrite(jobState.sourcePath, jobState.fileAttributes);
     finishJob();
 }

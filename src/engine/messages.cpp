@@ -2,6 +2,7 @@
 #include "engine/messages.h"
 
 MessageParams messageParams;
+std::atomic<uint32_t> messageShowing{0};
 
 void resetMessageParams() {
     messageParams.messageMode = kMessagePlain;

@@ -1,5 +1,6 @@
 // The one message dialog's shared parameter block and its call; the dialog itself lives in the ui.
 #pragma once
+#include <atomic>
 #include <cstdint>
 
 #include "engine/window.h"
@@ -19,6 +20,9 @@ struct MessageParams {
 };
 
 extern MessageParams messageParams;
+
+// Non-zero while a message or question is on screen; a progress display keeps quiet meanwhile.
+extern std::atomic<uint32_t> messageShowing;
 
 // Opens the dialog modally for the owner (none in batch mode) and returns once it has closed.
 void showMessageDialog(WindowRef owner);

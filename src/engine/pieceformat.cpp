@@ -59,10 +59,16 @@ void pieceNameOf(const char* stem, uint32_t index, char* name) {
     appendText(name, ".trn");
 }
 
-void pathInFolder(const char* folder, const char* name, char* path) {
-    copyTextBounded(folder, path, kTextBufferSize - 14);
-    appendText(path, kPathSeparatorText);
-    appendTextBounded(path, name, kTextBufferSize);
+bool pathInFolder(const char* folder, const char* name, char* path) {
+    return buildPath(path, folder, kPathSeparatorText, name);
+}
+
+bool piecePathOf(const char* prefix, uint32_t index, char* path) {
+    char digits[16];
+    zeroPadNumber(static_cast<int32_t>(index), digits, 4);
+    if (!buildPath(path, prefix, digits, ".trn")) return false;
+    osResolveNameCase(path);
+    return true;
 }
 
 SetKind identifySet(const uint8_t* firstBytes, uint32_t count) {

@@ -17,8 +17,11 @@ enum class SetKind { ThisVersion, OtherVersion, NoHeader };
 void pieceStemOf(const char* sourceName, char* stem);
 // The 12-byte name of piece index (1..9999): stem, four digits, ".trn".
 void pieceNameOf(const char* stem, uint32_t index, char* name);
-// folder + separator + name into a 600-byte buffer; a very long folder is cut so a piece name still fits.
-void pathInFolder(const char* folder, const char* name, char* path);
+// folder + separator + name into a 600-byte buffer; false (path empty) when it would not fit.
+bool pathInFolder(const char* folder, const char* name, char* path);
+// Path of piece index after the folder-and-stem prefix: prefix, four digits, ".trn"; false when too long.
+// For reading, an existing piece whose name differs only in letter case (S.BI0001.TRN) is taken instead.
+bool piecePathOf(const char* prefix, uint32_t index, char* path);
 
 // What the first 8 bytes of a first piece say (fewer than 8 bytes read: no header).
 SetKind identifySet(const uint8_t* firstBytes, uint32_t count);

@@ -1,8 +1,9 @@
-// Turns an untrusted stored file name into a safe bare name, the same way on every platform.
+// Turns an untrusted stored file name into a safe bare name under the running platform's naming rules.
 #include "engine/safename.h"
 
 #include <cstring>
 
+#include "os/os.h"
 #include "text/textops.h"
 
 namespace {
@@ -29,25 +30,28 @@ bool isReservedDevice(const char* name) {
 }
 }  // namespace
 
-void makeSafeFileName(char* name) {
-    // Either slash and a drive or stream colon can carry the name out of its folder: keep what follows.
+void makeSafeFileNameFor(char* name, bool windowsRules) {
+    // A slash of either kind can carry the name out of its folder (a set made on Windows may hold
+    // backslashes), and on Windows so can a drive or stream colon: keep what follows the last of them.
     const char* start = name;
     for (const char* p = name; *p; p++)
-        if (*p == '/' || *p == '\\' || *p == ':') start = p + 1;
+        if (*p == '/' || *p == '\\' || (windowsRules && *p == ':')) start = p + 1;
     char bare[kTextBufferSize];
     copyTextBounded(start, bare, kTextBufferSize);
-    for (char* p = bare; *p; p++) {
-        auto c = static_cast<unsigned char>(*p);
-        if (c < 32 || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*') *p = '_';
-    }
-    // Windows drops trailing dots and spaces; a name made only of them would name the folder itself.
     uint32_t length = textLength(bare);
-    while (length > 0 && (bare[length - 1] == '.' || bare[length - 1] == ' ')) bare[--length] = 0;
-    if (length == 0) {
+    if (windowsRules) {
+        for (char* p = bare; *p; p++) {
+            auto c = static_cast<unsigned char>(*p);
+            if (c < 32 || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*') *p = '_';
+        }
+        // Windows drops trailing dots and spaces; a name made only of them would name the folder itself.
+        while (length > 0 && (bare[length - 1] == '.' || bare[length - 1] == ' ')) bare[--length] = 0;
+    }
+    if (length == 0 || std::strcmp(bare, ".") == 0 || std::strcmp(bare, "..") == 0) {
         copyText(kFallbackName, name);
         return;
     }
-    if (isReservedDevice(bare)) {
+    if (windowsRules && isReservedDevice(bare)) {
         char prefixed[kTextBufferSize];
         copyText("_", prefixed);
         copyTextBounded(bare, prefixed + 1, kTextBufferSize - 1);
@@ -56,3 +60,5 @@ void makeSafeFileName(char* name) {
     }
     copyText(bare, name);
 }
+
+void makeSafeFileName(char* name) { makeSafeFileNameFor(name, osUsesWindowsNames()); }

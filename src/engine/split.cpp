@@ -9,22 +9,36 @@
 #include "text/textops.h"
 
 namespace {
-void writeScript() {
+// The script is one more file the split creates: never over the source, never over another file unasked.
+bool writeScript(WindowRef window) {
     char path[kTextBufferSize];
-    pathInFolder(jobState.outputFolder, kScriptName, path);
+    if (!pathInFolder(jobState.outputFolder, kScriptName, path)) return true;  // checked at the start
+    if (osSameFile(path, jobState.sourcePath)) {
+        refuseJob(window, "不能用脚本覆盖要劈分的文件.", path);
+        return false;
+    }
+    askOverwrite(window, path);
+    if (jobState.jobResult.load() == kResultCancelled) return false;
     // 13 bytes a piece, the command and the quoted name: at most 13 * 9999 + 10 + 599.
     static char script[13 * 9999 + 16 + kTextBufferSize];
     uint32_t length = buildRebuildScript(jobState.pieceStem, jobState.pieceCount, jobState.sourceName, script,
                                          sizeof script);
     FileHandle file = osCreateTruncate(path, 0);
-    if (file == kNoFile) return;
+    if (file == kNoFile) return true;
     uint32_t put = 0;
     osWrite(file, script, length, &put);
     osClose(file);
+    return true;
 }
 }  // namespace
 
 void runSplit(WindowRef window) {
+    // The source's times as the user left them: the checksum pass below reads the file, which moves its
+    // access time on POSIX.
+    FileHandle early = osOpenExisting(jobState.sourcePath, true);
+    if (early != kNoFile)
+        osGetFileTimes(early, &jobState.creationTime, &jobState.lastAccessTime, &jobState.lastWriteTime);
+    osClose(early);
     if (settings.useChecksum) {
         setWindowCaption(window, "正在检查CRC");
         jobState.checksum = fileChecksum(jobState.sourcePath);
@@ -38,22 +52,23 @@ void runSplit(WindowRef window) {
     pieceStemOf(jobState.sourceName, jobState.pieceStem);
     FileHandle piece = kNoFile;
     if (settings.rebuildMethod == 1) {
-        writeScript();
+        if (!writeScript(window)) {
+            osClose(source);
+            return;
+        }
         jobState.dataOffset = 0;
     } else {
         jobState.dataOffset = kHeaderSize;
         char path[kTextBufferSize];
         char name[32];
         pieceNameOf(jobState.pieceStem, 1, name);
-        pathInFolder(jobState.outputFolder, name, path);
+        pathInFolder(jobState.outputFolder, name, path);  // fits: checked at the start
         askOverwrite(window, path);
         if (jobState.jobResult.load() == kResultCancelled) {
             osClose(source);
             return;
         }
         piece = osCreateTruncate(path, 0);
-        if (source != kNoFile)
-            osGetFileTimes(source, &jobState.creationTime, &jobState.lastAccessTime, &jobState.lastWriteTime);
         uint8_t header[kHeaderSize];
         buildFirstPieceHeader(header);
         uint32_t put = 0;

@@ -4,6 +4,7 @@
 #include "engine/jobstate.h"
 #include "engine/messages.h"
 #include "engine/pieceformat.h"
+#include "engine/safename.h"
 #include "engine/sizing.h"
 #include "engine/checksum.h"
 #include "engine/transferbuffer.h"
@@ -32,9 +33,7 @@ void fatalWriteError(WindowRef window) {
 }
 
 void askOverwrite(WindowRef window, const char* path) {
-    FileHandle probe = osOpenExisting(path, false);
-    if (probe == kNoFile) return;
-    osClose(probe);
+    if (!osNameTaken(path)) return;
     messageParams.messageMode = kMessageQuestion;
     messageParams.messageLine1 = "文件已存在.";
     messageParams.messageLine2 = "覆盖它吗?";
@@ -73,7 +72,7 @@ FileHandle copyPiece(WindowRef window, uint64_t byteCount, FileHandle sourceFile
         char path[kTextBufferSize];
         char name[32];
         pieceNameOf(jobState.pieceStem, jobState.pieceIndex, name);
-        pathInFolder(jobState.outputFolder, name, path);
+        if (!pathInFolder(jobState.outputFolder, name, path)) fatalWriteError(window);  // checked at the start
         askOverwrite(window, path);
         if (jobState.jobResult.load() == kResultCancelled) return pieceFile;
         pieceFile = osCreateTruncate(path, 0);
@@ -98,14 +97,46 @@ FileHandle copyPiece(WindowRef window, uint64_t byteCount, FileHandle sourceFile
     return pieceFile;
 }
 
+void refuseJob(WindowRef window, const char* line2, const char* line4) {
+    if (!jobState.quietMode) {
+        messageParams.messageMode = kMessagePlain;
+        messageParams.messageLine2 = line2;
+        messageParams.messageLine4 = line4;
+        showMessageDialog(window);
+    }
+    jobState.jobResult.store(kResultCancelled);
+}
+
+namespace {
+// Every file the job will create must have a whole path; checked before anything is created.
+bool jobPathsFit() {
+    if (jobState.outputTooLong) return false;
+    char path[kTextBufferSize];
+    if (jobState.isSplit == 1) return pathInFolder(jobState.outputFolder, "XXXX0000.trn", path);
+    makeSafeFileName(jobState.sourceName);
+    return pathInFolder(jobState.outputFolder, jobState.sourceName, path);
+}
+}  // namespace
+
 void jobWorker(WindowRef window) {
     if (jobState.jobPhase.load(std::memory_order_acquire) != kPhaseStartRequested) return;
     jobState.jobPhase.store(kPhaseRunning);
     jobState.jobResult.store(kResultSuccess);
     jobState.pieceIndex = 0;
-    // A split never goes ahead with a count its piece size does not give.
+    // Refusals come before the output folder is made: a refused job leaves nothing behind.
     if (jobState.isSplit == 1 && !settlePieceCount()) {
-        jobState.jobResult.store(kResultCancelled);
+        // A split never goes ahead with a count its piece size does not give.
+        refuseJob(window, "块数无效: 最多9999块.", nullptr);
+        return;
+    }
+    if (jobState.isSplit == 0 && jobState.rawJoin == 0 &&
+        (jobState.pieceCount == 0 || jobState.pieceCount > kMaxPieces)) {
+        // A header that names no piece, or more than four digits can name, is damaged: nothing is rebuilt.
+        refuseJob(window, "头部记录的块数无效.", nullptr);
+        return;
+    }
+    if (!jobPathsFit()) {
+        refuseJob(window, "路径太长, 没有创建任何文件.", jobState.outputFolder);
         return;
     }
     if (!osCreateFolder(jobState.outputFolder) && !jobState.removableTarget &&

@@ -16,5 +16,7 @@ void runSplit(WindowRef window);
 void runJoin(WindowRef window);
 // The normal end of every job: buffer released, then phase 200 as the last act.
 void finishJob();
+// Ends a job before it creates anything: the message (unless quiet), then jobResult 99.
+void refuseJob(WindowRef window, const char* line2, const char* line4);
 // Ends the process after the write-error message.
 [[noreturn]] void fatalWriteError(WindowRef window);

@@ -16,7 +16,14 @@ bool osWrite(FileHandle file, const void* buffer, uint32_t count, uint32_t* put)
 bool osSeek(FileHandle file, uint64_t position);
 uint64_t osFileSize(FileHandle file);
 void osClose(FileHandle file);
-bool osFileExists(const char* path);
+// Something already bears this name and would be replaced by a create: the question before overwriting.
+// POSIX looks at the name itself (a symlink counts, dangling or not); Windows probes with an open.
+bool osNameTaken(const char* path);
+// When path names nothing, takes an entry of its folder whose name differs only in ASCII letter case
+// (sets copied from FAT media: S.BI0001.TRN). Returns whether path now names something.
+bool osResolveNameCase(char* path);
+// Both paths name the same existing file (links and different spellings included).
+bool osSameFile(const char* first, const char* second);
 bool osDeleteFile(const char* path);
 bool osCopyFile(const char* source, const char* destination);
 
@@ -24,6 +31,8 @@ bool osCopyFile(const char* source, const char* destination);
 uint32_t osGetAttributes(const char* path);
 bool osGetFileTimes(FileHandle file, uint64_t* creation, uint64_t* access, uint64_t* write);
 bool osSetFileTimes(FileHandle file, uint64_t creation, uint64_t access, uint64_t write);
+// The same for a file by name, once nothing will read it any more (reading moves the access time).
+bool osSetPathTimes(const char* path, uint64_t creation, uint64_t access, uint64_t write);
 // Applies the attribute bits that cannot be given at creation (read-only) after the file is complete.
 void osApplyAttributesAfterWrite(const char* path, uint32_t attributes);
 
@@ -45,8 +54,14 @@ void osSleep(uint32_t milliseconds);
 const char* osCommandLine();
 // Replaces the command line osCommandLine reports (tests).
 void osSetCommandLine(const char* text);
-// At entry: Windows keeps its own command line; POSIX joins argv the way a Windows command line reads.
+// At entry: Windows keeps its own command line; POSIX keeps argv, each element one token as it is.
 void osInitCommandLine(int argc, char** argv);
+// The number of separate arguments the platform handed over, or -1 where the command line is one text
+// to be tokenized (Windows, and POSIX after osSetCommandLine).
+int osArgumentCount();
+const char* osArgumentAt(uint32_t n);
+// Whether stored names must obey Windows' rules (drive colons, device names, forbidden characters).
+bool osUsesWindowsNames();
 bool osProgramPath(char* out);           // full path of the running program file
 bool osIsRemovableDrive(const char* folder);
 bool osUserDataFolder(char* out);        // per-user application-data folder, no trailing separator
@@ -84,4 +99,3 @@ using ThreadRef = void*;
 ThreadRef osStartThread(void (*entry)(void*), void* argument);
 bool osThreadFinished(ThreadRef thread);
 void osReleaseThread(ThreadRef thread);
-void osJoinThread(ThreadRef thread);

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <pwd.h>
+#include <strings.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -19,6 +20,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "os/os.h"
 #include "text/textops.h"
@@ -42,16 +44,32 @@ uint64_t toFiletime(const struct timespec& t) {
     return units < 0 ? 0 : static_cast<uint64_t>(units);
 }
 
+// Stored times are untrusted. 0 records no time (Windows leaves such a time alone, so do we); anything
+// before 1970 becomes 1970-01-01 rather than a date file systems clamp to 1901; far futures stop at 9999.
 struct timespec fromFiletime(uint64_t ft) {
     struct timespec t;
-    // Stored times are untrusted: clamp into what time_t can hold.
+    if (ft == 0) {
+        t.tv_sec = 0;
+        t.tv_nsec = UTIME_OMIT;
+        return t;
+    }
+    constexpr int64_t kLatestSeconds = 253402300799LL;  // 9999-12-31 23:59:59
     int64_t seconds = static_cast<int64_t>(ft / 10000000ULL) - kEpochDifference;
+    long nanoseconds = static_cast<long>((ft % 10000000ULL) * 100);
+    if (seconds < 0) {
+        seconds = 0;
+        nanoseconds = 0;
+    }
+    if (seconds > kLatestSeconds) seconds = kLatestSeconds;
+    if (sizeof(time_t) < 8 && seconds > 0x7FFFFFFFLL) seconds = 0x7FFFFFFFLL;
     t.tv_sec = static_cast<time_t>(seconds);
-    t.tv_nsec = static_cast<long>((ft % 10000000ULL) * 100);
+    t.tv_nsec = nanoseconds;
     return t;
 }
 
 std::string commandLineText;
+std::vector<std::string> arguments;
+bool argumentsGiven = false;
 }  // namespace
 
 FileHandle osOpenExisting(const char* path, bool) {
@@ -67,10 +85,13 @@ FileHandle osOpenExisting(const char* path, bool) {
 
 FileHandle osCreateTruncate(const char* path, uint32_t attributes) {
     struct stat st;
-    if (stat(path, &st) == 0 && S_ISDIR(st.st_mode)) return kNoFile;
+    if (lstat(path, &st) == 0 && S_ISDIR(st.st_mode)) return kNoFile;
     // The read-only bit is applied once the data is in (osApplyAttributesAfterWrite).
     (void)attributes;
-    int f = open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Never through a symlink: the caller has asked about the name, and the name is what gets replaced.
+    int f = open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (f < 0 && errno == ELOOP && unlink(path) == 0)
+        f = open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
     return f < 0 ? kNoFile : f;
 }
 
@@ -135,9 +156,36 @@ void osClose(FileHandle file) {
     if (file != kNoFile) close(fd(file));
 }
 
-bool osFileExists(const char* path) {
+bool osNameTaken(const char* path) {
     struct stat st;
-    return stat(path, &st) == 0 && !S_ISDIR(st.st_mode);
+    return lstat(path, &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool osResolveNameCase(char* path) {
+    struct stat st;
+    if (lstat(path, &st) == 0) return true;
+    std::string whole(path);
+    size_t cut = whole.rfind('/');
+    std::string folder = cut == std::string::npos ? "." : (cut == 0 ? "/" : whole.substr(0, cut));
+    std::string name = cut == std::string::npos ? whole : whole.substr(cut + 1);
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return false;
+    bool found = false;
+    while (struct dirent* entry = readdir(dir)) {
+        if (strcasecmp(entry->d_name, name.c_str()) != 0) continue;
+        // Same length, so the path keeps its length and its buffer.
+        std::memcpy(path + (whole.size() - name.size()), entry->d_name, name.size());
+        found = true;
+        break;
+    }
+    closedir(dir);
+    return found;
+}
+
+bool osSameFile(const char* first, const char* second) {
+    struct stat a, b;
+    if (stat(first, &a) != 0 || stat(second, &b) != 0) return false;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 bool osDeleteFile(const char* path) { return unlink(path) == 0; }
@@ -150,7 +198,7 @@ bool osCopyFile(const char* source, const char* destination) {
         close(in);
         return false;
     }
-    int out = open(destination, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    int out = open(destination, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (out < 0) {
         close(in);
         return false;
@@ -197,6 +245,11 @@ bool osSetFileTimes(FileHandle file, uint64_t, uint64_t access, uint64_t write) 
     // The creation time cannot be set on POSIX; access and modification times are restored.
     struct timespec times[2] = {fromFiletime(access), fromFiletime(write)};
     return futimens(fd(file), times) == 0;
+}
+
+bool osSetPathTimes(const char* path, uint64_t, uint64_t access, uint64_t write) {
+    struct timespec times[2] = {fromFiletime(access), fromFiletime(write)};
+    return utimensat(AT_FDCWD, path, times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 void osApplyAttributesAfterWrite(const char* path, uint32_t attributes) {
@@ -259,7 +312,10 @@ void osExitProcess(uint32_t code) {
     _exit(static_cast<int>(code & 0xFF));
 }
 
-void osSetCommandLine(const char* text) { commandLineText = text; }
+void osSetCommandLine(const char* text) {
+    commandLineText = text;
+    argumentsGiven = false;
+}
 const char* osCommandLine() { return commandLineText.c_str(); }
 
 bool osProgramPath(char* out) {
@@ -362,13 +418,6 @@ bool osThreadFinished(ThreadRef thread) {
     return static_cast<PosixThread*>(thread)->finished.load(std::memory_order_acquire);
 }
 
-void osJoinThread(ThreadRef thread) {
-    auto* t = static_cast<PosixThread*>(thread);
-    pthread_join(t->id, nullptr);
-    t->owners.fetch_sub(1);
-    delete t;
-}
-
 void osReleaseThread(ThreadRef thread) {
     auto* t = static_cast<PosixThread*>(thread);
     pthread_detach(t->id);
@@ -376,15 +425,13 @@ void osReleaseThread(ThreadRef thread) {
 }
 
 void osInitCommandLine(int argc, char** argv) {
-    // Arguments holding spaces or tabs, or empty ones, are quoted so the tokenizer sees them whole.
-    std::string line;
-    for (int i = 0; i < argc; i++) {
-        std::string arg = argv[i];
-        if (i > 0) line += ' ';
-        if (arg.empty() || arg.find_first_of(" \t") != std::string::npos)
-            line += '"' + arg + '"';
-        else
-            line += arg;
-    }
-    commandLineText = line;
+    // Each argument is one token as the shell handed it over: quotes and tabs in names stay what they are.
+    arguments.assign(argv, argv + argc);
+    argumentsGiven = true;
+    commandLineText.clear();
+    for (int i = 0; i < argc; i++) commandLineText += (i ? " " : "") + arguments[static_cast<size_t>(i)];
 }
+
+int osArgumentCount() { return argumentsGiven ? static_cast<int>(arguments.size()) : -1; }
+const char* osArgumentAt(uint32_t n) { return n < arguments.size() ? arguments[n].c_str() : nullptr; }
+bool osUsesWindowsNames() { return false; }

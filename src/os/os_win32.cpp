@@ -88,9 +88,30 @@ void osClose(FileHandle file) {
     if (file != kNoFile) CloseHandle(h(file));
 }
 
-bool osFileExists(const char* path) {
-    DWORD a = GetFileAttributesA(path);
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
+bool osNameTaken(const char* path) {
+    // The probe of the overwrite question: a file that cannot be opened exclusively is not asked about.
+    FileHandle probe = osOpenExisting(path, false);
+    if (probe == kNoFile) return false;
+    osClose(probe);
+    return true;
+}
+
+// Windows' file systems ignore letter case already: nothing to look for.
+bool osResolveNameCase(char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+bool osSameFile(const char* first, const char* second) {
+    auto identify = [](const char* path, BY_HANDLE_FILE_INFORMATION& info) {
+        HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        BOOL ok = GetFileInformationByHandle(file, &info);
+        CloseHandle(file);
+        return ok != 0;
+    };
+    BY_HANDLE_FILE_INFORMATION a, b;
+    if (!identify(first, a) || !identify(second, b)) return false;
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow;
 }
 
 bool osDeleteFile(const char* path) { return DeleteFileA(path) != 0; }
@@ -118,6 +139,16 @@ bool osGetFileTimes(FileHandle file, uint64_t* creation, uint64_t* access, uint6
 bool osSetFileTimes(FileHandle file, uint64_t creation, uint64_t access, uint64_t write) {
     FILETIME c = toFt(creation), a = toFt(access), w = toFt(write);
     return SetFileTime(h(file), &c, &a, &w) != 0;
+}
+
+bool osSetPathTimes(const char* path, uint64_t creation, uint64_t access, uint64_t write) {
+    // Attribute-writing access only: a read-only file still takes its times.
+    HANDLE file = CreateFileA(path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool ok = osSetFileTimes(f(file), creation, access, write);
+    CloseHandle(file);
+    return ok;
 }
 
 void osApplyAttributesAfterWrite(const char* path, uint32_t attributes) {
@@ -346,9 +377,9 @@ ThreadRef osStartThread(void (*entry)(void*), void* argument) {
 
 bool osThreadFinished(ThreadRef thread) { return WaitForSingleObject(static_cast<HANDLE>(thread), 0) == WAIT_OBJECT_0; }
 void osReleaseThread(ThreadRef thread) { CloseHandle(static_cast<HANDLE>(thread)); }
-void osJoinThread(ThreadRef thread) {
-    WaitForSingleObject(static_cast<HANDLE>(thread), INFINITE);
-    CloseHandle(static_cast<HANDLE>(thread));
-}
 
 void osInitCommandLine(int, char**) {}
+// Windows hands over one command line; the program's own tokenizer reads it.
+int osArgumentCount() { return -1; }
+const char* osArgumentAt(uint32_t) { return nullptr; }
+bool osUsesWindowsNames() { return true; }

@@ -163,3 +163,17 @@ void folderOfPathTrimmed(char* path) {
     uint32_t length = textLength(path);
     if (length > 0) path[length - 1] = 0;
 }
+
+bool buildPath(char* out, const char* first, const char* second, const char* third) {
+    uint32_t a = textLength(first), b = textLength(second), c = textLength(third);
+    if (static_cast<uint64_t>(a) + b + c >= static_cast<uint64_t>(kTextBufferSize)) {
+        out[0] = 0;
+        return false;
+    }
+    // Parts may overlap out (a folder extended in place), so each moves before the next is placed.
+    std::string joined;
+    joined.reserve(a + b + c);
+    joined.append(first, a).append(second, b).append(third, c);
+    std::memcpy(out, joined.c_str(), joined.size() + 1);
+    return true;
+}

@@ -33,3 +33,7 @@ void folderOfPathTrimmed(char* path);
 void copyTextBounded(const char* source, char* destination, uint32_t destinationSize);
 // Appends as much of source as still fits a buffer of destinationSize bytes: nothing is written past it.
 void appendTextBounded(char* destination, const char* source, uint32_t destinationSize);
+
+// The one way a path is put together: out = first + second + third, whole, in a 600-byte buffer.
+// Returns false, with out empty, when the result would not fit; a path is never cut.
+bool buildPath(char* out, const char* first, const char* second, const char* third = "");

@@ -148,9 +148,11 @@ class BatchTest(unittest.TestCase):
             self.assertEqual(code, 99, (count, err))
 
     def test_hostile_stored_names_stay_inside_the_output_folder(self):
-        cases = [(b"../escape.txt", "escape.txt"), (b"..\\..\\win.txt", "win.txt"), (b"C:evil.txt", "evil.txt"),
-                 (b"CON", "_CON"), (b"nul.txt", "_nul.txt"), (b"..", "Tarn.out"), (b"", "Tarn.out"),
-                 (b"/etc/passwd", "passwd")]
+        # Separators and "."/".." are guarded everywhere; colons and device names only where Windows needs it.
+        cases = [(b"../escape.txt", "escape.txt"), (b"..\\..\\win.txt", "win.txt"),
+                 (b"C:evil.txt", "C:evil.txt" if NATIVE else "evil.txt"), (b"CON", "CON" if NATIVE else "_CON"),
+                 (b"nul.txt", "nul.txt" if NATIVE else "_nul.txt"), (b"..", "Tarn.out"), (b"", "Tarn.out"),
+                 (b"/etc/passwd", "passwd"), (b"a/..", "Tarn.out")]
         for i, (stored, expected) in enumerate(cases):
             folder = os.path.join(self.work, "set%d" % i)
             os.makedirs(folder)
@@ -203,10 +205,10 @@ class BatchTest(unittest.TestCase):
         self.assertEqual(code, 0, err)
         self.assertEqual(tarnlib.pieces_of(out, "caps"), ["caps0001.trn"])
         # An empty quoted argument ends the argument processing: no input, no batch job, only the window
-        # (which cannot open here, so the program ends at once).
+        # (which cannot open here, so the program ends at once); the native tarn has none and fails.
         out2 = os.path.join(self.work, "none")
         code, err = self.tarn.run("", "/i=" + self.tarn.path(src), "/o=" + self.tarn.path(out2), "/q", headless=True)
-        self.assertEqual(code, 0)
+        self.assertEqual(code, 99 if NATIVE else 0)
         self.assertFalse(os.path.exists(out2))
         # A path with spaces arrives whole.
         spaced = self.source("with space.bin", 3000)

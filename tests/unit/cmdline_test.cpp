@@ -33,9 +33,9 @@ struct SwitchTest : ::testing::Test {
         osSetCommandLine("tarn");
         resetProcessRecords();
     }
-    void run(const std::string& line) {
+    bool run(const std::string& line) {
         osSetCommandLine(line.c_str());
-        applyCommandLine();
+        return applyCommandLine();
     }
     uint32_t sizeFor(const std::string& value) {
         jobState.pieceSizeKB = 512;
@@ -189,9 +189,13 @@ TEST_F(SwitchTest, LoopStopsAtTheFirstTokenNotFound) {
     run("tarn file.txt unknown /x=1 /s=7");  // tokens that match nothing are passed over
     EXPECT_EQ(jobState.pieceSizeKB, 7u);
     EXPECT_STREQ(jobState.sourcePath, "");
-    run("tarn /o=" + std::string(700, 'p') + " /s=8");  // too long: skipped, not cut
+    // A path switch too long for its buffer is never cut, and the run is told so: nothing may start.
+    EXPECT_FALSE(run("tarn /o=" + std::string(700, 'p') + " /s=8"));
     EXPECT_STREQ(jobState.outputFolder, "desk");
     EXPECT_EQ(jobState.pieceSizeKB, 8u);
+    EXPECT_FALSE(run("tarn /I=" + std::string(700, 'p')));
+    EXPECT_TRUE(run("tarn /x=" + std::string(700, 'p') + " /s=6"));  // not a path switch: passed over
+    EXPECT_EQ(jobState.pieceSizeKB, 6u);
     run("tarn /s=9  ");
     EXPECT_EQ(jobState.pieceSizeKB, 9u);
 }
@@ -209,4 +213,46 @@ TEST_F(SwitchTest, ApplySwitchMatchesOnlyTheFirstCharacters) {
     EXPECT_STREQ(jobState.outputFolder, "desk");
     applySwitch("/s=00042");
     EXPECT_EQ(jobState.pieceSizeKB, 42u);
+}
+
+TEST_F(SwitchTest, AnswerSwitchCountsWhereverItStands) {
+    run("tarn /s=3 /y");
+    EXPECT_EQ(jobState.answerSetQuestions, 1u);
+    jobState.answerSetQuestions = 0;
+    run("tarn /yes");  // like /q, the first two characters decide
+    EXPECT_EQ(jobState.answerSetQuestions, 1u);
+    jobState.answerSetQuestions = 0;
+    run("tarn /Y /s=3");
+    EXPECT_EQ(jobState.answerSetQuestions, 0u);
+}
+
+TEST_F(SwitchTest, OnlyTheFirstAcceptedInputCounts) {
+    jobState.inputLoaded = 1;
+    std::strcpy(jobState.sourcePath, "first.bin");
+    applySwitch("/i=second.bin");
+    EXPECT_STREQ(jobState.sourcePath, "first.bin");
+}
+
+TEST(PosixArguments, EachArgumentIsOneTokenAsItIs) {
+    const char* argv[] = {"tarn", "/i=x\"y\"z.bin", "/o=a\tb c", "", "/q"};
+    osInitCommandLine(5, const_cast<char**>(argv));
+    if (osArgumentCount() < 0) {
+        osSetCommandLine("tarn");
+        GTEST_SKIP() << "Windows tokenizes its one command line";
+    }
+    char out[kTextBufferSize];
+    EXPECT_EQ(commandLineToken(1, out), tokenFound);
+    EXPECT_STREQ(out, "/i=x\"y\"z.bin");
+    EXPECT_EQ(commandLineToken(2, out), tokenFound);
+    EXPECT_STREQ(out, "/o=a\tb c");
+    EXPECT_EQ(commandLineToken(3, out), tokenEmpty);
+    EXPECT_EQ(commandLineToken(5, out), tokenMissing);
+    std::string longer = "/o=" + std::string(700, 'x');
+    const char* long_argv[] = {"tarn", longer.c_str()};
+    osInitCommandLine(2, const_cast<char**>(long_argv));
+    EXPECT_EQ(commandLineToken(1, out), tokenTooLong);
+    EXPECT_TRUE(commandLineTokenHead(1, out));
+    EXPECT_STREQ(out, "/o=");
+    osSetCommandLine("tarn");
+    EXPECT_EQ(osArgumentCount(), -1);
 }

@@ -202,3 +202,19 @@ TEST(TextOps, LowerAsciiChangesOnlyCapitalBytes) {
     EXPECT_EQ(lowered("\xC4\xE3"), "\xC4\xE3");  // bytes above 127 never change
     EXPECT_EQ(lowered("\xB0\x41"), "\xB0\x61");  // a second byte in A..Z does
 }
+
+TEST(TextOps, BuildPathIsWholeOrNothing) {
+    Buf out;
+    EXPECT_TRUE(buildPath(out.b, "folder", "/", "name"));
+    EXPECT_STREQ(out.b, "folder/name");
+    std::string folder(590, 'f');
+    // 590 + 1 + 8 = 599 bytes: the largest path a buffer holds.
+    EXPECT_TRUE(buildPath(out.b, folder.c_str(), "/", "12345678"));
+    EXPECT_EQ(std::strlen(out.b), 599u);
+    EXPECT_FALSE(buildPath(out.b, folder.c_str(), "/", "123456789"));
+    EXPECT_STREQ(out.b, "") << "a path that does not fit is never cut";
+    // Extending a folder in place, as the output-folder rule does.
+    std::strcpy(out.b, "base");
+    EXPECT_TRUE(buildPath(out.b, out.b, "/", "sub"));
+    EXPECT_STREQ(out.b, "base/sub");
+}

@@ -29,6 +29,9 @@ int32_t askAtTerminal() {
 
 void showMessageDialog(WindowRef) {
     messageParams.messageAnswer = 0;
+    messageShowing.store(1);
+    // Start on a clean line: the batch progress may stand on this one.
+    if (osStderrIsTerminal()) std::fprintf(stderr, "\r     \r");
     if (messageParams.messageMode == kMessageDescription) {
         std::fprintf(stderr, "----\n");
         printLine(messageParams.messageLine1);
@@ -44,4 +47,5 @@ void showMessageDialog(WindowRef) {
     if (messageParams.messageMode == kMessageQuestion) answer = askAtTerminal();
     messageParams.messageAnswer = answer;
     resetMessageParams();
+    messageShowing.store(0);
 }

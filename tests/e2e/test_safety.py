@@ -1,0 +1,384 @@
+"""Hostile names, paths and command lines: nothing the user had is lost, nothing lands outside the output
+folder, and a failure never exits 0. Runs against the native tarn and, where a case applies, Tarn.exe."""
+import os
+import random
+import shutil
+import struct
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import tarnlib  # noqa: E402
+from test_batch import run_at_terminal, wait_for_output  # noqa: E402
+
+PROGRAM = os.environ["TARN_PROGRAM"]
+WINE = os.environ.get("TARN_WINE") or None
+LAUNCHER = os.environ.get("TARN_LAUNCHER") or None
+NATIVE = WINE is None
+FAILED = 99
+
+
+class SafetyCase(unittest.TestCase):
+    def setUp(self):
+        self.tarn = tarnlib.Runner(PROGRAM, WINE, LAUNCHER)
+        self.work = tempfile.mkdtemp(prefix="tarn-safe-")
+        self.rng = random.Random(11)
+
+    def tearDown(self):
+        self.tarn.close()
+        shutil.rmtree(self.work, ignore_errors=True)
+
+    def source(self, name, size, folder=None):
+        path = os.path.join(folder or self.work, name)
+        tarnlib.write_file(path, self.rng.randbytes(size))
+        return path
+
+    def run_tarn(self, *args, **options):
+        return self.tarn.run(*args, **options)
+
+    def p(self, path):
+        return self.tarn.path(path)
+
+    def tree(self):
+        found = []
+        for root, dirs, files in os.walk(self.work):
+            found += [os.path.relpath(os.path.join(root, n), self.work) for n in dirs + files]
+        return sorted(found)
+
+
+class ScriptSetTest(SafetyCase):
+    def test_a_source_named_like_the_script_is_never_overwritten(self):
+        self.tarn.write_settings(method=1)
+        folder = os.path.join(self.work, "own")
+        os.makedirs(folder)
+        src = self.source("UnTarn.bat", 30000, folder)
+        before = tarnlib.read_file(src)
+        code, err = self.run_tarn("/i=" + self.p(src), "/o=" + self.p(folder), "/s=10", "/q")
+        self.assertEqual(code, FAILED, err)
+        self.assertEqual(tarnlib.read_file(src), before)
+        self.assertEqual(os.listdir(folder), ["UnTarn.bat"], "nothing is written once the job is refused")
+
+    def test_another_sets_script_is_not_replaced_without_an_answer(self):
+        self.tarn.write_settings(method=1)
+        out = os.path.join(self.work, "out")
+        os.makedirs(out)
+        theirs = os.path.join(out, "UnTarn.bat")
+        tarnlib.write_file(theirs, b'Copy /b othe0001.trn "other.doc"')
+        src = self.source("report.doc", 30000)
+        # Nobody can answer here (no terminal, no display): the question is cancelled.
+        code, err = self.run_tarn("/i=" + self.p(src), "/o=" + self.p(out), "/s=10", "/q", headless=True)
+        self.assertEqual(code, FAILED, err)
+        self.assertEqual(tarnlib.read_file(theirs), b'Copy /b othe0001.trn "other.doc"')
+        self.assertEqual(os.listdir(out), ["UnTarn.bat"])
+        if NATIVE:
+            self.assertIn("覆盖它吗?", err)
+
+
+class InputSwitchTest(SafetyCase):
+    def test_only_the_first_accepted_input_counts(self):
+        small = self.source("small.txt", 2000)
+        big = self.source("big.bin", 90000)
+        out = os.path.join(self.work, "out")
+        code, err = self.run_tarn("/i=" + self.p(small), "/i=" + self.p(big), "/o=" + self.p(out), "/q")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(os.listdir(out), ["smal0001.trn"])
+        header = tarnlib.read_header(os.path.join(out, "smal0001.trn"))
+        self.assertEqual((header["name"], header["size"]), (b"small.txt", 2000))
+        self.assertEqual(tarnlib.read_file(os.path.join(out, "smal0001.trn"))[652:], tarnlib.read_file(small))
+
+    def test_a_rejected_input_lets_a_later_one_count(self):
+        good = self.source("good.bin", 3000)
+        out = os.path.join(self.work, "out")
+        code, err = self.run_tarn("/i=" + self.p(os.path.join(self.work, "missing.bin")), "/i=" + self.p(good),
+                                  "/o=" + self.p(out), "/q")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(os.listdir(out), ["good0001.trn"])
+
+
+class LongPathTest(SafetyCase):
+    """Paths that would not fit 599 bytes are refused before anything is created, never cut."""
+
+    def folder_of_length(self, length, create=False):
+        """A folder path of exactly length bytes as the program sees it, under the work folder."""
+        base = self.p(self.work)
+        sep = "/" if NATIVE else "\\"
+        parts = []
+        remaining = length - len(base)
+        while remaining > 0:
+            take = min(200, remaining - 1)
+            if remaining - 1 - take in range(1, 3):
+                take -= 3  # no part shorter than three bytes at the end
+            parts.append("d" * take)
+            remaining -= take + 1
+        self.assertEqual(remaining, 0)
+        path = base + "".join(sep + q for q in parts)
+        self.assertEqual(len(path), length)
+        linux = os.path.join(self.work, *parts)
+        if create:
+            os.makedirs(linux)
+        return path, linux
+
+    def test_pieces_would_not_fit_in_the_output_folder(self):
+        src = self.source("f.bin", 3000)
+        # 590 + separator + 12-byte piece name is 603: refused, and the folder of its first 585 bytes
+        # (which exists) receives nothing.
+        out, linux = self.folder_of_length(590)
+        cut = linux[:len(linux) - 5]
+        if NATIVE:
+            os.makedirs(cut)
+        before = self.tree()
+        code, err = self.run_tarn("/i=" + self.p(src), "/o=" + out, "/q")
+        self.assertEqual(code, FAILED, err)
+        self.assertEqual(self.tree(), before)
+
+    def test_rebuilt_name_would_not_fit(self):
+        src = self.source("f.bin", 3000)
+        pieces = os.path.join(self.work, "pieces")
+        self.assertEqual(self.run_tarn("/i=" + self.p(src), "/o=" + self.p(pieces), "/q")[0], 0)
+        out, _ = self.folder_of_length(595)
+        before = self.tree()
+        code, err = self.run_tarn("/i=" + self.p(os.path.join(pieces, "f.bi0001.trn")), "/o=" + out)
+        self.assertEqual(code, FAILED, err)
+        self.assertEqual(self.tree(), before)
+        if NATIVE:
+            self.assertIn("路径太长", err)
+
+    def test_subfolder_of_an_output_switch_before_the_input_would_not_fit(self):
+        src = self.source("somewhat-long-name.bin", 3000)
+        out, _ = self.folder_of_length(580)
+        before = self.tree()
+        code, err = self.run_tarn("/o=" + out, "/i=" + self.p(src), "/q")
+        self.assertEqual(code, FAILED, err)
+        self.assertEqual(self.tree(), before)
+
+    def test_a_path_switch_longer_than_a_buffer_stops_the_run(self):
+        src = self.source("f.bin", 3000)
+        out, _ = self.folder_of_length(700)
+        before = self.tree()
+        code, err = self.run_tarn("/i=" + self.p(src), "/o=" + out, "/q", headless=True)
+        self.assertEqual(code, FAILED, err)
+        self.assertEqual(self.tree(), before)
+
+    def test_paths_that_just_fit_work(self):
+        src = self.source("f.bin", 3000)
+        if not NATIVE:
+            self.skipTest("Windows' own path limit is far below 599 bytes")
+        out, linux = self.folder_of_length(599 - 13)
+        os.makedirs(os.path.dirname(linux))
+        code, err = self.run_tarn("/i=" + self.p(src), "/o=" + out, "/q")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(os.listdir(linux), ["f.bi0001.trn"])
+
+
+class InvalidCountTest(SafetyCase):
+    def test_a_damaged_count_creates_nothing_and_says_so_once(self):
+        folder = os.path.join(self.work, "set")
+        os.makedirs(folder)
+        tarnlib.write_file(os.path.join(folder, "evil0001.trn"), tarnlib.make_header(b"evil.txt", 5, 0) + b"hello")
+        dest = os.path.join(self.work, "dest")
+        code, err = self.run_tarn("/i=" + self.p(os.path.join(folder, "evil0001.trn")), "/o=" + self.p(dest),
+                                  headless=True)
+        self.assertEqual(code, FAILED, err)
+        self.assertFalse(os.path.exists(dest), "no empty output folder is left behind")
+        if NATIVE:
+            self.assertEqual(err.strip(), "头部记录的块数无效.")
+
+
+class AnswerSwitchTest(SafetyCase):
+    def test_y_joins_a_headerless_set_without_a_terminal(self):
+        folder = os.path.join(self.work, "raw")
+        os.makedirs(folder)
+        parts = [self.rng.randbytes(1500), self.rng.randbytes(1500), self.rng.randbytes(700)]
+        for i, part in enumerate(parts, 1):
+            tarnlib.write_file(os.path.join(folder, "abcd%04d.trn" % i), part)
+        dest = os.path.join(self.work, "j")
+        code, err = self.run_tarn("/i=" + self.p(os.path.join(folder, "abcd0002.trn")), "/o=" + self.p(dest),
+                                  "/q", "/y", headless=True)
+        self.assertEqual(code, 99, err)  # a raw join ends at its first missing piece
+        self.assertEqual(tarnlib.read_file(os.path.join(dest, "abcd")), b"".join(parts))
+
+    def test_y_answers_the_version_question_but_not_the_overwrite_question(self):
+        folder = os.path.join(self.work, "other")
+        os.makedirs(folder)
+        payload = b"other version payload"
+        header = tarnlib.make_header(b"o.txt", len(payload), 1, tarnlib.checksum_of(payload), magic=b"TARN1400")
+        tarnlib.write_file(os.path.join(folder, "o.tx0001.trn"), header + payload)
+        dest = os.path.join(self.work, "j")
+        # /y before the input counts too.
+        code, err = self.run_tarn("/y", "/i=" + self.p(os.path.join(folder, "o.tx0001.trn")), "/o=" + self.p(dest),
+                                  "/q", headless=True)
+        self.assertEqual(code, 0, err)
+        self.assertEqual(tarnlib.read_file(os.path.join(dest, "o.txt")), payload)
+        tarnlib.write_file(os.path.join(dest, "o.txt"), b"mine")
+        code, err = self.run_tarn("/i=" + self.p(os.path.join(folder, "o.tx0001.trn")), "/o=" + self.p(dest),
+                                  "/q", "/y", headless=True)
+        self.assertEqual(code, FAILED, err)
+        self.assertEqual(tarnlib.read_file(os.path.join(dest, "o.txt")), b"mine")
+
+
+@unittest.skipUnless(NATIVE, "POSIX file-system behaviour of the native tarn")
+class PosixFileTest(SafetyCase):
+    def split_and_pieces(self, name, size=5000):
+        src = self.source(name, size)
+        pieces = os.path.join(self.work, "pieces")
+        code, err = self.run_tarn("/i=" + src, "/o=" + pieces, "/q")
+        self.assertEqual(code, 0, err)
+        return src, pieces
+
+    def test_a_dangling_symlink_at_the_rebuilt_name_is_asked_about_and_replaced_not_followed(self):
+        src, pieces = self.split_and_pieces("data.bin")
+        dest = os.path.join(self.work, "dest")
+        os.makedirs(dest)
+        target = os.path.join(self.work, "elsewhere.bin")
+        link = os.path.join(dest, "data.bin")
+        os.symlink(target, link)
+        code, err = self.run_tarn("/i=" + os.path.join(pieces, "data0001.trn"), "/o=" + dest, "/q")
+        self.assertEqual(code, FAILED, err)
+        self.assertIn("覆盖它吗?", err)
+        self.assertTrue(os.path.islink(link))
+        self.assertFalse(os.path.exists(target))
+        code, seen = run_at_terminal([self.tarn.copy, "/i=" + os.path.join(pieces, "data0001.trn"), "/o=" + dest,
+                                      "/q"], b"c\n")
+        self.assertEqual(code, 0, seen)
+        self.assertFalse(os.path.islink(link))
+        self.assertEqual(tarnlib.read_file(link), tarnlib.read_file(src))
+        self.assertFalse(os.path.exists(target))
+
+    def test_a_symlink_at_a_piece_name_never_writes_through_to_its_target(self):
+        src = self.source("keep.bin", 50000)
+        out = os.path.join(self.work, "out")
+        os.makedirs(out)
+        victim = os.path.join(self.work, "victim.txt")
+        tarnlib.write_file(victim, b"precious")
+        os.symlink(victim, os.path.join(out, "keep0002.trn"))
+        code, seen = run_at_terminal([self.tarn.copy, "/i=" + src, "/o=" + out, "/s=20", "/q"], b"c\n")
+        self.assertEqual(code, 0, seen)
+        self.assertEqual(tarnlib.read_file(victim), b"precious")
+        self.assertFalse(os.path.islink(os.path.join(out, "keep0002.trn")))
+        data = os.path.getsize(os.path.join(out, "keep0001.trn")) - 652
+        self.assertEqual(os.path.getsize(os.path.join(out, "keep0002.trn")), 8 + data)
+
+    def test_all_three_stored_times_survive_the_checksum_pass(self):
+        src = self.source("t.bin", 5000)
+        access, write = 1300000000 * 10**9, 1400000000 * 10**9
+        os.utime(src, ns=(access, write))
+        pieces = os.path.join(self.work, "pieces")
+        self.assertEqual(self.run_tarn("/i=" + src, "/o=" + pieces, "/q")[0], 0)
+        header = tarnlib.read_header(os.path.join(pieces, "t.bi0001.trn"))
+        self.assertEqual(header["atime"], tarnlib.filetime_of_ns(access))
+        dest = os.path.join(self.work, "dest")
+        code, err = self.run_tarn("/i=" + os.path.join(pieces, "t.bi0001.trn"), "/o=" + dest, "/q")
+        self.assertEqual(code, 0, err)
+        st = os.stat(os.path.join(dest, "t.bin"))
+        self.assertEqual((st.st_atime_ns, st.st_mtime_ns), (access, write))
+
+    def test_times_of_zero_and_before_1970_give_sensible_dates(self):
+        payload = b"old times"
+        cases = [("zero.txt", 0), ("y1900.txt", tarnlib.filetime_of_ns(-2208988800 * 10**9)),
+                 ("y1601.txt", 1)]
+        for name, filetime in cases:
+            folder = os.path.join(self.work, name + "-set")
+            os.makedirs(folder)
+            head = tarnlib.make_header(name.encode(), len(payload), 1, tarnlib.checksum_of(payload), mtime=filetime)
+            tarnlib.write_file(os.path.join(folder, "xxxx0001.trn"), head + payload)
+            dest = os.path.join(self.work, name + "-dest")
+            started = time.time()
+            code, err = self.run_tarn("/i=" + os.path.join(folder, "xxxx0001.trn"), "/o=" + dest, "/q")
+            self.assertEqual(code, 0, err)
+            mtime = os.stat(os.path.join(dest, name)).st_mtime
+            if filetime == 0:
+                self.assertGreaterEqual(mtime, started - 5, "no recorded time: the file keeps its own")
+            else:
+                self.assertEqual(mtime, 0, "before 1970 becomes 1970-01-01")
+
+    def test_names_legal_on_linux_come_back_unchanged(self):
+        for i, name in enumerate(["12:30 notes.txt", "what?*<>|.txt", 'say "hi"', "trailing. ", "CON", "tab\there"]):
+            src = self.source(name, 3000)
+            pieces = os.path.join(self.work, "p%d" % i)
+            code, err = self.run_tarn("/i=" + src, "/o=" + pieces, "/q")
+            self.assertEqual(code, 0, (name, err))
+            self.assertEqual(tarnlib.read_header(os.path.join(pieces, os.listdir(pieces)[0]))["name"], name.encode())
+            dest = os.path.join(self.work, "d%d" % i)
+            code, err = self.run_tarn("/i=" + os.path.join(pieces, os.listdir(pieces)[0]), "/o=" + dest, "/q")
+            self.assertEqual(code, 0, (name, err))
+            self.assertEqual(os.listdir(dest), [name])
+            self.assertEqual(tarnlib.read_file(os.path.join(dest, name)), tarnlib.read_file(src))
+
+    def test_upper_case_sets_from_fat_media_join(self):
+        src = self.source("s.bin", 50000)
+        pieces = os.path.join(self.work, "pieces")
+        self.assertEqual(self.run_tarn("/i=" + src, "/o=" + pieces, "/s=20", "/q")[0], 0)
+        for name in os.listdir(pieces):
+            os.rename(os.path.join(pieces, name), os.path.join(pieces, name.upper()))
+        self.assertEqual(sorted(os.listdir(pieces)), ["S.BI0001.TRN", "S.BI0002.TRN", "S.BI0003.TRN"])
+        os.rename(os.path.join(pieces, "S.BI0003.TRN"), os.path.join(pieces, "S.BI0003.Trn"))
+        dest = os.path.join(self.work, "dest")
+        code, err = self.run_tarn("/i=" + os.path.join(pieces, "S.BI0002.TRN"), "/o=" + dest, "/q")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(tarnlib.read_file(os.path.join(dest, "s.bin")), tarnlib.read_file(src))
+
+    def test_each_argument_is_one_token(self):
+        # A quote or a tab in a name is the name's own; "x\"y\"z.bin" must never pick xyz.bin.
+        decoy = self.source("xyz.bin", 3000)
+        decoy_data = tarnlib.read_file(decoy)
+        for i, name in enumerate(['x"y"z.bin', "a\tb.bin", '"quoted".bin']):
+            src = self.source(name, 4000 + i)
+            out = os.path.join(self.work, "o%d" % i)
+            code, err = self.run_tarn("/i=" + src, "/o=" + out, "/q")
+            self.assertEqual(code, 0, (name, err))
+            header = tarnlib.read_header(os.path.join(out, os.listdir(out)[0]))
+            self.assertEqual((header["name"], header["size"]), (name.encode(), 4000 + i))
+        self.assertEqual(tarnlib.read_file(decoy), decoy_data)
+
+    def test_failures_never_exit_0(self):
+        code, err = self.run_tarn("/i=" + os.path.join(self.work, "missing.bin"), "/q")
+        self.assertEqual(code, FAILED, err)
+        code, err = self.run_tarn("/i=" + os.path.join(self.work, "missing.bin"))
+        self.assertEqual(code, FAILED, err)
+        self.assertIn("missing.bin", err)
+        code, err = self.run_tarn("/i=" + os.path.join(self.work, "gone0003.trn"))
+        self.assertEqual(code, FAILED, err)
+        self.assertIn("找不到第一个文件!", err)
+        tarnlib.write_file(os.path.join(self.work, "nohd0001.trn"), b"no header here")
+        code, err = self.run_tarn("/i=" + os.path.join(self.work, "nohd0001.trn"))
+        self.assertEqual(code, FAILED, err)
+        self.assertIn("这些文件没有Tarn头部.", err)
+        code, err = self.run_tarn("/o=" + self.work)
+        self.assertEqual(code, FAILED, err)
+        code, err = self.run_tarn()
+        self.assertEqual(code, 0, "no arguments at all: the usage, nothing failed")
+        self.assertIn("/i=", err)
+
+    def test_no_progress_over_a_waiting_question(self):
+        src = self.source("q.bin", 3000)
+        out = os.path.join(self.work, "out")
+        self.assertEqual(self.run_tarn("/i=" + src, "/o=" + out, "/q")[0], 0)
+        import pty
+        pid, master = pty.fork()
+        if pid == 0:
+            os.execv(self.tarn.copy, [self.tarn.copy, "/i=" + src, "/o=" + out])
+        try:
+            seen = wait_for_output(master, "取消 (x)?")
+            time.sleep(2.5)  # the progress poll runs once a second
+            os.write(master, b"x\n")
+            rest = b""
+            while True:
+                try:
+                    chunk = os.read(master, 4096)
+                except OSError:
+                    break
+                if not chunk:
+                    break
+                rest += chunk
+            after_prompt = seen.split("取消 (x)?")[-1] + rest.decode("utf-8", "replace")
+            self.assertNotIn("%", after_prompt)
+        finally:
+            _, status = os.waitpid(pid, 0)
+            os.close(master)
+        self.assertEqual(os.waitstatus_to_exitcode(status), FAILED)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

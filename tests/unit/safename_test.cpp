@@ -1,0 +1,50 @@
+// Stored names from a piece header: guarded everywhere against leaving the folder, Windows rules only there.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "engine/safename.h"
+#include "text/textops.h"
+
+namespace {
+std::string tamed(const std::string& stored, bool windowsRules) {
+    char name[kTextBufferSize];
+    std::strcpy(name, stored.c_str());
+    makeSafeFileNameFor(name, windowsRules);
+    return name;
+}
+}  // namespace
+
+TEST(SafeName, SeparatorsAndDotNamesAreGuardedOnEveryPlatform) {
+    for (bool windows : {false, true}) {
+        EXPECT_EQ(tamed("../escape.txt", windows), "escape.txt");
+        EXPECT_EQ(tamed("..\\..\\win.txt", windows), "win.txt");
+        EXPECT_EQ(tamed("/etc/passwd", windows), "passwd");
+        EXPECT_EQ(tamed("..", windows), "Tarn.out");
+        EXPECT_EQ(tamed(".", windows), "Tarn.out");
+        EXPECT_EQ(tamed("", windows), "Tarn.out");
+        EXPECT_EQ(tamed("x/", windows), "Tarn.out");
+        EXPECT_EQ(tamed("a/..", windows), "Tarn.out");
+    }
+}
+
+TEST(SafeName, NamesLegalOnPosixStayAsTheyAre) {
+    EXPECT_EQ(tamed("12:30 notes.txt", false), "12:30 notes.txt");
+    EXPECT_EQ(tamed("what?*<>|\".txt", false), "what?*<>|\".txt");
+    EXPECT_EQ(tamed("trailing. ", false), "trailing. ");
+    EXPECT_EQ(tamed("...", false), "...");
+    EXPECT_EQ(tamed("CON", false), "CON");
+    EXPECT_EQ(tamed("C:evil.txt", false), "C:evil.txt");
+}
+
+TEST(SafeName, WindowsRulesApplyOnWindows) {
+    EXPECT_EQ(tamed("12:30 notes.txt", true), "30 notes.txt");
+    EXPECT_EQ(tamed("C:evil.txt", true), "evil.txt");
+    EXPECT_EQ(tamed("what?*<>|\".txt", true), "what______.txt");
+    EXPECT_EQ(tamed("trailing. ", true), "trailing");
+    EXPECT_EQ(tamed("...", true), "Tarn.out");
+    EXPECT_EQ(tamed("CON", true), "_CON");
+    EXPECT_EQ(tamed("com1.txt", true), "_com1.txt");
+    EXPECT_EQ(tamed("tab\there", true), "tab_here");
+}
