@@ -25,25 +25,27 @@ void buildAssociationCommand(const char* folder, char* out) {
 
 void buildAssociationIcon(const char* folder, char* out) { programPathWith(folder, ",2", out, kAssociationTextSize); }
 
-void writeKeyText(uint32_t root, const char* key, const char* name, const char* text) {
-    osWriteRegistryText(root, key, name, text);
+bool writeKeyText(uint32_t root, const char* key, const char* name, const char* text) {
+    return osWriteRegistryText(root, key, name, text);
 }
 
-void writeFileAssociation() {
+bool writeFileAssociation() {
     char command[kAssociationTextSize];
     char icon[kAssociationTextSize];
     buildAssociationCommand(programFolder, command);
     buildAssociationIcon(programFolder, icon);
+    bool ok = true;
     // In this order; the second lies directly under the machine's "Software", not under its classes.
-    writeKeyText(kRootClasses, "Applications\\Tarn.exe\\shell", nullptr, "UnTarn");
-    writeKeyText(kRootMachine, "Software\\Applications\\Tarn.exe\\shell\\UnTarn\\Command", nullptr, command);
-    writeKeyText(kRootClasses, "Applications\\Tarn.exe\\shell\\UnTarn\\Command", nullptr, command);
-    writeKeyText(kRootClasses, ".trn", nullptr, "Tarn");
-    writeKeyText(kRootClasses, "Tarn\\shell\\UnTarn\\Command", nullptr, command);
-    writeKeyText(kRootUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.trn", "Application",
-                 "Tarn.exe");
-    writeKeyText(kRootClasses, "Tarn\\DefaultIcon", nullptr, icon);
-    writeKeyText(kRootClasses, "Applications\\Tarn.exe\\DefaultIcon", nullptr, icon);
+    ok &= writeKeyText(kRootClasses, "Applications\\Tarn.exe\\shell", nullptr, "UnTarn");
+    ok &= writeKeyText(kRootMachine, "Software\\Applications\\Tarn.exe\\shell\\UnTarn\\Command", nullptr, command);
+    ok &= writeKeyText(kRootClasses, "Applications\\Tarn.exe\\shell\\UnTarn\\Command", nullptr, command);
+    ok &= writeKeyText(kRootClasses, ".trn", nullptr, "Tarn");
+    ok &= writeKeyText(kRootClasses, "Tarn\\shell\\UnTarn\\Command", nullptr, command);
+    ok &= writeKeyText(kRootUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.trn",
+                       "Application", "Tarn.exe");
+    ok &= writeKeyText(kRootClasses, "Tarn\\DefaultIcon", nullptr, icon);
+    ok &= writeKeyText(kRootClasses, "Applications\\Tarn.exe\\DefaultIcon", nullptr, icon);
+    return ok;
 }
 
 uint32_t relaunchElevated(WindowRef mainWindow) {

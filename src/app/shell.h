@@ -18,10 +18,10 @@ constexpr int kAssociationTextSize = 1024;
 void buildAssociationCommand(const char* folder, char* out);
 // The piece icon: the program's third icon.
 void buildAssociationIcon(const char* folder, char* out);
-// Sets one text value (none for the key's default) under a root of the OS layer; failures are silent.
-void writeKeyText(uint32_t root, const char* key, const char* name, const char* text);
-// Associates ".trn" with the program: eight entries, machine-wide ones included; nothing is reported.
-void writeFileAssociation();
+// Sets one text value (none for the key's default) under a root of the OS layer; true when it was written.
+bool writeKeyText(uint32_t root, const char* key, const char* name, const char* text);
+// Associates ".trn" with the program: eight entries, machine-wide ones included; true when all were written.
+bool writeFileAssociation();
 // Asks the shell to run the program again with administrator rights. 1 when it started, and the caller then
 // ends this copy; 0 when the user declined or the start failed.
 uint32_t relaunchElevated(WindowRef mainWindow);

@@ -5,6 +5,7 @@
 
 #include "engine/controlids.h"
 #include "engine/jobstate.h"
+#include "os/os.h"
 #include "text/textops.h"
 
 
@@ -59,6 +60,9 @@ void applyOutputFolderRule(WindowRef window) {
         copyText(jobState.sourceName, name);
         stripExtension(name);
         getControlText(window, kIdOutputFolder, jobState.outputFolder, kTextBufferSize);
+        // A window without a folder field (the wizard's first page) or an emptied field: from the desktop, as
+        // the analysis shows it, rather than a bare name relative to wherever the program was started.
+        if (jobState.outputFolder[0] == 0) osReadDesktopFolder(jobState.outputFolder);
         char ending[kTextBufferSize + 1];
         copyText(kPathSeparatorText, ending);
         appendTextBounded(ending, name, sizeof ending);

@@ -54,8 +54,10 @@ void countFromSize(WindowRef window) {
     uint32_t typed = size;
     if (size < 2) size = 2;
     jobState.pieceSizeKB = size;
-    // Only a corrected value goes back into the box, so typing is never overwritten with itself.
-    if (window && size != typed) setControlNumber(window, kIdSize, size);
+    // Only a corrected value goes back into the box, so typing is never overwritten with itself; and not
+    // while the box is being typed in (a first digit 1 would become 2 under the caret): it goes back when
+    // the box is left, whose notification runs this again.
+    if (window && size != typed && !controlHasFocus(window, kIdSize)) setControlNumber(window, kIdSize, size);
     for (;;) {
         jobState.divScale = 0;
         divide64by32(jobState.sourceSize.low, jobState.sourceSize.high, jobState.pieceSizeKB);
@@ -84,7 +86,7 @@ uint32_t sizeFromCount(WindowRef window) {
     if (count == 0) count = 2;
     if (count > 10000) count = 10000;
     jobState.pieceCount = count;
-    if (window && count != typed) setControlNumber(window, kIdCount, count);
+    if (window && count != typed && !controlHasFocus(window, kIdCount)) setControlNumber(window, kIdCount, count);
     uint64_t kb = sizeInKB();
     if (jobState.pieceCount == 1) {
         jobState.pieceSizeKB = static_cast<uint32_t>(kb) + 1;

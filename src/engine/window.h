@@ -21,3 +21,5 @@ void setWindowCaption(WindowRef window, const char* text);
 int32_t getListSelection(WindowRef window, int id);
 void setSliderRange(WindowRef window, int id, uint32_t minimum, uint32_t maximum);
 void setControlTooltip(WindowRef window, int id, const char* text);
+// Whether the control has the keyboard focus: a field being typed in is not rewritten under the caret.
+uint32_t controlHasFocus(WindowRef window, int id);

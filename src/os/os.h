@@ -78,9 +78,9 @@ bool osChooseFolder(void* owner, const char* title, char* out);
 // Opens a document with its default handler, or with verb (e.g. "runas"); true when the shell started it.
 bool osShellOpen(void* owner, const char* verb, const char* path);
 
-// Registry: a text value (REG_SZ) under one of three roots, the key created when missing; failures are silent.
+// Registry: a text value (REG_SZ) under one of three roots, the key created when missing; true when written.
 enum : uint32_t { kRootClasses = 0, kRootMachine = 1, kRootUser = 2 };
-void osWriteRegistryText(uint32_t root, const char* key, const char* name, const char* text);
+bool osWriteRegistryText(uint32_t root, const char* key, const char* name, const char* text);
 
 // What the running system reports of its version, for the about dialog's description.
 struct SystemVersion {

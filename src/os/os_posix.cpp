@@ -367,7 +367,7 @@ bool osStderrIsTerminal() { return isatty(2) != 0; }
 bool osStdinIsTerminal() { return isatty(0) != 0; }
 
 // No registry here: the file association is the desktop environment's business, not the command-line tool's.
-void osWriteRegistryText(uint32_t, const char*, const char*, const char*) {}
+bool osWriteRegistryText(uint32_t, const char*, const char*, const char*) { return false; }
 
 void osSystemVersion(SystemVersion& out) {
     out = SystemVersion();

@@ -268,15 +268,15 @@ uint32_t osEnablePrivilege(const char* name) {
     return error == ERROR_NOT_ALL_ASSIGNED ? 0 : 1;
 }
 
-void osWriteRegistryText(uint32_t root, const char* key, const char* name, const char* text) {
+bool osWriteRegistryText(uint32_t root, const char* key, const char* name, const char* text) {
     HKEY roots[] = {HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
-    if (root > kRootUser) return;
+    if (root > kRootUser) return false;
     KeyHolder holder;
     if (RegCreateKeyExA(roots[root], key, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &holder.key,
                         nullptr) != ERROR_SUCCESS)
-        return;
-    RegSetValueExA(holder.key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                   static_cast<DWORD>(std::strlen(text) + 1));
+        return false;
+    return RegSetValueExA(holder.key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                          static_cast<DWORD>(std::strlen(text) + 1)) == ERROR_SUCCESS;
 }
 
 void osSystemVersion(SystemVersion& out) {

@@ -88,6 +88,8 @@ void setWindowCaption(WindowRef window, const char* text) {
     w->captions.push_back(w->caption);
 }
 
+uint32_t controlHasFocus(WindowRef, int) { return 0; }
+
 int32_t getListSelection(WindowRef window, int id) {
     FakeControl* c = controlOf(window, id);
     return c != nullptr ? c->selection : -1;

@@ -12,5 +12,6 @@ uint32_t getControlCheck(WindowRef, int) { return 0; }
 void enableControl(WindowRef, int, uint32_t) {}
 void setWindowCaption(WindowRef, const char*) {}
 int32_t getListSelection(WindowRef, int) { return -1; }
+uint32_t controlHasFocus(WindowRef, int) { return 0; }
 void setSliderRange(WindowRef, int, uint32_t, uint32_t) {}
 void setControlTooltip(WindowRef, int, const char*) {}

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <cstring>
+
 #include "app/settings.h"
 #include "app/shell.h"
 #include "engine/analysis.h"
@@ -28,13 +30,12 @@ void showControl(HWND window, int id, bool visible) { ShowWindow(GetDlgItem(wind
 
 void workerEntry(void* window) { jobWorker(window); }
 
-// A whole file to load: the analysis decides, then the enable rules follow whatever it found,
-// so a rejected input leaves the job controls disabled.
-void loadInput(HWND window) {
-    jobState.inputLoaded = 0;
-    analyseInput(window);
-    applyControlRules(window);
-}
+// The file field's text as it was last analysed: focus changes and the program's own writes of the same
+// text are no new input, and must not reset what the user has set since.
+char analysedPath[kTextBufferSize] = "";
+
+// The output folder for "同名文件夹" is derived when the field is left and when a job starts, never while typing.
+bool isFieldLeft(int code) { return code == EN_KILLFOCUS; }
 
 void endJob(HWND window) {
     KillTimer(window, kTimerProgress);
@@ -61,6 +62,8 @@ void endJob(HWND window) {
 void onStart(HWND window) {
     // Enter reaches here as the default button's command even while the button is disabled.
     if (!idle() || !IsWindowEnabled(GetDlgItem(window, kIdStart))) return;
+    // A folder typed and not yet left gets its subfolder now, as leaving the field would have given it.
+    applyOutputFolderRule(window);
     // A set to join has the pieces it has; only a split must make at least two.
     if (jobState.isSplit == 1 && jobState.pieceCount <= 1) {
         showPlainMessage(window, "必须至少两块");
@@ -132,6 +135,19 @@ void onCancel(HWND window) {
 bool isRepeatNotification(int code) { return code == EN_UPDATE || code == EN_HSCROLL || code == EN_VSCROLL; }
 }  // namespace
 
+void rememberAnalysedPath(const char* path) { copyTextBounded(path, analysedPath, kTextBufferSize); }
+
+// A whole file to load: the analysis decides, then the enable rules follow whatever it found,
+// so a rejected input leaves the job controls disabled.
+void loadInput(HWND window) {
+    copyText(jobState.sourcePath, analysedPath);
+    jobState.inputLoaded = 0;
+    analyseInput(window);
+    // The analysis writes the path it accepted into the field; that text is analysed now.
+    getControlText(window, kIdPath, analysedPath, kTextBufferSize);
+    applyControlRules(window);
+}
+
 void startJob(HWND window) {
     showControl(window, kIdHelp, false);
     showControl(window, kIdAutoRun, false);
@@ -188,11 +204,14 @@ void onCommand(HWND window, int id, int code) {
         if (idle()) pickOutputFolder(window);
         break;
     case kIdOutputFolder:
-        if (idle() && jobState.inputLoaded == 1 && !isRepeatNotification(code)) applyOutputFolderRule(window);
+        if (idle() && jobState.inputLoaded == 1 && isFieldLeft(code)) applyOutputFolderRule(window);
         break;
     case kIdPath:
         if (idle() && !isRepeatNotification(code)) {
-            getControlText(window, kIdPath, jobState.sourcePath, kTextBufferSize);
+            char typed[kTextBufferSize];
+            getControlText(window, kIdPath, typed, kTextBufferSize);
+            if (std::strcmp(typed, analysedPath) == 0) break;
+            copyText(typed, jobState.sourcePath);
             loadInput(window);
         }
         break;
@@ -209,10 +228,12 @@ void onCommand(HWND window, int id, int code) {
         if (!aboutOpen) AboutDialog(window);
         break;
     case kIdAutoRun:
-        if (isElevated == 1)
-            writeFileAssociation();
-        else if (relaunchElevated(window) == 1)
+        if (isElevated == 1) {
+            // Writing the registry gives no sign of its own: say when it worked; a failure stays silent.
+            if (writeFileAssociation()) showPlainMessage(window, "已关联.trn文件: 双击任意一块即可用Tarn合并.");
+        } else if (relaunchElevated(window) == 1) {
             DestroyWindow(window);  // the elevated copy takes over; this one ends without saving
+        }
         break;
     }
 }

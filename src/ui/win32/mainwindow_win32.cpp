@@ -115,7 +115,8 @@ void initMainWindow(HWND window) {
     // The stored stacking is applied, so the menu toggle and what the user sees agree from the start.
     if (settings.alwaysOnTop == 1) placeOnTop(window, true);
 
-    if (commandLineToken(1, jobState.sourcePath) == tokenFound) analyseInput(window);
+    // The command-line file is taken here, once: the wizard later works with whatever the window holds.
+    if (commandLineToken(1, jobState.sourcePath) == tokenFound) loadInput(window);
     if (settings.wizardAtStart == 1) runWizardHidden(window);
 }
 
@@ -158,9 +159,14 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         }
         break;
+    case WM_CLOSE:
+        // The close box destroys the window without saving the settings (the dialog default would press 取消).
+        DestroyWindow(window);
+        return 0;
     }
-    // The close box falls through to here: the window is destroyed without saving the settings.
-    return DefWindowProcA(window, message, wParam, lParam);
+    // A window made from a dialog template: the dialog manager's default moves the focus on Tab, keeps the
+    // default button and answers WM_GETDLGCODE.
+    return DefDlgProcA(window, message, wParam, lParam);
 }
 
 bool registerMainClass(HINSTANCE instance) {
@@ -190,11 +196,12 @@ void runMainWindow() {
     if (window == nullptr) return;
     mainWindowHandle = window;
     ShowWindow(window, SW_SHOWNORMAL);
+    // The wide loop: typed double-byte text reaches the fields whole (the ANSI loop turned it into "?").
     MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (IsDialogMessageA(window, &message)) continue;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (IsDialogMessageW(window, &message)) continue;
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
     mainWindowHandle = nullptr;
 }

@@ -12,6 +12,12 @@ constexpr UINT kMenuAlwaysOnTop = 5000;
 extern const char kMainCaption[];  // "Tarn 1.51", restored after every job
 
 void onCommand(HWND window, int id, int code);
+// Analyses jobState.sourcePath for the window and remembers it as the field's analysed text.
+void loadInput(HWND window);
+// Shows in every control exactly what JobState and the settings hold (after the wizard, by any button).
+void showJobState(HWND window);
+// The file field's text counts as analysed: writing it shows a file, it asks for no new analysis.
+void rememberAnalysedPath(const char* path);
 void onSlider(HWND window);
 void onDropFiles(HWND window, HDROP drop);
 void onProgressTimer(HWND window);

@@ -40,7 +40,11 @@ INT_PTR CALLBACK messageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     switch (message) {
     case WM_INITDIALOG:
         openDialog(dialog);
-        return TRUE;  // the dialog manager focuses the default button
+        // Raised by the worker thread, the dialog would come up behind with an inactive caption: bring it to
+        // the front with the focus on its first button.
+        SetForegroundWindow(dialog);
+        SetFocus(GetDlgItem(dialog, IDC_MESSAGE_CONTINUE));
+        return FALSE;
     case WM_COMMAND:
         // By id alone: Escape arrives as IDCANCEL, which is button 2 even while it is hidden.
         if (LOWORD(wParam) == IDC_MESSAGE_CONTINUE) {

@@ -52,6 +52,11 @@ void setWindowCaption(WindowRef window, const char* text) {
     if (window != nullptr) SetWindowTextA(static_cast<HWND>(window), text != nullptr ? text : "");
 }
 
+uint32_t controlHasFocus(WindowRef window, int id) {
+    HWND item = control(window, id);
+    return item != nullptr && GetFocus() == item ? 1 : 0;
+}
+
 int32_t getListSelection(WindowRef window, int id) {
     HWND item = control(window, id);
     if (item == nullptr) return -1;

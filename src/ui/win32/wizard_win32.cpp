@@ -77,20 +77,16 @@ void showLoadedPath(HWND page) {
 }
 
 void onFileOpen(HWND page) {
-    char token[kTextBufferSize] = "";
-    if (commandLineToken(1, token) == tokenFound) {
-        // The main window has usually analysed the same file already; asking its questions twice helps no one.
-        if (jobState.inputLoaded != 1 || std::strcmp(token, jobState.sourcePath) != 0) {
-            copyText(token, jobState.sourcePath);
-            jobState.inputLoaded = 0;
-            analyseInput(page);
-        }
-    }
-    // Without a file on the command line the one the main window holds carries over.
+    // The main window took the command-line file at start-up; what it holds now carries over.
     showLoadedPath(page);
-    if (titleFont == nullptr)
-        titleFont = CreateFontA(30, 0, 0, 0, 50, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+    if (titleFont == nullptr) {
+        // 30 pixels at 96 DPI, grown with the display like the rest of the page.
+        HDC screen = GetDC(page);
+        int height = MulDiv(30, GetDeviceCaps(screen, LOGPIXELSY), 96);
+        ReleaseDC(page, screen);
+        titleFont = CreateFontA(height, 0, 0, 0, 50, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "Arial");
+    }
     SendDlgItemMessageA(page, IDC_WIZ_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont), TRUE);
 }
 
@@ -401,6 +397,17 @@ INT_PTR onOptionsNotify(HWND page, const NMHDR* note) {
 INT_PTR CALLBACK optionsPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     return pageMessage({onOptionsOpen, onOptionsCommand, onOptionsNotify}, page, message, wParam, lParam);
 }
+// The sheet opens where the main window it stands in for is (centred on it), not in the screen's corner.
+int CALLBACK centreSheet(HWND sheet, UINT message, LPARAM) {
+    if (message != PSCB_INITIALIZED || mainWindowHandle == nullptr) return 0;
+    RECT own, main;
+    GetWindowRect(sheet, &own);
+    GetWindowRect(static_cast<HWND>(mainWindowHandle), &main);
+    int width = own.right - own.left, height = own.bottom - own.top;
+    int x = (main.left + main.right - width) / 2, y = (main.top + main.bottom - height) / 2;
+    SetWindowPos(sheet, nullptr, x < 0 ? 0 : x, y < 0 ? 0 : y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return 0;
+}
 }  // namespace
 
 void SetupWizard(HWND mainWindow) {
@@ -423,7 +430,8 @@ void SetupWizard(HWND mainWindow) {
     }
     PROPSHEETHEADERA header = {};
     header.dwSize = sizeof header;
-    header.dwFlags = PSH_WIZARD | PSH_PROPSHEETPAGE;
+    header.dwFlags = PSH_WIZARD | PSH_PROPSHEETPAGE | PSH_USECALLBACK;
+    header.pfnCallback = centreSheet;
     header.hwndParent = nullptr;
     header.hInstance = instance;
     header.pszCaption = kMainCaption;
@@ -436,7 +444,8 @@ void SetupWizard(HWND mainWindow) {
         DeleteObject(titleFont);
         titleFont = nullptr;
     }
-    applyControlRules(mainWindow);
+    // Whichever button closed it, the window now shows what the job holds, and a start acts on just that.
+    showJobState(mainWindow);
     if (jobState.jobPhase.load(std::memory_order_acquire) == kPhaseStartRequested) startJob(mainWindow);
 }
 
