@@ -3,7 +3,6 @@ folder, and a failure never exits 0. Runs against the native tarn and, where a c
 import os
 import random
 import shutil
-import struct
 import sys
 import tempfile
 import time
@@ -11,12 +10,8 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import tarnlib  # noqa: E402
-from test_batch import run_at_terminal, wait_for_output  # noqa: E402
+from test_batch import LAUNCHER, NATIVE, PROGRAM, WINE, run_at_terminal, wait_for_output  # noqa: E402
 
-PROGRAM = os.environ["TARN_PROGRAM"]
-WINE = os.environ.get("TARN_WINE") or None
-LAUNCHER = os.environ.get("TARN_LAUNCHER") or None
-NATIVE = WINE is None
 FAILED = 99
 
 
@@ -36,6 +31,8 @@ class SafetyCase(unittest.TestCase):
         return path
 
     def run_tarn(self, *args, **options):
+        # Tarn.exe runs without a display here: a refusal's message must never wait for a user.
+        options.setdefault("headless", True)
         return self.tarn.run(*args, **options)
 
     def p(self, path):
@@ -68,7 +65,7 @@ class ScriptSetTest(SafetyCase):
         tarnlib.write_file(theirs, b'Copy /b othe0001.trn "other.doc"')
         src = self.source("report.doc", 30000)
         # Nobody can answer here (no terminal, no display): the question is cancelled.
-        code, err = self.run_tarn("/i=" + self.p(src), "/o=" + self.p(out), "/s=10", "/q", headless=True)
+        code, err = self.run_tarn("/i=" + self.p(src), "/o=" + self.p(out), "/s=10", "/q")
         self.assertEqual(code, FAILED, err)
         self.assertEqual(tarnlib.read_file(theirs), b'Copy /b othe0001.trn "other.doc"')
         self.assertEqual(os.listdir(out), ["UnTarn.bat"])
@@ -157,7 +154,7 @@ class LongPathTest(SafetyCase):
         src = self.source("f.bin", 3000)
         out, _ = self.folder_of_length(700)
         before = self.tree()
-        code, err = self.run_tarn("/i=" + self.p(src), "/o=" + out, "/q", headless=True)
+        code, err = self.run_tarn("/i=" + self.p(src), "/o=" + out, "/q")
         self.assertEqual(code, FAILED, err)
         self.assertEqual(self.tree(), before)
 
@@ -195,7 +192,7 @@ class AnswerSwitchTest(SafetyCase):
             tarnlib.write_file(os.path.join(folder, "abcd%04d.trn" % i), part)
         dest = os.path.join(self.work, "j")
         code, err = self.run_tarn("/i=" + self.p(os.path.join(folder, "abcd0002.trn")), "/o=" + self.p(dest),
-                                  "/q", "/y", headless=True)
+                                  "/q", "/y")
         self.assertEqual(code, 99, err)  # a raw join ends at its first missing piece
         self.assertEqual(tarnlib.read_file(os.path.join(dest, "abcd")), b"".join(parts))
 
@@ -208,12 +205,12 @@ class AnswerSwitchTest(SafetyCase):
         dest = os.path.join(self.work, "j")
         # /y before the input counts too.
         code, err = self.run_tarn("/y", "/i=" + self.p(os.path.join(folder, "o.tx0001.trn")), "/o=" + self.p(dest),
-                                  "/q", headless=True)
+                                  "/q")
         self.assertEqual(code, 0, err)
         self.assertEqual(tarnlib.read_file(os.path.join(dest, "o.txt")), payload)
         tarnlib.write_file(os.path.join(dest, "o.txt"), b"mine")
         code, err = self.run_tarn("/i=" + self.p(os.path.join(folder, "o.tx0001.trn")), "/o=" + self.p(dest),
-                                  "/q", "/y", headless=True)
+                                  "/q", "/y")
         self.assertEqual(code, FAILED, err)
         self.assertEqual(tarnlib.read_file(os.path.join(dest, "o.txt")), b"mine")
 

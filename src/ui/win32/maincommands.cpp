@@ -56,6 +56,8 @@ void endJob(HWND window) {
     showControl(window, kIdHelp, true);
     showControl(window, kIdAutoRun, true);
     jobState.workerThread = nullptr;
+    // The job controls stay disabled until a file is loaded again: the same file, chosen or typed, is new input.
+    analysedPath[0] = 0;
     jobState.jobPhase.store(kPhaseIdle, std::memory_order_release);
 }
 
