@@ -15,4 +15,5 @@ case "$name" in
   *) echo "unknown build $name" >&2; exit 2 ;;
 esac
 cmake -S "$here" -B "$here/build/$name" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${opts[@]}" "$@" >/dev/null
-cmake --build "$here/build/$name" -j"$(nproc)"
+# TARN_BUILD_TARGET builds one target only (the TSan run needs the program, not the unit tests).
+cmake --build "$here/build/$name" -j"$(nproc)" ${TARN_BUILD_TARGET:+--target "$TARN_BUILD_TARGET"}
