@@ -11,7 +11,9 @@ case "$name" in
   asan) opts=(-DTARN_SANITIZE=address,undefined -DTARN_TESTS=ON) ;;
   tsan) opts=(-DTARN_SANITIZE=thread -DTARN_TESTS=ON) ;;
   win64) opts=(-DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-x86_64.cmake" -DCMAKE_CROSSCOMPILING_EMULATOR="$here/tools/wine-run.sh") ;;
-  win32) opts=(-DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake") ;;
+  win32) opts=(-DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake"
+               -DCMAKE_CROSSCOMPILING_EMULATOR="$here/tools/wine32-run.sh" -DTARN_WINE_RUNNER="$here/tools/wine32-run.sh") ;;
+  win32-run) opts=(-DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" -DTARN_TESTS=OFF) ;;
   *) echo "unknown build $name" >&2; exit 2 ;;
 esac
 cmake -S "$here" -B "$here/build/$name" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${opts[@]}" "$@" >/dev/null

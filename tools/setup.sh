@@ -23,3 +23,6 @@ if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf8$'; then
   grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | $sudo_cmd tee -a /etc/locale.gen >/dev/null
   $sudo_cmd locale-gen >/dev/null
 fi
+
+# The runner for the shipped 32-bit Tarn.exe (an i386 root with Wine under emulation): made once, then reused.
+"$(dirname "$0")/win32-root.sh" >/dev/null

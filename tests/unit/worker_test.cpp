@@ -146,6 +146,34 @@ TEST_F(WorkerTest, ExactMultipleGivesFullLastPieceAndProgressStopsBelow200) {
     EXPECT_EQ(w.captions[3], "正在劈分文件3");
 }
 
+TEST_F(WorkerTest, TheLargestStartSizeHalvesToWhatTheProcessCanHoldAndDataMovesThroughIt) {
+    // Pieces of 4,194,304 KiB ask for the largest start size, 4,000,000,000 bytes, with no memory limit: a 32-bit
+    // process cannot hold that, so the request halves until a block is had; a 64-bit one may take it whole.
+    settings.memoryMode = 0;
+    jobState.pieceSizeKB = 4194304;
+    ensureTransferBuffer();
+    ASSERT_NE(jobState.ioBuffer, nullptr);
+    uint64_t size = jobState.ioBufferSize;
+    uint32_t halvings = 0;
+    while (size < 4000000000ULL && halvings < 40) {
+        size <<= 1;
+        halvings++;
+    }
+    EXPECT_EQ(size, 4000000000ULL) << jobState.ioBufferSize << " is no halving of the largest start size";
+    if (sizeof(void*) == 4) {
+        EXPECT_GE(halvings, 1u) << "a 32-bit process cannot hold 4,000,000,000 bytes";
+    }
+    // The block stays for the job (an existing buffer is kept), and the data moves through it.
+    std::string src = folder / "whole.bin";
+    Bytes data = randomBytes(3 * 1024 * 1024 + 17, 9);
+    writeBytes(src, data);
+    std::string out = folder / "p";
+    startExact(src, out, 4194304, 1);
+    ASSERT_EQ(jobState.jobResult.load(), kResultSuccess);
+    EXPECT_EQ(jobState.ioBuffer, nullptr) << "released at the end of the job";
+    EXPECT_TRUE(pieceData(out + kPathSeparator + "whol0001.trn", kHeaderSize) == data);
+}
+
 TEST_F(WorkerTest, PiecesLargerThanOneTransferMoveWhole) {
     // 2500 KiB pieces take several transfers each, the last of them short.
     std::string src = folder / "large.bin";
