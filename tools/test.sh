@@ -48,57 +48,60 @@ build_or_fail asan tools/build.sh asan && run_ctest build/asan asan
 step "batch mode under ThreadSanitizer (worker thread polled by the entry thread)"
 build_or_fail tsan env TARN_BUILD_TARGET=tarn tools/build.sh tsan && run_ctest build/tsan tsan -R e2e
 
-# The fuzzers run one core for their bounded time: the 32-bit build uses the other meanwhile.
-fuzz_log=$(mktemp)
-tests/fuzz/run.sh "$here/build/fuzz" >"$fuzz_log" 2>&1 &
-fuzz_job=$!
+# The Wine suites mostly wait on windows and timers: they run in the background, each on a display of its own,
+# while the remaining builds and the fuzzers use the processors. Everything that runs the native tarn (whose
+# single-instance lock the cross-build cases share) has run by now.
+start_suite() {  # label, build folder, display, log, ctest arguments...
+  local label=$1 dir=$2 display=$3 log=$4
+  shift 4
+  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  echo $! >"$log.xvfb"
+  sleep 1
+  DISPLAY=$display ctest --test-dir "$dir" --output-on-failure --timeout 1800 "$@" >"$log" 2>&1 &
+  echo $! >"$log.job"
+}
+finish_suite() {  # label, log
+  local label=$1 log=$2
+  step "$label"
+  wait "$(cat "$log.job")"
+  cat "$log"
+  count_ctest "$log" "${label%% *}"
+  kill "$(cat "$log.xvfb")" 2>/dev/null || true
+  rm -f "$log" "$log.job" "$log.xvfb"
+}
 
-step "32-bit Windows build (the shipped Tarn.exe)"
-build_or_fail win32 tools/build.sh win32
+win64_log=""
+step "64-bit Windows build (its tests run under Wine in the background)"
+if build_or_fail win64 tools/build.sh win64; then
+  win64_log=$(mktemp)
+  start_suite win64 build/win64 :97 "$win64_log"
+fi
+
+win32_log=""
+step "32-bit Windows build, the shipped Tarn.exe (its tests run under the emulated 32-bit Wine in the background)"
+if build_or_fail win32 tools/build.sh win32; then
+  if tools/win32-root.sh >/dev/null; then
+    win32_log=$(mktemp)
+    start_suite win32 build/win32 :96 "$win32_log" \
+      -R '^(unit|tarnrun_exit_code|message_dialog|e2e_batch_wine|e2e_large_wine|main_window)$'
+  else
+    failed=$((failed + 1)); failures+=("win32: no 32-bit runner")
+  fi
+fi
 
 step "fuzzing the header reader and the tokenizer"
-if wait "$fuzz_job"; then passed=$((passed + 1)); else failed=$((failed + 1)); failures+=("fuzz"); fi
-cat "$fuzz_log"
-rm -f "$fuzz_log"
+if tests/fuzz/run.sh "$here/build/fuzz"; then passed=$((passed + 1)); else failed=$((failed + 1)); failures+=("fuzz"); fi
 
 step "release package: the zip a user receives"
 if tests/release/check.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); failures+=("release package"); fi
 
-# The emulated 32-bit suites are slow but mostly wait on themselves: they run on a display of their own beside
-# the 64-bit ones, and report at the end.
-win32_log=""
-if [ -f build/win32/Tarn.exe ] && tools/win32-root.sh >/dev/null; then
-  win32_log=$(mktemp)
-  Xvfb :96 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb32=$!
-  sleep 1
-  DISPLAY=:96 ctest --test-dir build/win32 --output-on-failure --timeout 1800 \
-    -R '^(unit|tarnrun_exit_code|message_dialog|e2e_batch_wine|e2e_large_wine|main_window)$' >"$win32_log" 2>&1 &
-  win32_job=$!
-elif [ -f build/win32/Tarn.exe ]; then
-  failed=$((failed + 1)); failures+=("win32: no 32-bit runner")
-fi
-
-step "64-bit Windows build, tests under Wine"
-if build_or_fail win64 tools/build.sh win64; then
-  display=:97
-  Xvfb $display -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  export DISPLAY=$display
-  sleep 1
-  run_ctest build/win64 win64
+if [ -n "$win64_log" ]; then
+  finish_suite "win64: the 64-bit Tarn.exe under Wine" "$win64_log"
   WINEPREFIX="$here/build/wineprefix" wineserver -k >/dev/null 2>&1 || true
-  kill "$xvfb" 2>/dev/null || true
 fi
-
-step "the shipped 32-bit Tarn.exe under the emulated 32-bit Wine"
 if [ -n "$win32_log" ]; then
-  wait "$win32_job"
-  cat "$win32_log"
-  count_ctest "$win32_log" win32
-  rm -f "$win32_log"
+  finish_suite "win32: the shipped 32-bit Tarn.exe under the emulated 32-bit Wine" "$win32_log"
   tools/wine32-run.sh --kill >/dev/null 2>&1 || true
-  kill "$xvfb32" 2>/dev/null || true
 fi
 
 echo
