@@ -3,7 +3,7 @@
 # The program is the one the test run builds and links (build/win32), so what ships is what was tested.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-"$here/tools/setup.sh" >&2
+"$here/tools/setup.sh" --no-win32 >&2
 "$here/tools/build.sh" win32 >/dev/null
 version=$(sed -nE 's/^const char kMainCaption\[\] = "Tarn ([0-9.]+)";/\1/p' "$here/src/ui/win32/mainwindow_win32.cpp")
 [ -n "$version" ] || { echo "release: no version in the main window caption" >&2; exit 1; }

@@ -4,7 +4,7 @@
 # 32-bit Tarn.exe under the emulated 32-bit Wine.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-"$here/tools/setup.sh" >&2
+if [ "${1:-}" = "--win32" ]; then "$here/tools/setup.sh" >&2; else "$here/tools/setup.sh" --no-win32 >&2; fi
 if [ "${1:-}" = "--win32" ]; then
   # The shipped program: build/win32/Tarn.exe is what tools/release.sh strips and zips.
   shift

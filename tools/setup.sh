@@ -25,4 +25,7 @@ if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf8$'; then
 fi
 
 # The runner for the shipped 32-bit Tarn.exe (an i386 root with Wine under emulation): made once, then reused.
-"$(dirname "$0")/win32-root.sh" >/dev/null
+# --no-win32: for commands that never run the 32-bit program (running Tarn natively or 64-bit, the package).
+if [ "${1:-}" != "--no-win32" ]; then
+  "$(dirname "$0")/win32-root.sh" >/dev/null
+fi
