@@ -244,6 +244,7 @@ TEST_F(PersonTest, FinishOfAJoinShowsTheJoinThatRuns) {
     CreateDirectoryA(path("set").c_str(), nullptr);
     writeHeaderSet(path("set\\pict"), "picture.bmp", data);
     loadReport();
+    ASSERT_TRUE(bringToFront(window));
     clickAt(item(1010));
     ASSERT_TRUE(sheetOpens());
     ASSERT_TRUE(onPage(1));
@@ -265,6 +266,7 @@ TEST_F(PersonTest, CancellingTheWizardShowsTheSetItLoaded) {
     CreateDirectoryA(path("set").c_str(), nullptr);
     writeHeaderSet(path("set\\pict"), "picture.bmp", patternBytes(300000, 5));
     loadReport();
+    ASSERT_TRUE(bringToFront(window));
     clickAt(item(1010));
     ASSERT_TRUE(sheetOpens());
     ASSERT_TRUE(onPage(1));
@@ -342,6 +344,7 @@ TEST_F(PersonTest, QuestionsComeToTheFrontWithTheirPathReadable) {
 
 TEST_F(PersonTest, TheWizardOpensCentred) {
     loadReport();
+    ASSERT_TRUE(bringToFront(window));
     clickAt(item(1010));
     ASSERT_TRUE(sheetOpens());
     RECT sheetRect, mainRect;
