@@ -109,6 +109,12 @@ void analyseJoin(WindowRef window, FileHandle& file) {
         setWide(jobState.sourceSize, 0);
     } else {
         readFirstPieceHeader(header);
+        if (jobState.pieceCount == 1) {
+            // A one-piece set was cut with pieces of its size in KiB plus one, whatever its first piece's length
+            // says: the key covered that many bytes less one, and the join must uncover exactly those.
+            uint64_t kb = (wideValue(jobState.sourceSize) >> 10) + 1;
+            jobState.pieceSizeKB = kb > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(kb);
+        }
         osClose(file);
         file = kNoFile;
         setControlText(window, kIdDescription, settings.useDescription ? jobState.description : "");

@@ -6,8 +6,8 @@ build=${1:-$root/build/fuzz}
 seconds=${FUZZ_SECONDS:-20}
 cmake -S "$root" -B "$build" -DTARN_FUZZ=ON -DTARN_TESTS=OFF -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j2 --target fuzz_header fuzz_tokenizer
-for name in header tokenizer; do
+cmake --build "$build" -j2 --target fuzz_header fuzz_tokenizer fuzz_options
+for name in header tokenizer options; do
   corpus="$build/corpus_$name"
   mkdir -p "$corpus"
   echo "== fuzz_$name for ${seconds}s"

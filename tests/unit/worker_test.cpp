@@ -122,6 +122,28 @@ TEST_F(WorkerTest, EncipheredSplitCoversTheStartOfEveryPieceAndJoinRestoresIt) {
     EXPECT_EQ(jobState.jobPhase.load(), kPhaseFinished);
 }
 
+TEST_F(WorkerTest, OnePieceEncipheredSetJoinsWhateverItsLengthBelowAKiBoundary) {
+    // 4100 bytes: cut as one piece of 5 KiB (4 bytes scrambled); the piece is 4752 bytes, under 5 KiB.
+    for (uint32_t size : {4100u, 4500u, 1023u, 100u}) {
+        fresh();
+        std::string src = folder / "lone.bin";
+        Bytes data = randomBytes(size, size);
+        writeBytes(src, data);
+        std::string out = folder / ("p" + std::to_string(size));
+        jobState.encryptEnabled = 1;
+        std::strcpy(jobState.keyText, "k3y");
+        run(src, out, 512);
+        ASSERT_EQ(jobState.pieceCount, 1u);
+        fresh();
+        jobState.encryptEnabled = 1;
+        std::strcpy(jobState.keyText, "k3y");
+        std::string dest = folder / ("j" + std::to_string(size));
+        run(out + kPathSeparator + "lone0001.trn", dest);
+        EXPECT_EQ(jobState.jobResult.load(), kResultSuccess) << size;
+        EXPECT_EQ(readBytes(dest + kPathSeparator + "lone.bin"), data) << size;
+    }
+}
+
 TEST_F(WorkerTest, ExactMultipleGivesFullLastPieceAndProgressStopsBelow200) {
     std::string src = folder / "even.bin";
     writeBytes(src, randomBytes(30720));

@@ -18,7 +18,8 @@ void printUsage() {
                  "  /y   合并没有Tarn头部或其他版本的块时不再询问, 直接继续\n"
                  "  /q   不显示任何消息\n"
                  "退出码: 0 已完成, 1 CRC失败, 99 取消或失败, 3 无法创建输出文件夹, 5 内存不足,\n"
-                 "        112 文件写入错误, 183 另一个tarn仍在运行\n");
+                 "        112 文件写入错误, 183 另一个tarn仍在运行\n"
+                 "命令 split, join, info, verify (Unix 方式): tarn --help\n");
 }
 }  // namespace
 

@@ -1,0 +1,129 @@
+"""Times tarn against coreutils, one row per pair: the two commands alternate several times in one run and each
+row reports the median time of both, their ratio and tarn's peak memory. Called by bench/run.sh."""
+import os
+import shutil
+import struct
+import statistics
+import subprocess
+import sys
+import time
+
+TARN, WORK, MIB = sys.argv[1], sys.argv[2], int(sys.argv[3])
+ROUNDS = int(os.environ.get("TARN_BENCH_ROUNDS", "5"))
+DVD_ROUNDS = int(os.environ.get("TARN_BENCH_DVD_ROUNDS", "3"))
+
+
+def measure(command, cwd=WORK, stdout=None):
+    """Seconds and peak resident KiB of one command, read from the child's own resource use."""
+    out = open(stdout, "wb") if stdout else subprocess.DEVNULL
+    peak = os.path.join(WORK, "peak.txt")
+    # GNU time reports the peak of the command itself; a child forked from Python would count Python's pages.
+    started = time.perf_counter()
+    done = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", peak, *command], cwd=cwd, stdout=out,
+                          stderr=subprocess.DEVNULL)
+    seconds = time.perf_counter() - started
+    if stdout:
+        out.close()
+    if done.returncode != 0:
+        raise SystemExit("failed: %s" % " ".join(command))
+    with open(peak) as f:
+        return seconds, int(f.read().split()[-1])
+
+
+def fresh(*folders):
+    for folder in folders:
+        shutil.rmtree(os.path.join(WORK, folder), ignore_errors=True)
+        os.makedirs(os.path.join(WORK, folder))
+
+
+def row(label, ours, peer, rounds=ROUNDS, before=lambda: None):
+    """ours/peer: functions that run one command and return (seconds, peak KiB); run alternately."""
+    if rounds <= 0:
+        return
+    mine, theirs, peaks = [], [], []
+    for _ in range(rounds):
+        before()
+        seconds, peak = ours()
+        mine.append(seconds)
+        peaks.append(peak)
+        before()
+        theirs.append(peer()[0])
+    a, b = statistics.median(mine), statistics.median(theirs)
+    print("%-44s %7.3f s  peer %7.3f s  ratio %5.2f  peak %7d KiB" % (label, a, b, a / max(b, 1e-6), max(peaks)),
+          flush=True)
+
+
+def settings(folder, checksum):
+    """The compatible mode reads its settings beside the program: checksum flag, output folder as given."""
+    os.makedirs(folder, exist_ok=True)
+    shutil.copy2(TARN, os.path.join(folder, "tarn"))
+    record = struct.pack("<8I", 0, 0, 2, checksum, 0, 0, 2, 0) + bytes(18)
+    with open(os.path.join(folder, "dTarn.dat"), "wb") as f:
+        f.write(b"TARN1500" + record)
+    return os.path.join(folder, "tarn")
+
+
+def main():
+    source = os.path.join(WORK, "source.bin")
+    print("generating %d MiB" % MIB, flush=True)
+    with open(source, "wb") as f:
+        for _ in range(MIB):
+            f.write(os.urandom(1 << 20))
+    compat = settings(os.path.join(WORK, "compat"), 1)
+
+    def pieces(folder, prefix):
+        return sorted(os.path.join(WORK, folder, n) for n in os.listdir(os.path.join(WORK, folder)) if n.startswith(prefix))
+
+    # Sets to join and verify, made once.
+    subprocess.run([TARN, "split", source, "-s", "899K", "-o", os.path.join(WORK, "set"), "-q"], check=True)
+    os.makedirs(os.path.join(WORK, "parts"))
+    subprocess.run(["split", "-b", "899k", source, os.path.join(WORK, "parts", "part")], check=True)
+    first = os.path.join(WORK, "set", "sour0001.trn")
+    parts = pieces("parts", "part")
+
+    split_peer = lambda: measure(["split", "-b", "899k", source, os.path.join(WORK, "peer", "part")])
+    out = os.path.join(WORK, "out")
+    row("split -s 899K (checksum on)", lambda: measure([TARN, "split", source, "-s", "899K", "-o", out, "-q"]),
+        split_peer, before=lambda: fresh("out", "peer"))
+    row("split -s 899K --no-checksum (kernel copy)",
+        lambda: measure([TARN, "split", source, "-s", "899K", "-o", out, "-q", "--no-checksum"]),
+        split_peer, before=lambda: fresh("out", "peer"))
+    row("/i= /s=899 (compatible mode, checksum on)",
+        lambda: measure([compat, "/i=" + source, "/o=" + out, "/s=899", "/q"]),
+        split_peer, before=lambda: fresh("out", "peer"))
+
+    joined = os.path.join(WORK, "joined")
+    cat_peer = lambda: measure(["cat", *parts], stdout=os.path.join(WORK, "peer", "whole"))
+    row("join (checksum on)", lambda: measure([TARN, "join", first, "-o", joined, "-q"]), cat_peer,
+        before=lambda: fresh("joined", "peer"))
+    row("join --no-checksum (kernel copy)", lambda: measure([TARN, "join", first, "-o", joined, "-q", "--no-checksum"]),
+        cat_peer, before=lambda: fresh("joined", "peer"))
+    row("/i= join (compatible mode, checksum on)", lambda: measure([compat, "/i=" + first, "/o=" + joined, "/q"]),
+        cat_peer, before=lambda: fresh("joined", "peer"))
+    fresh("joined")
+    subprocess.run([TARN, "join", first, "-o", joined, "-q"], check=True)
+    with open(os.path.join(joined, "source.bin"), "rb") as a, open(source, "rb") as b:
+        while True:
+            x, y = a.read(1 << 20), b.read(1 << 20)
+            if x != y:
+                raise SystemExit("rebuilt file differs")
+            if not x:
+                break
+
+    row("verify", lambda: measure([TARN, "verify", first, "-q"]),
+        lambda: measure(["cat", *pieces("set", "sour")], stdout="/dev/null"))
+
+    # DVD-sized pieces of a sparse 6 GiB file: memory stays small whatever the piece size.
+    sparse = os.path.join(WORK, "sparse.bin")
+    with open(sparse, "wb") as f:
+        f.truncate(6 << 30)
+    os.remove(source)
+    shutil.rmtree(os.path.join(WORK, "set"))
+    shutil.rmtree(os.path.join(WORK, "parts"))
+    row("split -s dvd, sparse 6 GiB", lambda: measure([TARN, "split", sparse, "-s", "dvd", "-o", out, "-q"]),
+        lambda: measure(["split", "-b", "4927999k", sparse, os.path.join(WORK, "peer", "part")]), rounds=DVD_ROUNDS,
+        before=lambda: fresh("out", "peer"))
+    fresh("out", "peer")
+
+
+main()

@@ -1,0 +1,25 @@
+# Installs the native tarn like a Linux program: the binary, its man page made from Markdown, a Debian package.
+include(GNUInstallDirs)
+install(TARGETS tarn RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+find_program(GO_MD2MAN go-md2man)
+if(GO_MD2MAN)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/tarn.1
+    COMMAND ${GO_MD2MAN} -in ${CMAKE_SOURCE_DIR}/docs/tarn.1.md -out ${CMAKE_BINARY_DIR}/tarn.1
+    DEPENDS ${CMAKE_SOURCE_DIR}/docs/tarn.1.md)
+  add_custom_target(manpage ALL DEPENDS ${CMAKE_BINARY_DIR}/tarn.1)
+  install(FILES ${CMAKE_BINARY_DIR}/tarn.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+  message(WARNING "go-md2man not found: tarn is installed without its man page")
+endif()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tarn)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Tarn developers <tarn@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "cut files into numbered pieces and join them again")
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+include(CPack)

@@ -1,0 +1,92 @@
+// Messages on standard error and the progress bar of the subcommands.
+#include "cli/console.h"
+
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+void vreport(const Text& text, va_list arguments) {
+    std::fputs("tarn: ", stderr);
+    std::vfprintf(stderr, pick(text), arguments);
+    std::fputc('\n', stderr);
+}
+}  // namespace
+
+void report(const Text& text, ...) {
+    va_list arguments;
+    va_start(arguments, text);
+    vreport(text, arguments);
+    va_end(arguments);
+}
+
+int fail(int code, const Text& text, ...) {
+    va_list arguments;
+    va_start(arguments, text);
+    vreport(text, arguments);
+    va_end(arguments);
+    return code;
+}
+
+std::string humanBytes(uint64_t bytes) {
+    static const char* const units[] = {"B", "KiB", "MiB", "GiB", "TiB"};
+    double value = static_cast<double>(bytes);
+    int unit = 0;
+    while (value >= 1024 && unit < 4) {
+        value /= 1024;
+        unit++;
+    }
+    char text[32];
+    if (unit == 0)
+        std::snprintf(text, sizeof text, "%llu B", static_cast<unsigned long long>(bytes));
+    else
+        std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
+    return text;
+}
+
+Progress::Progress(uint64_t total, bool wanted)
+    : total_(total), shown_(wanted && isatty(STDERR_FILENO) == 1), start_(std::chrono::steady_clock::now()),
+      last_(start_) {}
+
+Progress::~Progress() { finish(); }
+
+void Progress::advance(uint64_t bytes) {
+    done_ += bytes;
+    if (shown_) draw(false);
+}
+
+void Progress::draw(bool force) {
+    auto now = std::chrono::steady_clock::now();
+    // The first drawing comes at once, later ones a few times a second.
+    if (!force && drawn_ && now - last_ < std::chrono::milliseconds(200)) return;
+    last_ = now;
+    double seconds = std::chrono::duration<double>(now - start_).count();
+    double rate = seconds > 0 ? done_ / seconds : 0;
+    std::string line;
+    char part[64];
+    if (total_ != 0) {
+        std::snprintf(part, sizeof part, "%3u%%  ", static_cast<unsigned>(done_ * 100 / total_));
+        line += part;
+        line += humanBytes(done_) + " / " + humanBytes(total_);
+    } else {
+        line += humanBytes(done_);
+    }
+    line += "  " + humanBytes(static_cast<uint64_t>(rate)) + "/s";
+    if (total_ != 0 && rate > 0 && done_ < total_) {
+        auto left = static_cast<unsigned long>((total_ - done_) / rate);
+        std::snprintf(part, sizeof part, "  %lu:%02lu:%02lu %s", left / 3600, left / 60 % 60, left % 60,
+                      pick({"left", "剩余"}));
+        line += part;
+    }
+    std::fprintf(stderr, "\r%-70s", line.c_str());
+    std::fflush(stderr);
+    drawn_ = true;
+}
+
+void Progress::finish() {
+    if (!drawn_) return;
+    std::fprintf(stderr, "\r%-70s\r", "");
+    std::fflush(stderr);
+    drawn_ = false;
+}

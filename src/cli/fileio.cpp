@@ -1,0 +1,117 @@
+// Descriptors, whole reads and writes, and the kernel copy with its read-and-write fallback.
+#include "cli/fileio.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "cli/outcome.h"
+
+Descriptor& Descriptor::operator=(Descriptor&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+Descriptor::~Descriptor() { close(); }
+
+bool Descriptor::close() {
+    if (fd_ < 0) return true;
+    int result = ::close(fd_);
+    fd_ = -1;
+    return result == 0;
+}
+
+Descriptor openForReading(const std::string& path) { return Descriptor(open(path.c_str(), O_RDONLY | O_CLOEXEC)); }
+
+bool nameTaken(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+Descriptor createOutput(const std::string& path, bool replace) {
+    if (replace && nameTaken(path)) {
+        struct stat st;
+        if (lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            errno = EISDIR;
+            return Descriptor();
+        }
+        if (unlink(path.c_str()) != 0) return Descriptor();
+    }
+    return Descriptor(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+}
+
+int64_t sizeOf(int fd) {
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+    return st.st_size;
+}
+
+ssize_t readFull(int fd, uint8_t* buffer, size_t count) {
+    size_t done = 0;
+    while (done < count) {
+        ssize_t got = read(fd, buffer + done, count - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return -1;
+        if (got == 0) break;
+        done += static_cast<size_t>(got);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+bool writeAll(int fd, const uint8_t* bytes, size_t count, int64_t offset) {
+    size_t done = 0;
+    while (done < count) {
+        ssize_t put = offset >= 0 ? pwrite(fd, bytes + done, count - done, offset + static_cast<int64_t>(done))
+                                  : write(fd, bytes + done, count - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0) return false;
+        if (put == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        done += static_cast<size_t>(put);
+    }
+    return true;
+}
+
+CopyResult copyBytes(int in, int64_t inOffset, int out, uint64_t count, uint8_t* buffer, size_t bufferSize,
+                     void (*advance)(void*, uint64_t), void* context) {
+    off_t position = inOffset;
+    bool kernel = true;
+    while (count > 0) {
+        size_t step = count < (1u << 30) ? static_cast<size_t>(count) : (1u << 30);
+        if (kernel) {
+            ssize_t moved = copy_file_range(in, &position, out, nullptr, step, 0);
+            if (moved > 0) {
+                count -= static_cast<uint64_t>(moved);
+                advance(context, static_cast<uint64_t>(moved));
+                continue;
+            }
+            if (moved == 0) return CopyResult::ShortSource;
+            if (errno == EINTR) continue;
+            if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG || errno == EIO)
+                return CopyResult::WriteFailed;
+            kernel = false;  // refused here: read and write from now on
+        }
+        size_t want = count < bufferSize ? static_cast<size_t>(count) : bufferSize;
+        ssize_t got = pread(in, buffer, want, position);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return CopyResult::ReadFailed;
+        if (got == 0) return CopyResult::ShortSource;
+        if (!writeAll(out, buffer, static_cast<size_t>(got))) return CopyResult::WriteFailed;
+        position += got;
+        count -= static_cast<uint64_t>(got);
+        advance(context, static_cast<uint64_t>(got));
+    }
+    return CopyResult::Done;
+}
+
+int outcomeOfWriteError(int error) {
+    return error == ENOSPC || error == EDQUOT || error == EFBIG ? kOutcomeDiskFull : kOutcomeUnwritable;
+}

@@ -1,0 +1,49 @@
+// Files of the subcommands: descriptors closed on every return path, whole reads and writes, kernel copies.
+#pragma once
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Owns one descriptor and closes it when it goes out of scope.
+class Descriptor {
+public:
+    Descriptor() = default;
+    explicit Descriptor(int fd) : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    Descriptor& operator=(Descriptor&& other) noexcept;
+    ~Descriptor();
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Closes now; false (errno set) when the close reports a delayed write error.
+    bool close();
+
+private:
+    int fd_ = -1;
+};
+
+Descriptor openForReading(const std::string& path);
+// A new file at path. An existing name is an error (errno EEXIST) unless replace; a replaced name is removed
+// first, so a symlink there is replaced, never followed.
+Descriptor createOutput(const std::string& path, bool replace);
+// Whether something (a symlink too) bears this name.
+bool nameTaken(const std::string& path);
+// Size of an open regular file, or -1.
+int64_t sizeOf(int fd);
+
+// Reads until count bytes or the end; returns the bytes read, or -1 (errno set).
+ssize_t readFull(int fd, uint8_t* buffer, size_t count);
+// Writes every byte (at offset when offset >= 0); false with errno set.
+bool writeAll(int fd, const uint8_t* bytes, size_t count, int64_t offset = -1);
+
+enum class CopyResult { Done, ReadFailed, WriteFailed, ShortSource };
+// Moves count bytes from in at inOffset to out's current position. The kernel copies where it can
+// (copy_file_range); where it refuses (pipes, other file systems, old kernels) the bytes go through buffer.
+CopyResult copyBytes(int in, int64_t inOffset, int out, uint64_t count, uint8_t* buffer, size_t bufferSize,
+                     void (*advance)(void*, uint64_t), void* context);
+
+// The exit code a failed write or create deserves: a full disk, or an output that cannot be written.
+int outcomeOfWriteError(int error);

@@ -1,0 +1,138 @@
+// The help texts of the subcommands and the version line.
+#include <cstdio>
+
+#include "cli/commands.h"
+#include "cli/language.h"
+
+#ifndef TARN_VERSION
+#define TARN_VERSION "0"
+#endif
+
+namespace {
+const Text kUsage = {
+    "Usage:\n"
+    "  tarn split FILE [-s SIZE | -n COUNT] [-o DIR] [--script] [--key KEY] [--description TEXT]\n"
+    "                  [--no-checksum] [--force] [-q]\n"
+    "  tarn split - --name NAME [-s SIZE] …   cut standard input\n"
+    "  tarn join PIECE [-o DIR | -o -] [--key KEY] [--no-checksum] [-y] [--force] [-q]\n"
+    "  tarn info PIECE [--json]\n"
+    "  tarn verify PIECE [--key KEY] [--json] [-q]\n"
+    "  tarn --help | tarn COMMAND --help | tarn --version\n"
+    "  tarn /i=FILE [/o=DIR] [/s=KB] [/y] [/q]   the switches of Tarn.exe (see below)\n",
+    "用法:\n"
+    "  tarn split 文件 [-s 大小 | -n 块数] [-o 文件夹] [--script] [--key 密钥] [--description 描述]\n"
+    "                  [--no-checksum] [--force] [-q]\n"
+    "  tarn split - --name 名称 [-s 大小] …   劈分标准输入\n"
+    "  tarn join 块 [-o 文件夹 | -o -] [--key 密钥] [--no-checksum] [-y] [--force] [-q]\n"
+    "  tarn info 块 [--json]\n"
+    "  tarn verify 块 [--key 密钥] [--json] [-q]\n"
+    "  tarn --help | tarn 命令 --help | tarn --version\n"
+    "  tarn /i=文件 [/o=文件夹] [/s=KB] [/y] [/q]   与Tarn.exe相同的开关 (见下文)\n"};
+
+const Text kExitCodes = {
+    "Exit codes of the commands: 0 success, 1 checksum mismatch, 2 usage error (nothing written),\n"
+    "  3 the file or a piece is missing, 4 a piece is damaged or the set needs -y, 5 the output cannot be\n"
+    "  written (exists without --force, no permission), 6 disk full.\n",
+    "命令的退出码: 0 成功, 1 CRC失败, 2 用法错误 (没有写入任何文件), 3 文件或某块缺失,\n"
+    "  4 某块已损坏或需要 -y, 5 无法写入输出 (已存在而没有 --force, 没有权限), 6 磁盘已满.\n"};
+
+const Text kSplitHelp = {
+    "tarn split FILE: cuts FILE into pieces NAME0001.trn, NAME0002.trn, … in ./NAME (NAME: the file's name\n"
+    "less its extension; its first four characters name the pieces).\n"
+    "  -s, --size SIZE      largest piece: KiB, or 899K, 700M, 4G, or a preset: email floppy superfloppy\n"
+    "                       zip100 zip250 zip750 cd74 cd80 flash4 … flash1024 dvd (default: email, 899K);\n"
+    "                       the pieces are then evened out\n"
+    "  -n, --count COUNT    this many pieces (1 to 9999) instead\n"
+    "  -o, --output DIR     where the pieces go (made if missing)\n"
+    "      --script         no header: write UnTarn.bat, which rebuilds the file with copy /b\n"
+    "  -k, --key KEY        scramble the start of every piece with KEY\n"
+    "  -d, --description T  a description the join shows\n"
+    "      --name NAME      the file's name when FILE is - (standard input)\n"
+    "      --no-checksum    record no checksum\n"
+    "  -f, --force          replace pieces that exist\n"
+    "  -q, --quiet          no progress and no summary\n",
+    "tarn split 文件: 把文件劈分为 名称0001.trn, 名称0002.trn, … 放在 ./名称 (名称: 去掉扩展名的文件名;\n"
+    "它的前四个字符是块的名称).\n"
+    "  -s, --size 大小      块的最大大小: KiB数, 或 899K, 700M, 4G, 或预设: email floppy superfloppy\n"
+    "                       zip100 zip250 zip750 cd74 cd80 flash4 … flash1024 dvd (默认: email, 899K);\n"
+    "                       然后各块大小会被平均\n"
+    "  -n, --count 块数     改为劈分成这么多块 (1 到 9999)\n"
+    "  -o, --output 文件夹  块的存放位置 (不存在则创建)\n"
+    "      --script         不写头部: 写 UnTarn.bat, 用 copy /b 重建文件\n"
+    "  -k, --key 密钥       用密钥打乱每块的开头\n"
+    "  -d, --description 描述  合并时显示的描述\n"
+    "      --name 名称      文件为 - (标准输入) 时的文件名\n"
+    "      --no-checksum    不记录CRC\n"
+    "  -f, --force          覆盖已存在的块\n"
+    "  -q, --quiet          不显示进度和摘要\n"};
+
+const Text kJoinHelp = {
+    "tarn join PIECE: rebuilds the file of the set PIECE belongs to (any of its pieces), with its name,\n"
+    "times and attributes, and checks its checksum.\n"
+    "  -o, --output DIR     where the file goes (default: the current folder); -o - writes it to standard output\n"
+    "  -k, --key KEY        the key the set was cut with\n"
+    "      --no-checksum    do not check the checksum\n"
+    "  -y, --yes            join a set of another version, or pieces without header (until one is missing)\n"
+    "  -f, --force          replace a file that exists\n"
+    "  -q, --quiet          no progress, description or notes\n",
+    "tarn join 块: 用块所属的一组块 (任意一块) 重建文件, 恢复其名称, 时间和属性, 并检查CRC.\n"
+    "  -o, --output 文件夹  文件的存放位置 (默认: 当前文件夹); -o - 写到标准输出\n"
+    "  -k, --key 密钥       劈分时用的密钥\n"
+    "      --no-checksum    不检查CRC\n"
+    "  -y, --yes            合并其他版本的块, 或没有头部的块 (直到缺少的那一块)\n"
+    "  -f, --force          覆盖已存在的文件\n"
+    "  -q, --quiet          不显示进度, 描述或提示\n"};
+
+const Text kInfoHelp = {
+    "tarn info PIECE: shows what the set holds: name, size, pieces, description, checksum, times, attributes,\n"
+    "its kind, and which pieces are present, missing or of a wrong length. Exits 0 once the first piece is read.\n"
+    "      --json           one JSON object instead\n",
+    "tarn info 块: 显示这组块的内容: 名称, 大小, 块数, 描述, CRC, 时间, 属性, 类型, 以及哪些块存在,\n"
+    "缺失或长度不对. 读到第一块即以 0 退出.\n"
+    "      --json           改为输出一个JSON对象\n"};
+
+const Text kVerifyHelp = {
+    "tarn verify PIECE: checks the set without writing anything: every piece present and of the right length,\n"
+    "and the checksum of the data equal to the recorded one.\n"
+    "  -k, --key KEY        the key the set was cut with (deciphered in memory)\n"
+    "      --json           one JSON object instead\n"
+    "  -q, --quiet          print nothing: the exit code says it\n",
+    "tarn verify 块: 不写任何文件地检查这组块: 每块都存在且长度正确, 数据的CRC与记录的相同.\n"
+    "  -k, --key 密钥       劈分时用的密钥 (在内存中解密)\n"
+    "      --json           改为输出一个JSON对象\n"
+    "  -q, --quiet          什么都不输出: 只看退出码\n"};
+
+const Text kCompatible = {
+    "The switches of Tarn.exe work as they do on Windows (one copy at a time, the settings file, questions at\n"
+    "the terminal): /i= file or piece, /o= folder, /s= KiB (1 to 100000), /y, /q; exit codes 0 finished,\n"
+    "1 checksum mismatch, 99 cancelled or failed, 3 no output folder, 5 out of memory, 112 write error,\n"
+    "183 another tarn still running.\n",
+    "与Tarn.exe相同的开关 (一次只运行一个, 使用设置文件, 在终端提问): /i= 文件或块, /o= 文件夹,\n"
+    "/s= KiB (1 到 100000), /y, /q; 退出码 0 已完成, 1 CRC失败, 99 取消或失败, 3 无法创建输出文件夹,\n"
+    "5 内存不足, 112 文件写入错误, 183 另一个tarn仍在运行.\n"};
+}  // namespace
+
+void printHelp(Command command) {
+    switch (command) {
+        case Command::Split: std::fputs(pick(kSplitHelp), stdout); break;
+        case Command::Join: std::fputs(pick(kJoinHelp), stdout); break;
+        case Command::Info: std::fputs(pick(kInfoHelp), stdout); break;
+        case Command::Verify: std::fputs(pick(kVerifyHelp), stdout); break;
+        default:
+            std::fputs(pick({"tarn: cuts files into numbered pieces and joins them again.\n\n",
+                             "tarn: 把文件劈分为编号的块, 再把块合并起来.\n\n"}),
+                       stdout);
+            std::fputs(pick(kUsage), stdout);
+            std::fputs("\n", stdout);
+            std::fputs(pick(kExitCodes), stdout);
+            std::fputs("\n", stdout);
+            std::fputs(pick(kCompatible), stdout);
+            std::fputs(pick({"\nMore: tarn COMMAND --help, man tarn\n", "\n更多: tarn 命令 --help, man tarn\n"}),
+                       stdout);
+            return;
+    }
+    std::fputs("\n", stdout);
+    std::fputs(pick(kExitCodes), stdout);
+}
+
+void printVersion() { std::printf("tarn %s\n", TARN_VERSION); }

@@ -1,0 +1,133 @@
+// tarn join: rebuilds the file of a set into a folder or onto standard output, checked as it is written.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/console.h"
+#include "cli/fileio.h"
+#include "cli/outcome.h"
+#include "cli/setcheck.h"
+#include "cli/setdata.h"
+#include "engine/checksum.h"
+#include "engine/jobstate.h"
+#include "engine/pieceformat.h"
+#include "os/os.h"
+#include "text/textops.h"
+
+namespace {
+constexpr size_t kBufferSize = 1 << 20;
+
+void advanceProgress(void* progress, uint64_t bytes) { static_cast<Progress*>(progress)->advance(bytes); }
+
+// The rebuilt file's place: refused when it is one of the set's own pieces, or exists without --force.
+int checkRebuiltPath(const std::string& path, const PieceSet& set, bool force) {
+    for (const PieceState& piece : set.pieces)
+        if (piece.present && osSameFile(path.c_str(), piece.path.c_str()))
+            return fail(kOutcomeUnwritable, {"'%s' is a piece of the set itself", "'%s' 是这组块中的一块"}, path.c_str());
+    if (!force && nameTaken(path))
+        return fail(kOutcomeUnwritable, {"'%s' already exists (--force replaces it)", "'%s' 已存在 (--force 可覆盖)"},
+                    path.c_str());
+    return kOutcomeSuccess;
+}
+}  // namespace
+
+int runJoinCommand(const Options& o) {
+    PieceSet set;
+    int code = openSetOrReport(o, set, o.yes);
+    if (code != kOutcomeSuccess) return code;
+    if ((code = reportPieceProblems(set, true)) != kOutcomeSuccess) return code;
+    const bool raw = set.format == SetFormat::Raw;
+    const bool toStdout = o.output == "-";
+
+    std::string name = localFileName(set.storedName);
+    std::string path;
+    if (!toStdout) {
+        std::string folder = o.output.empty() ? "." : o.output;
+        char built[kTextBufferSize];
+        if (!pathInFolder(folder.c_str(), name.c_str(), built))
+            return fail(kOutcomeUsage, {"the output path is too long", "输出路径太长"});
+        path = built;
+        if ((code = checkRebuiltPath(path, set, o.force)) != kOutcomeSuccess) return code;
+        if (!osFolderExists(folder.c_str()) && mkdir(folder.c_str(), 0777) != 0)
+            return fail(outcomeOfWriteError(errno), {"cannot create the folder '%s': %s", "无法创建文件夹 '%s': %s"},
+                        folder.c_str(), std::strerror(errno));
+    }
+    if (!o.quiet && set.descriptionWanted && !set.description.empty())
+        report({"description: %s", "描述: %s"}, localText(set.description).c_str());
+    if (o.haveKey) {
+        copyTextBounded(o.key.c_str(), jobState.keyText, kTextBufferSize);
+        expandKey();
+    }
+
+    Descriptor output;
+    if (toStdout) {
+        output = Descriptor(dup(STDOUT_FILENO));
+    } else {
+        output = createOutput(path, o.force);
+        if (!output.valid())
+            return fail(outcomeOfWriteError(errno), {"cannot create '%s': %s", "无法创建 '%s': %s"}, path.c_str(),
+                        std::strerror(errno));
+    }
+    // A failed join leaves no half-made file behind.
+    struct Partial {
+        std::string path;
+        ~Partial() {
+            if (!path.empty()) unlink(path.c_str());
+        }
+    } partial{path};
+    auto writeFailed = [&](int error) {
+        return fail(outcomeOfWriteError(error), {"cannot write '%s': %s", "无法写入 '%s': %s"},
+                    toStdout ? "-" : path.c_str(), std::strerror(error));
+    };
+
+    DataPass pass;
+    pass.decipher = o.haveKey;
+    pass.sum = o.checksum && !raw && set.checksum != 0;
+    Progress progress(set.size, !o.quiet);
+    if (!pass.decipher && !pass.sum) {
+        // No byte changes and none needs looking at: the kernel moves the data.
+        std::vector<uint8_t> buffer(kBufferSize);
+        for (const PieceState& piece : set.pieces) {
+            Descriptor file = openForReading(piece.path);
+            uint64_t offset = set.dataOffset(piece.index);
+            uint64_t data = static_cast<uint64_t>(piece.length) - offset;
+            CopyResult result = file.valid() ? copyBytes(file.get(), static_cast<int64_t>(offset), output.get(), data,
+                                                         buffer.data(), kBufferSize, advanceProgress, &progress)
+                                             : CopyResult::ReadFailed;
+            if (result == CopyResult::WriteFailed) return writeFailed(errno);
+            if (result != CopyResult::Done)
+                return fail(kOutcomeMissing, {"cannot read piece %u: %s", "无法读取第 %u 块: %s"}, piece.index,
+                            piece.path.c_str());
+        }
+    } else {
+        int writeError = 0;
+        PassResult result = readSetData(set, pass, progress, [&](const uint8_t* bytes, size_t count) {
+            if (writeAll(output.get(), bytes, count)) return true;
+            writeError = errno;
+            return false;
+        });
+        if (result == PassResult::SinkFailed) return writeFailed(writeError);
+        if (result == PassResult::ReadFailed)
+            return fail(kOutcomeMissing, {"cannot read piece %u: %s", "无法读取第 %u 块: %s"}, pass.failedPiece,
+                        set.pieces[pass.failedPiece - 1].path.c_str());
+    }
+    progress.finish();
+    if (!output.close()) return writeFailed(errno);
+    partial.path.clear();
+    if (!toStdout && !raw) {
+        osSetPathTimes(path.c_str(), set.created, set.accessed, set.written);
+        osApplyAttributesAfterWrite(path.c_str(), set.attributes);
+    }
+    if (pass.sum && pass.checksum != set.checksum)
+        return fail(kOutcomeChecksum,
+                    {"checksum mismatch: %s differs from the file that was cut (recorded %u, found %u)",
+                     "CRC失败: %s 与原文件不同 (记录 %u, 实际 %u)"},
+                    toStdout ? pick({"the output", "输出"}) : path.c_str(), set.checksum, pass.checksum);
+    if (!o.quiet && !raw && set.checksum == 0 && o.checksum)
+        report({"the set records no checksum: the data was not checked", "这组块没有记录CRC: 数据未检查"});
+    return kOutcomeSuccess;
+}

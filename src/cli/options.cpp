@@ -1,0 +1,281 @@
+// Parses the subcommands' arguments: long and short options, "--opt=value", "--" and one operand.
+#include "cli/options.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "cli/language.h"
+#include "engine/pieceformat.h"
+#include "engine/sizing.h"
+
+namespace {
+struct Preset {
+    const char* name;
+    const char* label;  // the main window's label
+    uint32_t entry;
+};
+const Preset kPresets[] = {
+    {"email", "电邮", 1},        {"floppy", "软盘", 2},        {"superfloppy", "超级软盘", 3},
+    {"zip100", "zip100", 4},     {"zip250", "zip250", 5},      {"zip750", "zip750", 6},
+    {"cd74", "cd74", 7},         {"cd80", "cd80", 8},          {"flash4", "flash4", 9},
+    {"flash8", "flash8", 10},    {"flash16", "flash16", 11},   {"flash32", "flash32", 12},
+    {"flash64", "flash64", 13},  {"flash128", "flash128", 14}, {"flash256", "flash256", 15},
+    {"flash512", "flash512", 16}, {"flash1024", "flash1024", 17}, {"dvd", "dvd", 18},
+};
+
+// Lower-case ASCII with spaces dropped: "Zip 100" and "CD 74", as the window shows them, name presets too.
+std::string presetKey(const std::string& text) {
+    std::string key;
+    for (unsigned char c : text)
+        if (c != ' ') key += static_cast<char>(std::tolower(c));
+    return key;
+}
+
+enum class Takes { Nothing, Value };
+struct OptionSpec {
+    const char* longName;
+    char shortName;
+    Takes takes;
+    unsigned commands;  // bit per Command
+};
+constexpr unsigned bit(Command c) { return 1u << static_cast<unsigned>(c); }
+constexpr unsigned kSplit = bit(Command::Split), kJoin = bit(Command::Join), kInfo = bit(Command::Info),
+                   kVerify = bit(Command::Verify);
+const OptionSpec kOptions[] = {
+    {"size", 's', Takes::Value, kSplit},
+    {"count", 'n', Takes::Value, kSplit},
+    {"output", 'o', Takes::Value, kSplit | kJoin},
+    {"script", 0, Takes::Nothing, kSplit},
+    {"key", 'k', Takes::Value, kSplit | kJoin | kVerify},
+    {"description", 'd', Takes::Value, kSplit},
+    {"name", 0, Takes::Value, kSplit},
+    {"no-checksum", 0, Takes::Nothing, kSplit | kJoin},
+    {"quiet", 'q', Takes::Nothing, kSplit | kJoin | kVerify},
+    {"yes", 'y', Takes::Nothing, kJoin},
+    {"force", 'f', Takes::Nothing, kSplit | kJoin},
+    {"json", 0, Takes::Nothing, kInfo | kVerify},
+    {"help", 'h', Takes::Nothing, kSplit | kJoin | kInfo | kVerify},
+};
+
+std::string format(const Text& text, const std::string& argument) {
+    char line[1024];
+    std::snprintf(line, sizeof line, pick(text), argument.c_str());
+    return line;
+}
+
+// Stores one option's value; returns an error text or "".
+std::string apply(const OptionSpec& spec, const std::string& value, Options& o) {
+    std::string name = spec.longName;
+    if (name == "size") {
+        if (o.haveSize) return format({"--size given twice", "--size 给了两次"}, "");
+        if (!parsePieceSize(value, o.sizeKiB))
+            return format({"not a piece size: '%s' (a number of KiB, 899K, 700M, 4G or a preset such as email, cd80, dvd)",
+                           "不是块大小: '%s' (KiB数, 899K, 700M, 4G 或预设名, 如 email, cd80, dvd)"},
+                          value);
+        o.haveSize = true;
+    } else if (name == "count") {
+        if (o.haveCount) return format({"--count given twice", "--count 给了两次"}, "");
+        char* end = nullptr;
+        unsigned long n = value.empty() || !std::isdigit(static_cast<unsigned char>(value[0]))
+                              ? 0
+                              : std::strtoul(value.c_str(), &end, 10);
+        if (end == nullptr || *end != 0 || n < 1 || n > kMaxPieces)
+            return format({"not a piece count: '%s' (1 to 9999)", "不是块数: '%s' (1 到 9999)"}, value);
+        o.count = static_cast<uint32_t>(n);
+        o.haveCount = true;
+    } else if (name == "output") {
+        if (value.empty()) return format({"-o needs a folder", "-o 需要一个文件夹"}, "");
+        o.output = value;
+    } else if (name == "script") {
+        o.script = true;
+    } else if (name == "key") {
+        o.haveKey = true;
+        o.key = value;
+    } else if (name == "description") {
+        o.haveDescription = true;
+        o.description = value;
+    } else if (name == "name") {
+        o.name = value;
+    } else if (name == "no-checksum") {
+        o.checksum = false;
+    } else if (name == "quiet") {
+        o.quiet = true;
+    } else if (name == "yes") {
+        o.yes = true;
+    } else if (name == "force") {
+        o.force = true;
+    } else if (name == "json") {
+        o.json = true;
+    } else if (name == "help") {
+        o.commandHelp = true;
+    }
+    return "";
+}
+
+const char* commandWord(Command c) {
+    switch (c) {
+        case Command::Split: return "split";
+        case Command::Join: return "join";
+        case Command::Info: return "info";
+        case Command::Verify: return "verify";
+        default: return "";
+    }
+}
+}  // namespace
+
+bool isSubcommandWord(const std::string& word) {
+    return word == "split" || word == "join" || word == "info" || word == "verify" || word == "help" ||
+           word == "--help" || word == "-h" || word == "--version" || word == "-V";
+}
+
+bool parsePieceSize(const std::string& text, uint32_t& kib) {
+    std::string key = presetKey(text);
+    for (const Preset& p : kPresets)
+        if (key == p.name || key == p.label) {
+            kib = kPresetTable[p.entry] - 1;
+            return true;
+        }
+    key.clear();  // a number takes no spaces: "1 2" is no size
+    for (unsigned char c : text) key += static_cast<char>(std::tolower(c));
+    size_t digits = 0;
+    while (digits < key.size() && std::isdigit(static_cast<unsigned char>(key[digits]))) digits++;
+    if (digits == 0 || digits > 12) return false;
+    uint64_t value = std::stoull(key.substr(0, digits));
+    std::string unit = key.substr(digits);
+    uint64_t scale;
+    if (unit.empty() || unit == "k" || unit == "kb" || unit == "kib")
+        scale = 1;
+    else if (unit == "m" || unit == "mb" || unit == "mib")
+        scale = 1024;
+    else if (unit == "g" || unit == "gb" || unit == "gib")
+        scale = 1024 * 1024;
+    else
+        return false;
+    value *= scale;
+    if (value == 0 || value > 0xFFFFFFFFull) return false;
+    kib = static_cast<uint32_t>(value);
+    return true;
+}
+
+ParsedLine parseArguments(const std::vector<std::string>& args) {
+    ParsedLine result;
+    Options& o = result.options;
+    if (args.empty()) return result;
+    const std::string& word = args[0];
+    if (word == "--help" || word == "-h" || word == "help") {
+        o.command = Command::Help;
+        result.ok = true;
+        return result;
+    }
+    if (word == "--version" || word == "-V") {
+        o.command = Command::Version;
+        result.ok = true;
+        return result;
+    }
+    if (word == "split") o.command = Command::Split;
+    else if (word == "join") o.command = Command::Join;
+    else if (word == "info") o.command = Command::Info;
+    else if (word == "verify") o.command = Command::Verify;
+    else {
+        result.error = format({"unknown command '%s'", "未知命令 '%s'"}, word);
+        return result;
+    }
+    std::vector<std::string> operands;
+    bool optionsEnd = false;
+    for (size_t i = 1; i < args.size(); i++) {
+        const std::string& a = args[i];
+        if (optionsEnd || a == "-" || a.size() < 2 || a[0] != '-') {
+            operands.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            optionsEnd = true;
+            continue;
+        }
+        const OptionSpec* spec = nullptr;
+        std::string value;
+        bool haveValue = false;
+        if (a[1] == '-') {
+            std::string name = a.substr(2);
+            size_t equals = name.find('=');
+            if (equals != std::string::npos) {
+                value = name.substr(equals + 1);
+                name = name.substr(0, equals);
+                haveValue = true;
+            }
+            for (const OptionSpec& s : kOptions)
+                if (name == s.longName) spec = &s;
+        } else {
+            for (const OptionSpec& s : kOptions)
+                if (s.shortName != 0 && a[1] == s.shortName) spec = &s;
+            if (spec != nullptr && a.size() > 2) {
+                if (spec->takes == Takes::Nothing) {
+                    result.error = format({"unknown option '%s'", "未知选项 '%s'"}, a);
+                    return result;
+                }
+                value = a.substr(2);  // "-s899K"
+                haveValue = true;
+            }
+        }
+        if (spec == nullptr) {
+            result.error = format({"unknown option '%s'", "未知选项 '%s'"}, a);
+            return result;
+        }
+        if ((spec->commands & bit(o.command)) == 0) {
+            char line[512];
+            std::snprintf(line, sizeof line, pick({"option '%s' does not apply to '%s'", "选项 '%s' 不适用于 '%s'"}),
+                          a.c_str(), commandWord(o.command));
+            result.error = line;
+            return result;
+        }
+        if (spec->takes == Takes::Value && !haveValue) {
+            if (i + 1 >= args.size()) {
+                result.error = format({"option '%s' needs a value", "选项 '%s' 需要一个值"}, a);
+                return result;
+            }
+            value = args[++i];
+        } else if (spec->takes == Takes::Nothing && haveValue) {
+            result.error = format({"option '%s' takes no value", "选项 '%s' 不带值"}, a);
+            return result;
+        }
+        std::string error = apply(*spec, value, o);
+        if (!error.empty()) {
+            result.error = error;
+            return result;
+        }
+    }
+    if (o.commandHelp) {
+        result.ok = true;
+        return result;
+    }
+    if (operands.size() != 1) {
+        result.error = operands.empty()
+                           ? format({"'%s' needs a file", "'%s' 需要一个文件"}, commandWord(o.command))
+                           : format({"one file at a time: '%s' is one too many", "一次一个文件: '%s' 多余"},
+                                    operands[1]);
+        return result;
+    }
+    o.operand = operands[0];
+    if (o.haveSize && o.haveCount) {
+        result.error = format({"give either -s or -n, not both", "只能给 -s 或 -n 其中之一"}, "");
+        return result;
+    }
+    if (o.command == Command::Split && o.operand == "-" && o.name.empty()) {
+        result.error = format({"a split of standard input needs --name NAME", "劈分标准输入需要 --name 名称"}, "");
+        return result;
+    }
+    if (o.command == Command::Split && o.operand == "-" && o.haveCount) {
+        result.error = format({"standard input has no known length: use -s, not -n",
+                               "标准输入的长度未知: 请用 -s, 不要用 -n"},
+                              "");
+        return result;
+    }
+    if (o.command == Command::Split && o.output == "-") {
+        result.error = format({"a split writes pieces into a folder: -o - is for join",
+                               "劈分把块写入文件夹: -o - 只用于合并"},
+                              "");
+        return result;
+    }
+    result.ok = true;
+    return result;
+}

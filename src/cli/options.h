@@ -1,0 +1,44 @@
+// The subcommands' command line: which command, its one operand and its options; and the piece-size parser.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class Command { Split, Join, Info, Verify, Help, Version };
+
+struct Options {
+    Command command = Command::Help;
+    bool commandHelp = false;  // "tarn COMMAND --help"
+    std::string operand;       // the file to split ("-": standard input) or a piece of the set
+    std::string output;        // -o; empty: the default place; "-": standard output (join)
+    bool haveSize = false;
+    uint32_t sizeKiB = 0;
+    bool haveCount = false;
+    uint32_t count = 0;
+    bool script = false;
+    bool haveKey = false;
+    std::string key;
+    bool haveDescription = false;
+    std::string description;
+    std::string name;  // --name: what a split of standard input calls the file
+    bool checksum = true;
+    bool quiet = false;
+    bool yes = false;
+    bool force = false;
+    bool json = false;
+};
+
+struct ParsedLine {
+    bool ok = false;
+    std::string error;  // in the user's language when !ok
+    Options options;
+};
+
+// Whether the first argument selects the subcommands rather than the compatible switches.
+bool isSubcommandWord(const std::string& word);
+// args: everything after the program name, the command word first.
+ParsedLine parseArguments(const std::vector<std::string>& args);
+
+// A piece size: KiB as a number, a number with K, M or G (binary; "KiB", "MB" and the like too), or a preset
+// name ("email", "cd80", "dvd", "电邮"). False for anything else, for 0 and for sizes over 2^32-1 KiB.
+bool parsePieceSize(const std::string& text, uint32_t& kib);

@@ -1,0 +1,191 @@
+// Reads a set's first-piece header and looks at every piece it names, without changing anything.
+#include "cli/pieceset.h"
+
+#include <iconv.h>
+
+#include <cstring>
+
+#include "cli/fileio.h"
+#include "engine/jobstate.h"
+#include "engine/pieceformat.h"
+#include "engine/safename.h"
+#include "text/textops.h"
+
+bool isUtf8(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        auto c = static_cast<unsigned char>(text[i]);
+        size_t extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 4;
+        if (extra == 4 || i + extra >= text.size()) return false;
+        for (size_t k = 1; k <= extra; k++)
+            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 2) return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+namespace {
+bool pieceNameShape(const std::string& path) {
+    if (path.size() < 8) return false;
+    std::string tail = path.substr(path.size() - 8);
+    for (int i = 0; i < 4; i++)
+        if (tail[i] < '0' || tail[i] > '9') return false;
+    std::string extension = tail.substr(4);
+    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    return extension == ".trn";
+}
+
+std::string printable(const uint8_t* bytes, uint32_t count) {
+    std::string text;
+    for (uint32_t i = 0; i < count; i++) text += bytes[i] >= 32 && bytes[i] < 127 ? static_cast<char>(bytes[i]) : '?';
+    return text;
+}
+
+std::string piecePath(const std::string& prefix, uint32_t index) {
+    char path[kTextBufferSize];
+    if (!piecePathOf(prefix.c_str(), index, path)) return "";
+    return path;
+}
+
+void lookAt(PieceState& piece, bool wantMark) {
+    Descriptor file = openForReading(piece.path);
+    if (!file.valid()) return;
+    piece.length = sizeOf(file.get());
+    piece.present = piece.length >= 0;
+    if (!piece.present || !wantMark) return;
+    uint8_t mark[kMagicSize];
+    piece.marked = readFull(file.get(), mark, kMagicSize) == static_cast<ssize_t>(kMagicSize) &&
+                   std::memcmp(mark, kPieceMagic, 4) == 0;
+}
+}  // namespace
+
+uint32_t PieceSet::dataOffset(uint32_t index) const {
+    if (format == SetFormat::Raw) return 0;
+    return index == 1 ? kHeaderSize : kMagicSize;
+}
+
+std::vector<uint32_t> PieceSet::missing() const {
+    std::vector<uint32_t> list;
+    for (const PieceState& p : pieces)
+        if (!p.present) list.push_back(p.index);
+    return list;
+}
+
+std::vector<uint32_t> PieceSet::misfits() const {
+    std::vector<uint32_t> list;
+    for (const PieceState& p : pieces)
+        if (p.present && !p.fits()) list.push_back(p.index);
+    return list;
+}
+
+SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set) {
+    if (!pieceNameShape(anyPiece) || anyPiece.size() >= kTextBufferSize) return SetOpening::NotAPiece;
+    set = PieceSet();
+    set.prefix = anyPiece.substr(0, anyPiece.size() - 8);
+    PieceState first;
+    first.index = 1;
+    first.path = piecePath(set.prefix, 1);
+    Descriptor file = openForReading(first.path);
+    int64_t firstLength = file.valid() ? sizeOf(file.get()) : -1;
+    if (firstLength < 0) return SetOpening::FirstMissing;
+    first.present = true;
+    first.length = firstLength;
+    uint8_t header[kHeaderSize] = {0};
+    ssize_t got = readFull(file.get(), header, kHeaderSize);
+    file.close();
+    if (got < 0) return SetOpening::FirstMissing;
+    set.mark = printable(header, got < 8 ? static_cast<uint32_t>(got) : 8);
+    switch (identifySet(header, static_cast<uint32_t>(got))) {
+        case SetKind::ThisVersion: set.format = SetFormat::Header; break;
+        case SetKind::OtherVersion: set.format = SetFormat::OtherVersion; break;
+        case SetKind::NoHeader: set.format = SetFormat::Raw; break;
+    }
+    if (set.format == SetFormat::Raw) {
+        // Nothing recorded: the pieces found in a row from the first are the set.
+        set.pieces.push_back(first);
+        set.size = static_cast<uint64_t>(firstLength);
+        for (uint32_t index = 2; index <= kMaxPieces; index++) {
+            PieceState piece;
+            piece.index = index;
+            piece.path = piecePath(set.prefix, index);
+            lookAt(piece, false);
+            if (!piece.present) break;
+            set.size += static_cast<uint64_t>(piece.length);
+            set.pieces.push_back(piece);
+        }
+        set.count = static_cast<uint32_t>(set.pieces.size());
+        std::string name = anyPiece.substr(anyPiece.find_last_of('/') == std::string::npos
+                                               ? 0
+                                               : anyPiece.find_last_of('/') + 1);
+        set.storedName = name.substr(0, 4);
+        set.pieceBytes = static_cast<uint64_t>(firstLength);
+        set.cipherSpan = (static_cast<uint64_t>(firstLength) >> 10) == 0 ? 0 : (static_cast<uint64_t>(firstLength) >> 10) - 1;
+        return SetOpening::Opened;
+    }
+    if (got < static_cast<ssize_t>(kHeaderSize)) set.headerConsistent = false;
+    readFirstPieceHeader(header);
+    set.count = jobState.pieceCount;
+    set.storedName = jobState.sourceName;
+    set.description = jobState.description;
+    set.descriptionWanted = settings.useDescription != 0;
+    set.size = wideValue(jobState.sourceSize);
+    set.checksum = jobState.checksum;
+    set.created = jobState.creationTime;
+    set.accessed = jobState.lastAccessTime;
+    set.written = jobState.lastWriteTime;
+    set.attributes = jobState.fileAttributes;
+    uint64_t firstData = firstLength >= static_cast<int64_t>(kHeaderSize) ? static_cast<uint64_t>(firstLength) - kHeaderSize : 0;
+    if (set.count == 0 || set.count > kMaxPieces) {
+        set.headerConsistent = false;
+        set.count = 0;
+        set.pieces.push_back(first);
+        return SetOpening::Opened;
+    }
+    if (set.count == 1) {
+        set.pieceBytes = set.size;
+        // A one-piece set was cut with pieces of (its size in KiB) + 1: the key covers one byte less.
+        set.cipherSpan = set.size >> 10;
+    } else {
+        set.pieceBytes = firstData;
+        set.cipherSpan = (static_cast<uint64_t>(firstLength) >> 10) == 0 ? 0 : (static_cast<uint64_t>(firstLength) >> 10) - 1;
+        if (set.pieceBytes == 0 || set.size <= (set.count - 1) * set.pieceBytes || set.size > set.count * set.pieceBytes)
+            set.headerConsistent = false;
+    }
+    for (uint32_t index = 1; index <= set.count; index++) {
+        PieceState piece = index == 1 ? first : PieceState();
+        piece.index = index;
+        if (index != 1) {
+            piece.path = piecePath(set.prefix, index);
+            lookAt(piece, true);
+        }
+        if (set.headerConsistent) {
+            uint64_t data = index < set.count ? set.pieceBytes : set.size - (set.count - 1) * set.pieceBytes;
+            piece.expected = static_cast<int64_t>(data + set.dataOffset(index));
+        }
+        set.pieces.push_back(piece);
+    }
+    return SetOpening::Opened;
+}
+
+std::string localText(const std::string& stored) {
+    if (isUtf8(stored)) return stored;
+    iconv_t convert = iconv_open("UTF-8", "CP936");
+    if (convert == reinterpret_cast<iconv_t>(-1)) return stored;
+    std::string out(stored.size() * 4 + 4, '\0');
+    char* in = const_cast<char*>(stored.data());
+    size_t inLeft = stored.size();
+    char* put = &out[0];
+    size_t outLeft = out.size();
+    size_t done = iconv(convert, &in, &inLeft, &put, &outLeft);
+    iconv_close(convert);
+    if (done == static_cast<size_t>(-1) || inLeft != 0) return stored;
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+std::string localFileName(const std::string& stored) {
+    char name[kTextBufferSize];
+    copyTextBounded(localText(stored).c_str(), name, kTextBufferSize);
+    makeSafeFileName(name);
+    return name;
+}

@@ -1,0 +1,51 @@
+// A set on disk as join, info and verify see it: the first piece's header, and every piece with its length.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class SetFormat { Header, OtherVersion, Raw };
+
+struct PieceState {
+    uint32_t index = 0;
+    std::string path;
+    bool present = false;
+    int64_t length = -1;    // bytes on disk
+    int64_t expected = -1;  // the length this piece must have (-1: the set does not say)
+    bool marked = true;     // a later piece of a header set begins with the piece mark
+    bool fits() const { return present && marked && (expected < 0 || length == expected); }
+};
+
+struct PieceSet {
+    std::string prefix;  // folder and stem: a piece's path less its four digits and ".trn"
+    SetFormat format = SetFormat::Header;
+    std::string mark;    // the first 8 bytes of the first piece, printable
+    uint32_t count = 0;  // recorded (a set without header: the pieces found in a row)
+    std::string storedName;
+    std::string description;
+    bool descriptionWanted = false;
+    uint64_t size = 0;   // recorded (without header: the data found)
+    uint32_t checksum = 0;
+    uint64_t created = 0, accessed = 0, written = 0;  // FILETIME
+    uint32_t attributes = 0;
+    uint64_t pieceBytes = 0;   // data bytes of each piece but the last
+    uint64_t cipherSpan = 0;   // bytes at the start of each piece's data that a key scrambles
+    bool headerConsistent = true;  // count, size and the first piece's length agree
+    std::vector<PieceState> pieces;
+
+    uint32_t dataOffset(uint32_t index) const;
+    // Pieces missing, or present with a length or a start that cannot belong to the set.
+    std::vector<uint32_t> missing() const;
+    std::vector<uint32_t> misfits() const;
+};
+
+enum class SetOpening { Opened, NotAPiece, FirstMissing };
+// Reads the set that anyPiece (any of its pieces, named stem + four digits + ".trn") belongs to.
+SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set);
+
+// The stored name as this system can use it: text from a Windows set that is not UTF-8 is read as code page
+// 936; then made safe to create inside the output folder.
+std::string localFileName(const std::string& stored);
+bool isUtf8(const std::string& text);
+// The same conversion for text that is only shown (names, descriptions).
+std::string localText(const std::string& stored);

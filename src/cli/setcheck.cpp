@@ -1,0 +1,70 @@
+// Opening a set for join, info and verify, and the words for what is wrong with its pieces.
+#include "cli/setcheck.h"
+
+#include <cstdio>
+
+#include "cli/console.h"
+#include "cli/outcome.h"
+
+int openSetOrReport(const Options& o, PieceSet& set, bool allowOdd) {
+    switch (openPieceSet(o.operand, set)) {
+        case SetOpening::NotAPiece:
+            return fail(kOutcomeUsage, {"'%s' is not a piece of a set (NAME0001.trn)", "'%s' 不是块文件 (名称0001.trn)"},
+                        o.operand.c_str());
+        case SetOpening::FirstMissing:
+            return fail(kOutcomeMissing, {"the first piece of '%s' is missing", "找不到 '%s' 的第一个文件"},
+                        o.operand.c_str());
+        case SetOpening::Opened: break;
+    }
+    if (!allowOdd && set.format == SetFormat::OtherVersion)
+        return fail(kOutcomeDamaged,
+                    {"this set was cut by another version of Tarn (%s): -y joins it anyway",
+                     "这些文件被不同版本的Tarn程序劈分 (%s): 用 -y 仍然合并"},
+                    set.mark.c_str());
+    if (!allowOdd && set.format == SetFormat::Raw)
+        return fail(kOutcomeDamaged,
+                    {"these pieces have no Tarn header: -y joins them in order until one is missing",
+                     "这些文件没有Tarn头部: 用 -y 按顺序合并到缺少的那一块为止"});
+    if (set.format != SetFormat::Raw && !set.headerConsistent && set.count == 0)
+        return fail(kOutcomeDamaged, {"the header of the first piece is damaged: it records no valid piece count",
+                                      "第一个文件的头部已损坏: 块数无效"});
+    return kOutcomeSuccess;
+}
+
+std::vector<std::string> pieceProblemLines(const PieceSet& set) {
+    std::vector<std::string> lines;
+    char line[1200];
+    if (set.format != SetFormat::Raw && !set.headerConsistent) {
+        std::snprintf(line, sizeof line,
+                      pick({"the header does not agree with the first piece: %u pieces, %llu bytes, first piece %lld bytes",
+                            "头部与第一个文件不符: %u 块, %llu 字节, 第一个文件 %lld 字节"}),
+                      set.count, static_cast<unsigned long long>(set.size),
+                      static_cast<long long>(set.pieces.empty() ? -1 : set.pieces[0].length));
+        lines.push_back(line);
+    }
+    for (const PieceState& p : set.pieces) {
+        if (!p.present) {
+            std::snprintf(line, sizeof line, pick({"piece %u is missing: %s", "第 %u 块缺失: %s"}), p.index, p.path.c_str());
+        } else if (!p.marked) {
+            std::snprintf(line, sizeof line, pick({"piece %u does not begin with the piece mark: %s",
+                                                   "第 %u 块没有块标记: %s"}),
+                          p.index, p.path.c_str());
+        } else if (!p.fits()) {
+            std::snprintf(line, sizeof line,
+                          pick({"piece %u has %lld bytes, the set needs %lld: %s", "第 %u 块有 %lld 字节, 应为 %lld: %s"}),
+                          p.index, static_cast<long long>(p.length), static_cast<long long>(p.expected), p.path.c_str());
+        } else {
+            continue;
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+int reportPieceProblems(const PieceSet& set, bool toStderr) {
+    if (toStderr)
+        for (const std::string& line : pieceProblemLines(set)) std::fprintf(stderr, "tarn: %s\n", line.c_str());
+    if (!set.missing().empty()) return kOutcomeMissing;
+    if (!set.misfits().empty() || (set.format != SetFormat::Raw && !set.headerConsistent)) return kOutcomeDamaged;
+    return kOutcomeSuccess;
+}

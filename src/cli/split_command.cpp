@@ -1,0 +1,341 @@
+// tarn split: cuts a file, or standard input, into a set in one pass, the checksum and the key applied on the way.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/console.h"
+#include "cli/fileio.h"
+#include "cli/outcome.h"
+#include "cli/times.h"
+#include "engine/checksum.h"
+#include "engine/jobstate.h"
+#include "engine/pieceformat.h"
+#include "engine/sizing.h"
+#include "os/os.h"
+#include "text/textops.h"
+
+namespace {
+constexpr uint32_t kDefaultPieceKiB = 899;  // the e-mail preset, the window's first choice
+constexpr size_t kBufferSize = 1 << 20;
+constexpr uint32_t kArchiveAttribute = 0x20;
+
+// Files this split made; a split that fails removes them, so no half-made set is left behind.
+struct MadeFiles {
+    std::vector<std::string> files;
+    std::string folder;  // made by this split
+    bool keep = false;
+    ~MadeFiles() {
+        if (keep) return;
+        for (const std::string& path : files) unlink(path.c_str());
+        if (!folder.empty()) rmdir(folder.c_str());
+    }
+};
+
+struct Source {
+    Descriptor file;
+    bool stream = false;
+    std::string path;  // empty for standard input
+    uint64_t size = 0;
+};
+
+// The input: a regular file, or standard input read to its end.
+int openSource(const Options& o, Source& source, std::string& name) {
+    if (o.operand == "-") {
+        source.stream = true;
+        source.file = Descriptor(dup(STDIN_FILENO));
+        name = o.name;
+        return kOutcomeSuccess;
+    }
+    source.path = o.operand;
+    source.file = openForReading(o.operand);
+    if (!source.file.valid())
+        return fail(kOutcomeMissing, {"cannot open '%s': %s", "无法打开 '%s': %s"}, o.operand.c_str(),
+                    std::strerror(errno));
+    int64_t size = sizeOf(source.file.get());
+    if (size < 0) return fail(kOutcomeMissing, {"'%s' is not a regular file", "'%s' 不是普通文件"}, o.operand.c_str());
+    source.size = static_cast<uint64_t>(size);
+    char base[kTextBufferSize];
+    fileNameOfPath(o.operand.c_str(), base);
+    name = base;
+    return kOutcomeSuccess;
+}
+
+// The engine's count and size rules for a file of known size; a size that needs over 9999 pieces is refused.
+int settleSizes(const Options& o, uint64_t size) {
+    setWide(jobState.sourceSize, size);
+    if (o.haveCount) {
+        jobState.pieceCount = o.count;
+        sizeFromCount(nullptr);
+    } else {
+        uint32_t kib = o.haveSize ? o.sizeKiB : kDefaultPieceKiB;
+        uint64_t bytes = static_cast<uint64_t>(kib) * 1024;
+        uint64_t needed = size == 0 ? 1 : (size + bytes - 1) / bytes;
+        if (needed > kMaxPieces) {
+            uint64_t least = (size + kMaxPieces * 1024ULL - 1) / (kMaxPieces * 1024ULL);
+            return fail(kOutcomeUsage,
+                        {"pieces of %u KiB would make %llu pieces, 9999 at most: use -s %lluK or more",
+                         "%u KiB 的块需要 %llu 块, 最多 9999 块: 请用 -s %lluK 或更大"},
+                        kib, static_cast<unsigned long long>(needed), static_cast<unsigned long long>(least));
+        }
+        jobState.pieceSizeKB = kib;
+        countFromSize(nullptr);
+    }
+    if (!settlePieceCount())
+        return fail(kOutcomeUsage, {"this file cannot be cut into 9999 pieces or fewer", "此文件无法劈分为 9999 块以内"});
+    return kOutcomeSuccess;
+}
+
+std::string outputFolderFor(const Options& o, const std::string& name) {
+    if (!o.output.empty()) return o.output;
+    char base[kTextBufferSize];
+    copyTextBounded(name.c_str(), base, kTextBufferSize);
+    stripExtension(base);
+    char folder[kTextBufferSize];
+    if (!buildPath(folder, ".", kPathSeparatorText, base[0] != 0 ? base : name.c_str())) return "";
+    return folder;
+}
+
+std::string pathOfPiece(const std::string& folder, const char* stem, uint32_t index) {
+    char name[32];
+    pieceNameOf(stem, index, name);
+    char path[kTextBufferSize];
+    if (!pathInFolder(folder.c_str(), name, path)) return "";
+    return path;
+}
+
+// A name the split will create: refused when it is the source, or when it exists and --force was not given.
+int checkTarget(const std::string& path, const Source& source, bool force) {
+    if (!source.path.empty() && osSameFile(path.c_str(), source.path.c_str()))
+        return fail(kOutcomeUnwritable, {"'%s' is the file being split", "'%s' 就是要劈分的文件"}, path.c_str());
+    if (!force && nameTaken(path))
+        return fail(kOutcomeUnwritable, {"'%s' already exists (--force replaces it)", "'%s' 已存在 (--force 可覆盖)"},
+                    path.c_str());
+    return kOutcomeSuccess;
+}
+
+int createFile(const std::string& path, bool force, MadeFiles& made, Descriptor& file) {
+    file = createOutput(path, force);
+    if (!file.valid()) {
+        if (errno == EEXIST)
+            return fail(kOutcomeUnwritable, {"'%s' already exists (--force replaces it)", "'%s' 已存在 (--force 可覆盖)"},
+                        path.c_str());
+        return fail(outcomeOfWriteError(errno), {"cannot create '%s': %s", "无法创建 '%s': %s"}, path.c_str(),
+                    std::strerror(errno));
+    }
+    made.files.push_back(path);
+    return kOutcomeSuccess;
+}
+
+int writeFailed(const std::string& path) {
+    return fail(outcomeOfWriteError(errno), {"cannot write '%s': %s", "无法写入 '%s': %s"}, path.c_str(),
+                std::strerror(errno));
+}
+
+void advanceProgress(void* progress, uint64_t bytes) { static_cast<Progress*>(progress)->advance(bytes); }
+
+// XORs the key over bytes [from, to) of a piece's data in place on disk.
+bool recipher(const std::string& path, uint64_t dataOffset, uint64_t from, uint64_t to) {
+    if (from >= to) return true;
+    Descriptor file(open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
+    if (!file.valid()) return false;
+    std::vector<uint8_t> bytes(to - from);
+    if (pread(file.get(), bytes.data(), bytes.size(), static_cast<off_t>(dataOffset + from)) !=
+        static_cast<ssize_t>(bytes.size()))
+        return false;
+    cipherBytes(bytes.data(), static_cast<uint32_t>(bytes.size()), from);
+    return writeAll(file.get(), bytes.data(), bytes.size(), static_cast<int64_t>(dataOffset + from)) && file.close();
+}
+}  // namespace
+
+int runSplitCommand(const Options& o) {
+    Source source;
+    std::string name;
+    int code = openSource(o, source, name);
+    if (code != kOutcomeSuccess) return code;
+    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == ".." ||
+        name.size() >= kHeaderTextField)
+        return fail(kOutcomeUsage, {"not a file name to store: '%s'", "不能存储的文件名: '%s'"}, name.c_str());
+    if (o.description.size() >= kHeaderTextField)
+        return fail(kOutcomeUsage, {"the description is longer than 299 bytes", "描述超过 299 字节"});
+    if (!source.stream) {
+        code = settleSizes(o, source.size);
+        if (code != kOutcomeSuccess) return code;
+    } else {
+        jobState.pieceSizeKB = o.haveSize ? o.sizeKiB : kDefaultPieceKiB;
+        jobState.pieceCount = 0;
+    }
+    const uint32_t pieceKiB = jobState.pieceSizeKB;
+    const uint64_t pieceBytes = static_cast<uint64_t>(pieceKiB) * 1024;
+    const uint32_t plannedCount = jobState.pieceCount;
+
+    std::string folder = outputFolderFor(o, name);
+    char stem[16];
+    pieceStemOf(name.c_str(), stem);
+    char scriptPath[kTextBufferSize] = "";
+    if (folder.empty() || pathOfPiece(folder, stem, 1).empty() ||
+        (o.script && !pathInFolder(folder.c_str(), kScriptName, scriptPath)))
+        return fail(kOutcomeUsage, {"the output path is too long", "输出路径太长"});
+    // Everything that would be replaced is checked before anything is written.
+    uint32_t checkUpTo = source.stream ? 1 : plannedCount;
+    for (uint32_t index = 1; index <= checkUpTo; index++) {
+        code = checkTarget(pathOfPiece(folder, stem, index), source, o.force);
+        if (code != kOutcomeSuccess) return code;
+    }
+    if (o.script && (code = checkTarget(scriptPath, source, o.force)) != kOutcomeSuccess) return code;
+
+    MadeFiles made;
+    if (!osFolderExists(folder.c_str())) {
+        if (mkdir(folder.c_str(), 0777) != 0)
+            return fail(outcomeOfWriteError(errno), {"cannot create the folder '%s': %s", "无法创建文件夹 '%s': %s"},
+                        folder.c_str(), std::strerror(errno));
+        made.folder = folder;
+    }
+
+    // The header as far as it is known now; rewritten at the end with the checksum (and a stream's size).
+    setWide(jobState.sourceSize, source.size);
+    jobState.checksum = 0;
+    copyTextBounded(name.c_str(), jobState.sourceName, kTextBufferSize);
+    copyTextBounded(o.description.c_str(), jobState.description, kTextBufferSize);
+    settings.useDescription = o.haveDescription ? 1 : 0;
+    if (source.stream) {
+        jobState.creationTime = jobState.lastAccessTime = jobState.lastWriteTime = filetimeNow();
+        jobState.fileAttributes = kArchiveAttribute;
+    } else {
+        // Read before the data is: reading moves the access time.
+        osGetFileTimes(source.file.get(), &jobState.creationTime, &jobState.lastAccessTime, &jobState.lastWriteTime);
+        jobState.fileAttributes = osGetAttributes(source.path.c_str());
+    }
+    if (o.haveKey) {
+        copyTextBounded(o.key.c_str(), jobState.keyText, kTextBufferSize);
+        expandKey();
+    }
+    const bool header = !o.script;
+    const uint64_t span = pieceKiB == 0 ? 0 : pieceKiB - 1;  // bytes of each piece's data the key covers
+    const bool kernelCopy = !source.stream && !o.checksum && !o.haveKey;
+
+    std::vector<uint8_t> buffer(kBufferSize);
+    size_t pending = 0, pendingAt = 0;
+    bool ended = false;
+    uint64_t offset = 0;
+    uint32_t checksum = 0;
+    uint32_t index = 0;
+    Progress progress(source.size, !o.quiet);
+    for (;;) {
+        if (source.stream) {
+            if (pending == 0 && !ended) {
+                ssize_t got = readFull(source.file.get(), buffer.data(), kBufferSize);
+                if (got < 0)
+                    return fail(kOutcomeMissing, {"cannot read standard input: %s", "无法读取标准输入: %s"},
+                                std::strerror(errno));
+                pending = static_cast<size_t>(got);
+                pendingAt = 0;
+                ended = pending < kBufferSize;
+            }
+            if (pending == 0 && index >= 1) break;
+        } else if (index == plannedCount) {
+            break;
+        }
+        if (++index > kMaxPieces)
+            return fail(kOutcomeUsage,
+                        {"standard input needs more than 9999 pieces of %u KiB: use a larger -s",
+                         "标准输入需要超过 9999 块 %u KiB: 请用更大的 -s"},
+                        pieceKiB);
+        std::string path = pathOfPiece(folder, stem, index);
+        if (path.empty()) return fail(kOutcomeUsage, {"the output path is too long", "输出路径太长"});
+        Descriptor piece;
+        if ((code = createFile(path, o.force, made, piece)) !=
+            kOutcomeSuccess)
+            return code;
+        if (header) {
+            uint8_t headerBytes[kHeaderSize];
+            buildFirstPieceHeader(headerBytes);
+            bool ok = index == 1 ? writeAll(piece.get(), headerBytes, kHeaderSize)
+                                 : writeAll(piece.get(), reinterpret_cast<const uint8_t*>(kPieceMagic), kMagicSize);
+            if (!ok) return writeFailed(path);
+        }
+        uint64_t want = source.stream ? pieceBytes : std::min(pieceBytes, source.size - offset);
+        uint64_t inPiece = 0;
+        if (kernelCopy && want > 0) {
+            CopyResult result = copyBytes(source.file.get(), static_cast<int64_t>(offset), piece.get(), want,
+                                          buffer.data(), kBufferSize, advanceProgress, &progress);
+            if (result == CopyResult::WriteFailed) return writeFailed(path);
+            if (result != CopyResult::Done)
+                return fail(kOutcomeMissing, {"cannot read '%s' to its end", "无法读完 '%s'"}, source.path.c_str());
+            offset += want;
+            inPiece = want;
+        }
+        while (inPiece < want) {
+            uint8_t* bytes;
+            size_t count;
+            if (source.stream) {
+                if (pending == 0 && !ended) {
+                    ssize_t got = readFull(source.file.get(), buffer.data(), kBufferSize);
+                    if (got < 0)
+                        return fail(kOutcomeMissing, {"cannot read standard input: %s", "无法读取标准输入: %s"},
+                                    std::strerror(errno));
+                    pending = static_cast<size_t>(got);
+                    pendingAt = 0;
+                    ended = pending < kBufferSize;
+                }
+                if (pending == 0) break;  // the input ended inside this piece
+                count = static_cast<size_t>(std::min<uint64_t>(pending, want - inPiece));
+                bytes = buffer.data() + pendingAt;
+                pending -= count;
+                pendingAt += count;
+            } else {
+                count = static_cast<size_t>(std::min<uint64_t>(kBufferSize, want - inPiece));
+                if (readFull(source.file.get(), buffer.data(), count) != static_cast<ssize_t>(count))
+                    return fail(kOutcomeMissing, {"cannot read '%s' to its end", "无法读完 '%s'"}, source.path.c_str());
+                bytes = buffer.data();
+            }
+            if (o.checksum) checksum = addToChecksum(checksum, offset, bytes, static_cast<uint32_t>(count));
+            if (o.haveKey && inPiece < span)
+                cipherBytes(bytes, static_cast<uint32_t>(std::min<uint64_t>(count, span - inPiece)), inPiece);
+            if (!writeAll(piece.get(), bytes, count)) return writeFailed(path);
+            inPiece += count;
+            offset += count;
+            progress.advance(count);
+        }
+        if (!piece.close()) return writeFailed(path);
+    }
+    progress.finish();
+
+    const uint32_t count = index;
+    const std::string firstPath = pathOfPiece(folder, stem, 1);
+    if (source.stream && count == 1 && o.haveKey) {
+        // A one-piece set is read back with the key over (its size in KiB) bytes, as if cut with pieces of
+        // (size in KiB) + 1: the stream was cut with the piece size given, so the covered range is put right.
+        uint64_t covered = std::min(span, offset), wanted = std::min(offset >> 10, offset);
+        if (!recipher(firstPath, header ? kHeaderSize : 0, std::min(covered, wanted), std::max(covered, wanted)))
+            return writeFailed(firstPath);
+    }
+    if (header) {
+        jobState.pieceCount = count;
+        setWide(jobState.sourceSize, offset);
+        jobState.checksum = o.checksum ? checksum : 0;
+        uint8_t headerBytes[kHeaderSize];
+        buildFirstPieceHeader(headerBytes);
+        Descriptor first(open(firstPath.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
+        if (!first.valid() || !writeAll(first.get(), headerBytes, kHeaderSize, 0) || !first.close())
+            return writeFailed(firstPath);
+    }
+    if (o.script) {
+        std::vector<char> script(13 * kMaxPieces + 16 + kTextBufferSize);
+        uint32_t length = buildRebuildScript(stem, count, name.c_str(), script.data(), static_cast<uint32_t>(script.size()));
+        Descriptor file;
+        if ((code = createFile(scriptPath, o.force, made, file)) != kOutcomeSuccess) return code;
+        if (!writeAll(file.get(), reinterpret_cast<const uint8_t*>(script.data()), length) || !file.close())
+            return writeFailed(scriptPath);
+    }
+    made.keep = true;
+    if (!o.quiet)
+        report({"%s: %u pieces of at most %s in %s", "%s: %u 块, 每块最多 %s, 在 %s"}, name.c_str(), count,
+               humanBytes(pieceBytes).c_str(), folder.c_str());
+    return kOutcomeSuccess;
+}

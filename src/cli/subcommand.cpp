@@ -1,0 +1,29 @@
+// Runs one subcommand: parses its arguments, then hands over to the command.
+#include "cli/commands.h"
+#include "cli/console.h"
+#include "cli/outcome.h"
+
+int runSubcommand(const std::vector<std::string>& args) {
+    ParsedLine line = parseArguments(args);
+    if (!line.ok) {
+        report({"%s", "%s"}, line.error.c_str());
+        report({"try 'tarn --help'", "请看 'tarn --help'"});
+        return kOutcomeUsage;
+    }
+    const Options& o = line.options;
+    if (o.command == Command::Version) {
+        printVersion();
+        return kOutcomeSuccess;
+    }
+    if (o.command == Command::Help || o.commandHelp) {
+        printHelp(o.command);
+        return kOutcomeSuccess;
+    }
+    switch (o.command) {
+        case Command::Split: return runSplitCommand(o);
+        case Command::Join: return runJoinCommand(o);
+        case Command::Info: return runInfoCommand(o);
+        case Command::Verify: return runVerifyCommand(o);
+        default: return kOutcomeUsage;
+    }
+}

@@ -1,0 +1,93 @@
+// The commands' parsing: piece sizes with units and presets, options in their forms, and what is refused.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/options.h"
+
+namespace {
+ParsedLine parse(std::vector<std::string> args) { return parseArguments(args); }
+}  // namespace
+
+TEST(PieceSize, NumbersUnitsAndPresets) {
+    struct Case {
+        const char* text;
+        uint32_t kib;
+    } cases[] = {{"899", 899},         {"899K", 899},        {"899k", 899},         {"899KiB", 899},
+                 {"700M", 716800},     {"700mb", 716800},    {"4G", 4194304},       {"4095G", 4293918720u},
+                 {"email", 899},       {"电邮", 899},        {"floppy", 1399},      {"superfloppy", 121999},
+                 {"Zip 100", 101999},  {"zip250", 254999},   {"CD 74", 660479},     {"cd80", 716799},
+                 {"flash4", 3583},     {"Flash 1024", 972799}, {"dvd", 4927999},    {"DVD", 4927999}};
+    for (const Case& c : cases) {
+        uint32_t kib = 0;
+        EXPECT_TRUE(parsePieceSize(c.text, kib)) << c.text;
+        EXPECT_EQ(kib, c.kib) << c.text;
+    }
+    for (const char* bad : {"", "0", "0K", "K", "5T", "5.5M", "-5", "4096G", "99999999999999", "email2", "1 2"}) {
+        uint32_t kib = 7;
+        EXPECT_FALSE(parsePieceSize(bad, kib)) << bad;
+    }
+}
+
+TEST(Arguments, EveryOptionInItsForms) {
+    ParsedLine line = parse({"split", "-s", "700M", "-o", "out", "--script", "--key=pw", "-d", "text", "--no-checksum",
+                             "-q", "--force", "in.bin"});
+    ASSERT_TRUE(line.ok) << line.error;
+    const Options& o = line.options;
+    EXPECT_EQ(o.command, Command::Split);
+    EXPECT_EQ(o.operand, "in.bin");
+    EXPECT_EQ(o.sizeKiB, 716800u);
+    EXPECT_EQ(o.output, "out");
+    EXPECT_TRUE(o.script && o.haveKey && o.haveDescription && o.quiet && o.force);
+    EXPECT_EQ(o.key, "pw");
+    EXPECT_EQ(o.description, "text");
+    EXPECT_FALSE(o.checksum);
+
+    line = parse({"split", "-s899K", "--", "-odd name"});
+    ASSERT_TRUE(line.ok) << line.error;
+    EXPECT_EQ(line.options.sizeKiB, 899u);
+    EXPECT_EQ(line.options.operand, "-odd name");
+
+    line = parse({"join", "x0001.trn", "-o", "-", "-y", "--key", ""});
+    ASSERT_TRUE(line.ok) << line.error;
+    EXPECT_EQ(line.options.output, "-");
+    EXPECT_TRUE(line.options.yes && line.options.haveKey);
+    EXPECT_EQ(line.options.key, "");
+
+    line = parse({"split", "-", "--name", "db.sql", "-n", "3"});
+    EXPECT_FALSE(line.ok);  // a stream has no length to share out
+    line = parse({"split", "-", "--name", "db.sql"});
+    EXPECT_TRUE(line.ok) << line.error;
+
+    line = parse({"split", "--help"});
+    EXPECT_TRUE(line.ok && line.options.commandHelp);
+    EXPECT_TRUE(parse({"--version"}).ok);
+    EXPECT_EQ(parse({"--version"}).options.command, Command::Version);
+    EXPECT_EQ(parse({"help"}).options.command, Command::Help);
+}
+
+TEST(Arguments, RefusedWithAReason) {
+    const std::vector<std::vector<std::string>> refused = {
+        {"splitt", "x"},           {"split"},                      {"split", "a", "b"},
+        {"split", "x", "-s"},      {"split", "x", "-s", "0"},      {"split", "x", "-n", "10000"},
+        {"split", "x", "-n", "3x"}, {"split", "x", "-s", "1", "-n", "2"}, {"split", "x", "-s", "1", "-s", "2"},
+        {"split", "x", "--json"},  {"join", "x", "--script"},      {"info", "x", "--key", "k"},
+        {"split", "x", "-qz"},     {"split", "x", "--quiet=yes"},  {"split", "x", "--sizes=5"},
+        {"split", "-"},            {"split", "x", "-o", ""},       {"split", "x", "-o", "-"},
+        {"verify", "x", "-y"},
+    };
+    for (const auto& args : refused) {
+        ParsedLine line = parse(args);
+        std::string shown;
+        for (const auto& a : args) shown += a + " ";
+        EXPECT_FALSE(line.ok) << shown;
+        EXPECT_FALSE(line.error.empty()) << shown;
+    }
+}
+
+TEST(Arguments, OnlyCommandWordsLeaveTheSwitchesOfTarnExe) {
+    for (const char* word : {"split", "join", "info", "verify", "help", "--help", "-h", "--version", "-V"})
+        EXPECT_TRUE(isSubcommandWord(word)) << word;
+    for (const char* word : {"/i=x.bin", "/q", "Split", "", "x0001.trn", "-q"}) EXPECT_FALSE(isSubcommandWord(word)) << word;
+}

@@ -1,0 +1,455 @@
+"""End-to-end runs of tarn's Unix commands: split, join, info and verify, their options and exit codes."""
+import json
+import os
+import random
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import tarnlib  # noqa: E402
+
+PROGRAM = os.path.abspath(os.environ["TARN_PROGRAM"])
+WINDOWS = os.environ.get("TARN_WINDOWS_PROGRAM") or ""
+WINE = os.environ.get("TARN_WINE") or None
+LAUNCHER = os.environ.get("TARN_LAUNCHER") or None
+
+CHECKSUM, USAGE, MISSING, DAMAGED, UNWRITABLE, DISK_FULL = 1, 2, 3, 4, 5, 6
+
+
+def checksum_of(data):
+    padded = data + bytes(-len(data) % 4)
+    return sum(int.from_bytes(padded[i:i + 4], "little") for i in range(0, len(padded), 4)) & 0xFFFFFFFF
+
+
+class CommandCase(unittest.TestCase):
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="tarn-cmd-")
+        self.rng = random.Random(self.id())
+
+    def tearDown(self):
+        shutil.rmtree(self.work, ignore_errors=True)
+
+    def tarn(self, *args, stdin=None, env_lang="C.UTF-8", limit_kib=None, cwd=None):
+        """Runs tarn in the work folder; returns (code, stdout bytes, stderr text)."""
+        env = {k: v for k, v in os.environ.items() if not k.startswith("LC_")}
+        env["LANG"] = env_lang
+        command = [PROGRAM, *args]
+        if limit_kib is not None:
+            command = ["bash", "-c", 'trap "" XFSZ; ulimit -f %d; exec "$@"' % limit_kib, "x", *command]
+        done = subprocess.run(command, input=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                              cwd=cwd or self.work, env=env, timeout=120,
+                              stdin=None if stdin is not None else subprocess.DEVNULL)
+        return done.returncode, done.stdout, done.stderr.decode("utf-8", "replace")
+
+    def source(self, name, size, seed=None):
+        data = random.Random(seed if seed is not None else name).randbytes(size)
+        path = os.path.join(self.work, name)
+        tarnlib.write_file(path, data)
+        return path, data
+
+    def at(self, *parts):
+        return os.path.join(self.work, *parts)
+
+    def listing(self, folder):
+        return sorted(os.listdir(self.at(folder))) if os.path.isdir(self.at(folder)) else []
+
+
+class SplitAndJoin(CommandCase):
+    def test_defaults_roundtrip_with_name_times_and_checksum(self):
+        path, data = self.source("report.doc", 2500000)
+        old = 1500000000 * 10**9
+        os.utime(path, ns=(old, old))
+        code, _, err = self.tarn("split", "report.doc")
+        self.assertEqual(code, 0, err)
+        # The e-mail preset evened out: 3 pieces of 814 KiB in ./report.
+        self.assertEqual(self.listing("report"), ["repo0001.trn", "repo0002.trn", "repo0003.trn"])
+        head = tarnlib.read_header(self.at("report", "repo0001.trn"))
+        self.assertEqual((head["name"], head["size"], head["count"]), (b"report.doc", 2500000, 3))
+        self.assertEqual(head["checksum"], checksum_of(data))
+        self.assertEqual(os.path.getsize(self.at("report", "repo0002.trn")), 8 + 814 * 1024)
+        os.makedirs(self.at("j"))
+        code, _, err = self.tarn("join", self.at("report", "repo0002.trn"), cwd=self.at("j"))
+        self.assertEqual(code, 0, err)
+        rebuilt = self.at("j", "report.doc")
+        self.assertEqual(tarnlib.read_file(rebuilt), data)
+        self.assertEqual(os.stat(rebuilt).st_mtime_ns, old)
+
+    def test_sizes_counts_and_presets(self):
+        self.source("big.bin", 3 * 1048576 + 5)
+        cases = [(["-s", "1M"], 4), (["-s", "1024"], 4), (["--size=2M"], 2), (["-s1536K"], 3), (["-n", "7"], 7),
+                 (["-s", "email"], 4), (["-s", "电邮"], 4), (["-s", "Zip 100"], 1), (["-s", "dvd"], 1),
+                 (["-s", "1G"], 1), (["-s", "2"], 1537)]
+        for options, count in cases:
+            shutil.rmtree(self.at("big"), ignore_errors=True)
+            code, _, err = self.tarn("split", "big.bin", "-q", *options)
+            self.assertEqual(code, 0, (options, err))
+            self.assertEqual(len(self.listing("big")), count, options)
+            self.assertEqual(tarnlib.read_header(self.at("big", "big.0001.trn"))["count"], count)
+        code, _, err = self.tarn("join", self.at("big", "big.0001.trn"), "-o", "j", "-q")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(tarnlib.read_file(self.at("j", "big.bin")), tarnlib.read_file(self.at("big.bin")))
+
+    def test_usage_errors_write_nothing(self):
+        self.source("u.bin", 20000)
+        for args in (["split", "u.bin", "-s", "0"], ["split", "u.bin", "-s", "lots"], ["split", "u.bin", "-s", "5T"],
+                     ["split", "u.bin", "-n", "0"], ["split", "u.bin", "-n", "10000"],
+                     ["split", "u.bin", "-s", "1", "-n", "2"], ["split"], ["split", "u.bin", "v.bin"],
+                     ["split", "u.bin", "--json"], ["split", "u.bin", "--bogus"], ["join", "u.bin", "-s", "5"],
+                     ["split", "u.bin", "-o"], ["split", "-", "-s", "5"], ["split", "-", "--name", "x", "-n", "2"],
+                     ["info"], ["verify", "--script", "x0001.trn"], ["split", "u.bin", "-o", "-"]):
+            code, out, err = self.tarn(*args)
+            self.assertEqual(code, USAGE, (args, err))
+            self.assertIn("tarn: ", err)
+            self.assertEqual(out, b"")
+        # A size that would need more than 9999 pieces names the least size that works.
+        self.source("many.bin", 10000 * 1024 + 1)
+        code, _, err = self.tarn("split", "many.bin", "-s", "1")
+        self.assertEqual(code, USAGE)
+        self.assertIn("-s 2K", err)
+        self.assertEqual(sorted(os.listdir(self.work)), ["many.bin", "u.bin"])
+
+    def test_existing_output_needs_force_and_the_source_is_never_replaced(self):
+        _, data = self.source("keep.bin", 5000)
+        self.assertEqual(self.tarn("split", "keep.bin", "-q")[0], 0)
+        before = tarnlib.read_file(self.at("keep", "keep0001.trn"))
+        code, _, err = self.tarn("split", "keep.bin", "-s", "2")
+        self.assertEqual(code, UNWRITABLE, err)
+        self.assertIn("--force", err)
+        self.assertEqual(self.listing("keep"), ["keep0001.trn"])
+        self.assertEqual(tarnlib.read_file(self.at("keep", "keep0001.trn")), before)
+        code, _, err = self.tarn("split", "keep.bin", "-s", "2", "--force", "-q")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(len(self.listing("keep")), 3)
+        # The join's file exists: refused, then replaced with --force; a symlink there is replaced, not followed.
+        os.makedirs(self.at("j"))
+        tarnlib.write_file(self.at("victim"), b"victim")
+        os.symlink(self.at("victim"), self.at("j", "keep.bin"))
+        code, _, err = self.tarn("join", self.at("keep", "keep0001.trn"), "-o", "j")
+        self.assertEqual(code, UNWRITABLE, err)
+        code, _, err = self.tarn("join", self.at("keep", "keep0001.trn"), "-o", "j", "--force", "-q")
+        self.assertEqual(code, 0, err)
+        self.assertFalse(os.path.islink(self.at("j", "keep.bin")))
+        self.assertEqual(tarnlib.read_file(self.at("j", "keep.bin")), data)
+        self.assertEqual(tarnlib.read_file(self.at("victim")), b"victim")
+        # A set whose stored name is one of its own pieces is never joined over it.
+        folder = self.at("self")
+        os.makedirs(folder)
+        piece = tarnlib.make_header(b"selo0001.trn", 3, 1) + b"abc"
+        tarnlib.write_file(os.path.join(folder, "selo0001.trn"), piece)
+        code, _, err = self.tarn("join", os.path.join(folder, "selo0001.trn"), "-o", folder, "--force")
+        self.assertEqual(code, UNWRITABLE, err)
+        self.assertEqual(tarnlib.read_file(os.path.join(folder, "selo0001.trn")), piece)
+
+    def test_script_set_and_joins_of_sets_without_header(self):
+        _, data = self.source("movie.avi", 10000)
+        code, _, err = self.tarn("split", "movie.avi", "-s", "4K", "--script", "-q")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(self.listing("movie"), ["UnTarn.bat", "movi0001.trn", "movi0002.trn", "movi0003.trn"])
+        self.assertEqual(tarnlib.read_file(self.at("movie", "UnTarn.bat")),
+                         b'Copy /b movi0001.trn+movi0002.trn+movi0003.trn "movie.avi"')
+        self.assertEqual(b"".join(tarnlib.read_file(self.at("movie", "movi%04d.trn" % i)) for i in (1, 2, 3)), data)
+        code, _, err = self.tarn("join", self.at("movie", "movi0001.trn"), "-o", "j")
+        self.assertEqual(code, DAMAGED, err)
+        self.assertIn("-y", err)
+        self.assertFalse(os.path.exists(self.at("j")))
+        code, _, err = self.tarn("join", self.at("movie", "movi0003.trn"), "-o", "j", "-y")
+        self.assertEqual(code, 0, err)  # ended at its last piece: a success
+        self.assertEqual(tarnlib.read_file(self.at("j", "movi")), data)
+        # Another version's set joins with -y and is refused without it.
+        _, other = self.source("o.bin", 3000)
+        os.makedirs(self.at("old"))
+        tarnlib.write_file(self.at("old", "oXXX0001.trn"),
+                           tarnlib.make_header(b"o.bin", 3000, 1, magic=b"TARN1400") + other)
+        self.assertEqual(self.tarn("join", self.at("old", "oXXX0001.trn"), "-o", "j")[0], DAMAGED)
+        code, _, err = self.tarn("join", self.at("old", "oXXX0001.trn"), "-o", "j", "-y", "--no-checksum")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(tarnlib.read_file(self.at("j", "o.bin")), other)
+
+    def test_key_description_and_no_checksum(self):
+        for size in (4100, 4500, 250000):  # one piece under a KiB boundary, one over, several
+            _, data = self.source("sec.bin", size, seed=size)
+            shutil.rmtree(self.at("sec"), ignore_errors=True)
+            shutil.rmtree(self.at("j"), ignore_errors=True)
+            code, _, err = self.tarn("split", "sec.bin", "-s", "100K", "--key", "s3cret", "-d", "for Wang", "-q")
+            self.assertEqual(code, 0, err)
+            first = self.at("sec", "sec.0001.trn")
+            self.assertNotEqual(tarnlib.read_file(first)[652:652 + 4], data[:4])
+            self.assertEqual(self.tarn("verify", first, "-q")[0], CHECKSUM)
+            code, out, _ = self.tarn("verify", first)
+            self.assertIn(b"--key", out)
+            self.assertEqual(self.tarn("verify", first, "--key", "s3cret")[0], 0)
+            code, _, err = self.tarn("join", first, "-o", "j", "--key", "s3cret")
+            self.assertEqual(code, 0, err)
+            self.assertIn("for Wang", err)
+            self.assertEqual(tarnlib.read_file(self.at("j", "sec.bin")), data, size)
+            code, _, err = self.tarn("join", first, "-o", "j", "--key", "wrong", "--force", "-q")
+            self.assertEqual(code, CHECKSUM, err)
+            self.assertTrue(os.path.exists(self.at("j", "sec.bin")))  # kept, as Tarn.exe keeps it
+        _, data = self.source("plain.bin", 70000)
+        code, _, err = self.tarn("split", "plain.bin", "-s", "20K", "--no-checksum", "-q")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(tarnlib.read_header(self.at("plain", "plai0001.trn"))["checksum"], 0)
+        code, out, _ = self.tarn("verify", self.at("plain", "plai0002.trn"))
+        self.assertEqual(code, 0)
+        self.assertIn(b"no checksum recorded", out)
+        code, _, err = self.tarn("join", self.at("plain", "plai0001.trn"), "-o", "k")
+        self.assertEqual(code, 0, err)
+        self.assertIn("no checksum", err)
+        self.assertEqual(tarnlib.read_file(self.at("k", "plain.bin")), data)
+
+    def test_standard_input_and_standard_output(self):
+        data = random.Random(5).randbytes(300000)
+        for size, key in (("64K", None), ("1M", None), ("1M", "k"), ("64K", "k")):
+            shutil.rmtree(self.at("dump"), ignore_errors=True)
+            args = ["split", "-", "--name", "dump.sql", "-s", size, "-q"] + (["--key", key] if key else [])
+            code, _, err = self.tarn(*args, stdin=data)
+            self.assertEqual(code, 0, err)
+            head = tarnlib.read_header(self.at("dump", "dump0001.trn"))
+            self.assertEqual((head["name"], head["size"], head["checksum"]), (b"dump.sql", 300000, checksum_of(data)))
+            self.assertEqual(head["count"], len(self.listing("dump")))
+            self.assertEqual(head["count"], 5 if size == "64K" else 1)
+            keyed = ["--key", key] if key else []
+            self.assertEqual(self.tarn("verify", self.at("dump", "dump0001.trn"), "-q", *keyed)[0], 0)
+            code, out, err = self.tarn("join", self.at("dump", "dump0003.trn" if size == "64K" else "dump0001.trn"),
+                                       "-o", "-", *keyed)
+            self.assertEqual(code, 0, err)
+            self.assertEqual(out, data)
+        # Input that ends on a piece boundary makes no empty last piece.
+        shutil.rmtree(self.at("dump"))
+        self.assertEqual(self.tarn("split", "-", "--name", "dump", "-s", "1K", "-q", stdin=bytes(4096))[0], 0)
+        self.assertEqual(len(self.listing("dump")), 4)
+        # Piped through a real pipe of unknown length.
+        pipe = subprocess.run("head -c 200000 /dev/zero | %s split - --name z.bin -s 50K -q" % PROGRAM, shell=True,
+                              cwd=self.work)
+        self.assertEqual(pipe.returncode, 0)
+        self.assertEqual(self.listing("z"), ["z.bi0001.trn", "z.bi0002.trn", "z.bi0003.trn", "z.bi0004.trn"])
+
+    def test_two_splits_side_by_side(self):
+        self.source("a.bin", 3000000)
+        self.source("b.bin", 3000000)
+        runs = [subprocess.Popen([PROGRAM, "split", name, "-s", "100K", "-q"], cwd=self.work,
+                                 stderr=subprocess.PIPE) for name in ("a.bin", "b.bin")]
+        for run in runs:
+            _, err = run.communicate(timeout=120)
+            self.assertEqual(run.returncode, 0, err)
+        for stem in ("a", "b"):
+            self.assertEqual(len(self.listing(stem)), 30)
+            self.assertEqual(self.tarn("verify", self.at(stem, stem + ".bi0001.trn"), "-q")[0], 0)
+
+    def test_write_failures_have_their_own_codes(self):
+        self.source("w.bin", 400000)
+        code, _, err = self.tarn("split", "w.bin", "-s", "100K", limit_kib=50)
+        self.assertEqual(code, DISK_FULL, err)
+        self.assertFalse(os.path.exists(self.at("w")))  # no half-made set
+        tarnlib.write_file(self.at("afile"), b"x")
+        code, _, err = self.tarn("split", "w.bin", "-o", self.at("afile", "sub"))
+        self.assertEqual(code, UNWRITABLE, err)
+        self.assertEqual(self.tarn("split", "w.bin", "-s", "100K", "-q")[0], 0)
+        code, _, err = self.tarn("join", self.at("w", "w.bi0001.trn"), "-o", "j", limit_kib=150)
+        self.assertEqual(code, DISK_FULL, err)
+        self.assertFalse(os.path.exists(self.at("j", "w.bin")))
+        code, _, err = self.tarn("join", self.at("w", "w.bi0001.trn"), "-o", self.at("afile", "x"))
+        self.assertEqual(code, UNWRITABLE, err)
+        code, _, err = self.tarn("split", "nosuch.bin")
+        self.assertEqual(code, MISSING, err)
+
+
+class InfoAndVerify(CommandCase):
+    def make_set(self, size=250000, piece="100K", extra=()):
+        _, data = self.source("set.bin", size)
+        code, _, err = self.tarn("split", "set.bin", "-s", piece, "-q", "-d", "描述 text", *extra)
+        self.assertEqual(code, 0, err)
+        return data
+
+    def piece(self, n):
+        return self.at("set", "set.%04d.trn" % n)
+
+    def info(self, n=1):
+        code, out, err = self.tarn("info", self.piece(n), "--json")
+        self.assertEqual(code, 0, err)
+        return json.loads(out)
+
+    def verify(self, *extra):
+        code, out, err = self.tarn("verify", self.piece(1), "--json", *extra)
+        return code, json.loads(out)
+
+    def test_complete_set(self):
+        self.make_set()
+        report = self.info(3)
+        self.assertEqual((report["name"], report["size"], report["pieces"], report["kind"]), ("set.bin", 250000, 3, "header"))
+        self.assertEqual(report["piece_size"], 82 * 1024)  # 244 KiB evened out over 3 pieces
+        self.assertEqual(report["description"], "描述 text")
+        self.assertEqual((report["present"], report["missing"], report["wrong"]), ([1, 2, 3], [], []))
+        self.assertIsInstance(report["checksum"], int)
+        self.assertTrue(report["modified"].endswith("UTC"))
+        code, out, err = self.tarn("info", self.piece(2))
+        self.assertEqual(code, 0, err)
+        for label in (b"name:", b"set.bin", b"250,000 bytes", b"pieces:", b"checksum:", b"modified:", b"missing:"):
+            self.assertIn(label, out)
+        code, out, _ = self.tarn("info", self.piece(2), env_lang="zh_CN.UTF-8")
+        self.assertIn("名称:".encode(), out)
+        code, result = self.verify()
+        self.assertEqual(code, 0)
+        self.assertTrue(result["ok"])
+        self.assertTrue(result["checksum"]["match"])
+
+    def test_short_missing_and_corrupted_pieces(self):
+        data = self.make_set()
+        second = tarnlib.read_file(self.piece(2))
+        tarnlib.write_file(self.piece(2), second[:-10])
+        report = self.info()
+        self.assertEqual(report["wrong"][0]["piece"], 2)
+        self.assertEqual(report["wrong"][0]["expected"], len(second))
+        code, result = self.verify()
+        self.assertEqual(code, DAMAGED)
+        self.assertEqual(result["problems"][0]["problem"], "length")
+        code, _, err = self.tarn("join", self.piece(1), "-o", "j")
+        self.assertEqual(code, DAMAGED, err)
+        self.assertIn("piece 2", err)
+        self.assertFalse(os.path.exists(self.at("j")))  # nothing written
+
+        os.remove(self.piece(2))
+        self.assertEqual(self.info()["missing"], [2])
+        code, result = self.verify()
+        self.assertEqual(code, MISSING)
+        self.assertEqual(result["problems"], [{"piece": 2, "problem": "missing", "path": self.piece(2)}])
+        code, out, _ = self.tarn("verify", self.piece(3))
+        self.assertIn(b"piece 2 is missing", out)
+        self.assertIn(b"FAILED", out)
+        code, _, err = self.tarn("join", self.piece(3), "-o", "j")
+        self.assertEqual(code, MISSING, err)
+        self.assertFalse(os.path.exists(self.at("j")))
+
+        # Same length, one byte changed: only the checksum can tell.
+        flipped = bytearray(second)
+        flipped[5000] ^= 0x40
+        tarnlib.write_file(self.piece(2), bytes(flipped))
+        code, result = self.verify()
+        self.assertEqual(code, CHECKSUM)
+        self.assertFalse(result["checksum"]["match"])
+        code, _, err = self.tarn("join", self.piece(1), "-o", "j", "-q")
+        self.assertEqual(code, CHECKSUM, err)
+        self.assertNotEqual(tarnlib.read_file(self.at("j", "set.bin")), data)
+
+        # A later piece without the piece mark, and a header that contradicts its piece.
+        tarnlib.write_file(self.piece(2), b"XXXXXXXX" + second[8:])
+        self.assertEqual(self.verify()[1]["problems"][0]["problem"], "mark")
+        first = tarnlib.read_file(self.piece(1))
+        tarnlib.write_file(self.piece(1), first[:8] + (0).to_bytes(4, "little") + first[12:])
+        code, out, err = self.tarn("verify", self.piece(1))
+        self.assertEqual(code, DAMAGED, err)
+
+    def test_enciphered_and_headerless_sets(self):
+        self.make_set(extra=("--key", "pw"))
+        self.assertEqual(self.verify()[0], CHECKSUM)
+        code, result = self.verify("--key", "pw")
+        self.assertEqual(code, 0)
+        self.assertTrue(result["checksum"]["match"])
+        shutil.rmtree(self.at("set"))
+        self.make_set(extra=("--script",))
+        report = self.info()
+        self.assertEqual((report["kind"], report["pieces"], report["size"], report["checksum"]), ("raw", 3, 250000, None))
+        code, out, _ = self.tarn("verify", self.piece(1))
+        self.assertEqual(code, 0)
+        self.assertIn(b"no header", out)
+
+    def test_first_piece_missing_and_not_a_piece(self):
+        code, _, err = self.tarn("info", self.at("nope0001.trn"))
+        self.assertEqual(code, MISSING, err)
+        code, _, err = self.tarn("verify", self.at("nope0001.trn"), env_lang="zh_CN.UTF-8")
+        self.assertEqual(code, MISSING)
+        self.assertIn("找不到", err)
+        self.source("plain.txt", 10)
+        self.assertEqual(self.tarn("info", "plain.txt")[0], USAGE)
+
+
+class Terminal(CommandCase):
+    def run_with_terminal_stderr(self, *args):
+        import pty
+        master, slave = pty.openpty()
+        done = subprocess.run([PROGRAM, *args], cwd=self.work, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=slave, timeout=120, env=dict(os.environ, LANG="C.UTF-8"))
+        os.close(slave)
+        seen = b""
+        try:
+            while True:
+                chunk = os.read(master, 65536)
+                if not chunk:
+                    break
+                seen += chunk
+        except OSError:
+            pass
+        os.close(master)
+        return done.returncode, seen.decode("utf-8", "replace")
+
+    def test_progress_bar_at_a_terminal_and_never_with_quiet_or_a_pipe(self):
+        self.source("p.bin", 5 * 1048576)
+        code, seen = self.run_with_terminal_stderr("split", "p.bin", "-s", "1M")
+        self.assertEqual(code, 0, seen)
+        self.assertRegex(seen, r"\r +\d+%  [\d.]+ (B|KiB|MiB) / 5\.0 MiB  [\d.]+ (B|KiB|MiB|GiB)/s")
+        self.assertIn("6 pieces", seen)  # the count rule adds one for an exact multiple, then evens out
+        code, seen = self.run_with_terminal_stderr("join", self.at("p", "p.bi0001.trn"), "-o", "j", "-q")
+        self.assertEqual((code, seen), (0, ""))
+        code, _, err = self.tarn("verify", self.at("p", "p.bi0001.trn"))
+        self.assertEqual(code, 0)
+        self.assertNotIn("%", err)
+
+
+class HelpAndVersion(CommandCase):
+    def test_help_version_and_language(self):
+        code, out, _ = self.tarn("--help")
+        self.assertEqual(code, 0)
+        for text in (b"tarn split", b"tarn join", b"tarn info", b"tarn verify", b"/i=", b"6 disk full"):
+            self.assertIn(text, out)
+        code, out, _ = self.tarn("split", "--help")
+        self.assertEqual(code, 0)
+        self.assertIn(b"--script", out)
+        code, out, _ = self.tarn("--version")
+        self.assertEqual((code, out), (0, b"tarn 1.51\n"))
+        code, _, err = self.tarn("split", "x", "--frobnicate", env_lang="zh_CN.UTF-8")
+        self.assertEqual(code, USAGE)
+        self.assertIn("未知选项", err)
+        code, _, err = self.tarn("split", "x", "--frobnicate", env_lang="de_DE.UTF-8")
+        self.assertIn("unknown option", err)
+
+
+@unittest.skipUnless(WINDOWS and WINE, "needs Tarn.exe under Wine")
+class WithTarnExe(CommandCase):
+    """Sets cut by the commands are joined by Tarn.exe, and the other way round."""
+
+    def setUp(self):
+        super().setUp()
+        self.windows = tarnlib.Runner(WINDOWS, WINE, LAUNCHER)
+
+    def tearDown(self):
+        self.windows.close()
+        super().tearDown()
+
+    def test_both_ways(self):
+        _, data = self.source("cross.bin", 90000)
+        old = 1300000000 * 10**9
+        os.utime(self.at("cross.bin"), ns=(old, old))
+        code, _, err = self.tarn("split", "cross.bin", "-s", "20K", "-d", "hello", "-q")
+        self.assertEqual(code, 0, err)
+        code, err = self.windows.run("/i=" + self.windows.path(self.at("cross", "cros0002.trn")),
+                                     "/o=" + self.windows.path(self.at("w")), "/q")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(tarnlib.read_file(self.at("w", "cross.bin")), data)
+        self.assertEqual(os.stat(self.at("w", "cross.bin")).st_mtime_ns, old)
+
+        code, err = self.windows.run("/i=" + self.windows.path(self.at("cross.bin")),
+                                     "/o=" + self.windows.path(self.at("wp")), "/s=30", "/q")
+        self.assertEqual(code, 0, err)
+        code, out, err = self.tarn("verify", self.at("wp", "cros0001.trn"))
+        self.assertEqual(code, 0, (out, err))
+        code, _, err = self.tarn("join", self.at("wp", "cros0003.trn"), "-o", "n")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(tarnlib.read_file(self.at("n", "cross.bin")), data)
+        self.assertEqual(os.stat(self.at("n", "cross.bin")).st_mtime_ns, old)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
