@@ -16,6 +16,8 @@ case "$name" in
   win32-run) opts=(-DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" -DTARN_TESTS=OFF) ;;
   *) echo "unknown build $name" >&2; exit 2 ;;
 esac
-cmake -S "$here" -B "$here/build/$name" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${opts[@]}" "$@" >/dev/null
+. "$here/tools/compiler-cache.sh"
+cmake -S "$here" -B "$here/build/$name" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${opts[@]}" "${compiler_cache_options[@]}" "$@" \
+  >/dev/null
 # TARN_BUILD_TARGET builds one target only (the TSan run needs the program, not the unit tests).
 cmake --build "$here/build/$name" -j"$(nproc)" ${TARN_BUILD_TARGET:+--target "$TARN_BUILD_TARGET"}

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "cli/outcome.h"
@@ -62,6 +63,28 @@ ssize_t readFull(int fd, uint8_t* buffer, size_t count) {
         done += static_cast<size_t>(got);
     }
     return static_cast<ssize_t>(done);
+}
+
+ssize_t readFullAt(int fd, uint8_t* buffer, size_t count, int64_t offset) {
+    size_t done = 0;
+    while (done < count) {
+        ssize_t got = pread(fd, buffer + done, count - done, static_cast<off_t>(offset + static_cast<int64_t>(done)));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return -1;
+        if (got == 0) break;
+        done += static_cast<size_t>(got);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+Extent extentAt(int fd, uint64_t offset, uint64_t limit) {
+    off_t data = lseek(fd, static_cast<off_t>(offset), SEEK_DATA);
+    // No data after offset: a hole to the end. A file system that cannot tell has data everywhere.
+    if (data < 0) return {errno == ENXIO, limit};
+    if (static_cast<uint64_t>(data) > offset) return {true, std::min<uint64_t>(limit, static_cast<uint64_t>(data) - offset)};
+    off_t hole = lseek(fd, static_cast<off_t>(offset), SEEK_HOLE);
+    if (hole < 0 || static_cast<uint64_t>(hole) <= offset) return {false, limit};
+    return {false, std::min<uint64_t>(limit, static_cast<uint64_t>(hole) - offset)};
 }
 
 bool writeAll(int fd, const uint8_t* bytes, size_t count, int64_t offset) {

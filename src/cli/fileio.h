@@ -36,6 +36,14 @@ int64_t sizeOf(int fd);
 
 // Reads until count bytes or the end; returns the bytes read, or -1 (errno set).
 ssize_t readFull(int fd, uint8_t* buffer, size_t count);
+// Reads count bytes at offset unless the file ends first; returns the bytes read, or -1 (errno set).
+ssize_t readFullAt(int fd, uint8_t* buffer, size_t count, int64_t offset);
+// The stretch of a file from offset, at most limit bytes long: a hole (reads as zeros, stores nothing) or data.
+struct Extent {
+    bool hole;
+    uint64_t length;
+};
+Extent extentAt(int fd, uint64_t offset, uint64_t limit);
 // Writes every byte (at offset when offset >= 0); false with errno set.
 bool writeAll(int fd, const uint8_t* bytes, size_t count, int64_t offset = -1);
 

@@ -261,15 +261,7 @@ int runSplitCommand(const Options& o) {
         }
         uint64_t want = source.stream ? pieceBytes : std::min(pieceBytes, source.size - offset);
         uint64_t inPiece = 0;
-        if (kernelCopy && want > 0) {
-            CopyResult result = copyBytes(source.file.get(), static_cast<int64_t>(offset), piece.get(), want,
-                                          buffer.data(), kBufferSize, advanceProgress, &progress);
-            if (result == CopyResult::WriteFailed) return writeFailed(path);
-            if (result != CopyResult::Done)
-                return fail(kOutcomeMissing, {"cannot read '%s' to its end", "无法读完 '%s'"}, source.path.c_str());
-            offset += want;
-            inPiece = want;
-        }
+        bool endsInHole = false;
         while (inPiece < want) {
             uint8_t* bytes;
             size_t count;
@@ -289,8 +281,33 @@ int runSplitCommand(const Options& o) {
                 pending -= count;
                 pendingAt += count;
             } else {
-                count = static_cast<size_t>(std::min<uint64_t>(kBufferSize, want - inPiece));
-                if (readFull(source.file.get(), buffer.data(), count) != static_cast<ssize_t>(count))
+                uint64_t limit = std::min<uint64_t>(kBufferSize, want - inPiece);
+                if (o.haveKey && inPiece < span) limit = std::min(limit, span - inPiece);  // the key's range apart
+                Extent extent = extentAt(source.file.get(), offset, limit);
+                count = static_cast<size_t>(extent.length);
+                // A hole of a sparse source stays a hole in the piece; not where the key turns zeros into data.
+                if (extent.hole && !(o.haveKey && inPiece < span)) {
+                    if (lseek(piece.get(), static_cast<off_t>(count), SEEK_CUR) < 0) return writeFailed(path);
+                    endsInHole = true;
+                    inPiece += count;
+                    offset += count;
+                    progress.advance(count);
+                    continue;
+                }
+                endsInHole = false;
+                if (kernelCopy) {
+                    CopyResult result = copyBytes(source.file.get(), static_cast<int64_t>(offset), piece.get(), count,
+                                                  buffer.data(), kBufferSize, advanceProgress, &progress);
+                    if (result == CopyResult::WriteFailed) return writeFailed(path);
+                    if (result != CopyResult::Done)
+                        return fail(kOutcomeMissing, {"cannot read '%s' to its end", "无法读完 '%s'"},
+                                    source.path.c_str());
+                    inPiece += count;
+                    offset += count;
+                    continue;
+                }
+                if (readFullAt(source.file.get(), buffer.data(), count, static_cast<int64_t>(offset)) !=
+                    static_cast<ssize_t>(count))
                     return fail(kOutcomeMissing, {"cannot read '%s' to its end", "无法读完 '%s'"}, source.path.c_str());
                 bytes = buffer.data();
             }
@@ -302,6 +319,9 @@ int runSplitCommand(const Options& o) {
             offset += count;
             progress.advance(count);
         }
+        // A piece that ends in a hole gets its length all the same.
+        off_t end = lseek(piece.get(), 0, SEEK_CUR);
+        if (endsInHole && (end < 0 || ftruncate(piece.get(), end) != 0)) return writeFailed(path);
         if (!piece.close()) return writeFailed(path);
     }
     progress.finish();
@@ -335,7 +355,7 @@ int runSplitCommand(const Options& o) {
     }
     made.keep = true;
     if (!o.quiet)
-        report({"%s: %u pieces of at most %s in %s", "%s: %u 块, 每块最多 %s, 在 %s"}, name.c_str(), count,
+        report({"%s: %u piece(s) of at most %s in %s", "%s: %u 块, 每块最多 %s, 在 %s"}, name.c_str(), count,
                humanBytes(pieceBytes).c_str(), folder.c_str());
     return kOutcomeSuccess;
 }

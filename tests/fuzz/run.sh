@@ -4,8 +4,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build/fuzz}
 seconds=${FUZZ_SECONDS:-20}
+. "$root/tools/compiler-cache.sh"
 cmake -S "$root" -B "$build" -DTARN_FUZZ=ON -DTARN_TESTS=OFF -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo "${compiler_cache_options[@]}" >/dev/null
 cmake --build "$build" -j2 --target fuzz_header fuzz_tokenizer fuzz_options
 for name in header tokenizer options; do
   corpus="$build/corpus_$name"
