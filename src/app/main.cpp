@@ -1,4 +1,4 @@
-// Process entry of Tarn.exe and of the native tarn: hands over to the start-up sequence.
+// Process entry of Tarn.exe: hands over to the start-up sequence (the native tarn enters through src/cli/main.cpp).
 #include "app/startup.h"
 #include "os/os.h"
 

@@ -4,6 +4,7 @@
 
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/names.h"
 #include "cli/outcome.h"
 #include "cli/report.h"
 #include "cli/setcheck.h"

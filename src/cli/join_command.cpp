@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/fileio.h"
+#include "cli/names.h"
 #include "cli/outcome.h"
 #include "cli/setcheck.h"
 #include "cli/setdata.h"

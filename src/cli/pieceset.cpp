@@ -1,28 +1,12 @@
 // Reads a set's first-piece header and looks at every piece it names, without changing anything.
 #include "cli/pieceset.h"
 
-#include <iconv.h>
-
 #include <cstring>
 
 #include "cli/fileio.h"
 #include "engine/jobstate.h"
 #include "engine/pieceformat.h"
-#include "engine/safename.h"
 #include "text/textops.h"
-
-bool isUtf8(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size()) {
-        auto c = static_cast<unsigned char>(text[i]);
-        size_t extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 4;
-        if (extra == 4 || i + extra >= text.size()) return false;
-        for (size_t k = 1; k <= extra; k++)
-            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 2) return false;
-        i += extra + 1;
-    }
-    return true;
-}
 
 namespace {
 bool pieceNameShape(const std::string& path) {
@@ -165,27 +149,4 @@ SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set) {
         set.pieces.push_back(piece);
     }
     return SetOpening::Opened;
-}
-
-std::string localText(const std::string& stored) {
-    if (isUtf8(stored)) return stored;
-    iconv_t convert = iconv_open("UTF-8", "CP936");
-    if (convert == reinterpret_cast<iconv_t>(-1)) return stored;
-    std::string out(stored.size() * 4 + 4, '\0');
-    char* in = const_cast<char*>(stored.data());
-    size_t inLeft = stored.size();
-    char* put = &out[0];
-    size_t outLeft = out.size();
-    size_t done = iconv(convert, &in, &inLeft, &put, &outLeft);
-    iconv_close(convert);
-    if (done == static_cast<size_t>(-1) || inLeft != 0) return stored;
-    out.resize(out.size() - outLeft);
-    return out;
-}
-
-std::string localFileName(const std::string& stored) {
-    char name[kTextBufferSize];
-    copyTextBounded(localText(stored).c_str(), name, kTextBufferSize);
-    makeSafeFileName(name);
-    return name;
 }

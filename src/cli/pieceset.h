@@ -42,10 +42,3 @@ struct PieceSet {
 enum class SetOpening { Opened, NotAPiece, FirstMissing };
 // Reads the set that anyPiece (any of its pieces, named stem + four digits + ".trn") belongs to.
 SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set);
-
-// The stored name as this system can use it: text from a Windows set that is not UTF-8 is read as code page
-// 936; then made safe to create inside the output folder.
-std::string localFileName(const std::string& stored);
-bool isUtf8(const std::string& text);
-// The same conversion for text that is only shown (names, descriptions).
-std::string localText(const std::string& stored);

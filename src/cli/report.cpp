@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli/language.h"
+#include "cli/names.h"
 
 std::string jsonString(const std::string& text) {
     std::string shown = localText(text);

@@ -11,6 +11,7 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/fileio.h"
+#include "cli/names.h"
 #include "cli/outcome.h"
 #include "cli/times.h"
 #include "engine/checksum.h"
@@ -158,10 +159,11 @@ int runSplitCommand(const Options& o) {
     std::string name;
     int code = openSource(o, source, name);
     if (code != kOutcomeSuccess) return code;
+    const std::string storedName = storedText(name), storedDescription = storedText(o.description);
     if (name.empty() || name.find('/') != std::string::npos || name == "." || name == ".." ||
-        name.size() >= kHeaderTextField)
+        storedName.size() >= kHeaderTextField)
         return fail(kOutcomeUsage, {"not a file name to store: '%s'", "不能存储的文件名: '%s'"}, name.c_str());
-    if (o.description.size() >= kHeaderTextField)
+    if (storedDescription.size() >= kHeaderTextField)
         return fail(kOutcomeUsage, {"the description is longer than 299 bytes", "描述超过 299 字节"});
     if (!source.stream) {
         code = settleSizes(o, source.size);
@@ -176,7 +178,7 @@ int runSplitCommand(const Options& o) {
 
     std::string folder = outputFolderFor(o, name);
     char stem[16];
-    pieceStemOf(name.c_str(), stem);
+    pieceStemFor(name, stem);
     char scriptPath[kTextBufferSize] = "";
     if (folder.empty() || pathOfPiece(folder, stem, 1).empty() ||
         (o.script && !pathInFolder(folder.c_str(), kScriptName, scriptPath)))
@@ -200,8 +202,8 @@ int runSplitCommand(const Options& o) {
     // The header as far as it is known now; rewritten at the end with the checksum (and a stream's size).
     setWide(jobState.sourceSize, source.size);
     jobState.checksum = 0;
-    copyTextBounded(name.c_str(), jobState.sourceName, kTextBufferSize);
-    copyTextBounded(o.description.c_str(), jobState.description, kTextBufferSize);
+    copyTextBounded(storedName.c_str(), jobState.sourceName, kTextBufferSize);
+    copyTextBounded(storedDescription.c_str(), jobState.description, kTextBufferSize);
     settings.useDescription = o.haveDescription ? 1 : 0;
     if (source.stream) {
         jobState.creationTime = jobState.lastAccessTime = jobState.lastWriteTime = filetimeNow();
@@ -226,17 +228,22 @@ int runSplitCommand(const Options& o) {
     uint32_t checksum = 0;
     uint32_t index = 0;
     Progress progress(source.size, !o.quiet);
+    // Standard input is read a buffer ahead: a piece is only begun once there are bytes for it.
+    auto refill = [&] {
+        if (pending != 0 || ended) return true;
+        ssize_t got = readFull(source.file.get(), buffer.data(), kBufferSize);
+        if (got < 0) return false;
+        pending = static_cast<size_t>(got);
+        pendingAt = 0;
+        ended = pending < kBufferSize;
+        return true;
+    };
+    auto streamFailed = [] {
+        return fail(kOutcomeMissing, {"cannot read standard input: %s", "无法读取标准输入: %s"}, std::strerror(errno));
+    };
     for (;;) {
         if (source.stream) {
-            if (pending == 0 && !ended) {
-                ssize_t got = readFull(source.file.get(), buffer.data(), kBufferSize);
-                if (got < 0)
-                    return fail(kOutcomeMissing, {"cannot read standard input: %s", "无法读取标准输入: %s"},
-                                std::strerror(errno));
-                pending = static_cast<size_t>(got);
-                pendingAt = 0;
-                ended = pending < kBufferSize;
-            }
+            if (!refill()) return streamFailed();
             if (pending == 0 && index >= 1) break;
         } else if (index == plannedCount) {
             break;
@@ -266,15 +273,7 @@ int runSplitCommand(const Options& o) {
             uint8_t* bytes;
             size_t count;
             if (source.stream) {
-                if (pending == 0 && !ended) {
-                    ssize_t got = readFull(source.file.get(), buffer.data(), kBufferSize);
-                    if (got < 0)
-                        return fail(kOutcomeMissing, {"cannot read standard input: %s", "无法读取标准输入: %s"},
-                                    std::strerror(errno));
-                    pending = static_cast<size_t>(got);
-                    pendingAt = 0;
-                    ended = pending < kBufferSize;
-                }
+                if (!refill()) return streamFailed();
                 if (pending == 0) break;  // the input ended inside this piece
                 count = static_cast<size_t>(std::min<uint64_t>(pending, want - inPiece));
                 bytes = buffer.data() + pendingAt;
@@ -347,7 +346,7 @@ int runSplitCommand(const Options& o) {
     }
     if (o.script) {
         std::vector<char> script(13 * kMaxPieces + 16 + kTextBufferSize);
-        uint32_t length = buildRebuildScript(stem, count, name.c_str(), script.data(), static_cast<uint32_t>(script.size()));
+        uint32_t length = buildRebuildScript(stem, count, storedName.c_str(), script.data(), static_cast<uint32_t>(script.size()));
         Descriptor file;
         if ((code = createFile(scriptPath, o.force, made, file)) != kOutcomeSuccess) return code;
         if (!writeAll(file.get(), reinterpret_cast<const uint8_t*>(script.data()), length) || !file.close())

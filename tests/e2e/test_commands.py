@@ -252,6 +252,34 @@ class SplitAndJoin(CommandCase):
             self.assertEqual(code, 0, err)
             self.assertEqual(tarnlib.read_file(self.at("j", "disk.img")), data, extra)
 
+    def test_chinese_names_are_stored_as_windows_stores_them(self):
+        # A set from Chinese Windows stores its name in code page 936: joined here it gets its UTF-8 name back.
+        data = b"wang" * 1000
+        os.makedirs(self.at("win"))
+        tarnlib.write_file(self.at("win", "abcd0001.trn"),
+                           tarnlib.make_header("报告.doc".encode("gbk"), len(data), 1, description="给王".encode("gbk"), flag=1)
+                           + data)
+        code, out, _ = self.tarn("info", self.at("win", "abcd0001.trn"), "--json")
+        self.assertEqual((code, json.loads(out)["name"], json.loads(out)["description"]), (0, "报告.doc", "给王"))
+        code, _, err = self.tarn("join", self.at("win", "abcd0001.trn"), "-o", "j")
+        self.assertEqual(code, 0, err)
+        self.assertIn("给王", err)
+        self.assertEqual(tarnlib.read_file(self.at("j", "报告.doc")), data)
+        # Cut here, the name is stored as Tarn.exe would store it, and the piece names stay whole characters.
+        _, data = self.source("报告书.txt", 5000)
+        code, _, err = self.tarn("split", "报告书.txt", "-q", "-d", "描述")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(self.listing("报告书"), ["报X0001.trn"])
+        head = tarnlib.read_header(self.at("报告书", "报X0001.trn"))
+        self.assertEqual((head["name"], head["description"]), ("报告书.txt".encode("gbk"), "描述".encode("gbk")))
+        code, _, err = self.tarn("join", self.at("报告书", "报X0001.trn"), "-o", "k")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(tarnlib.read_file(self.at("k", "报告书.txt")), data)
+        # A name code page 936 cannot hold is stored as it is.
+        _, data = self.source("ü€😀.bin", 100)
+        self.assertEqual(self.tarn("split", "ü€😀.bin", "-q")[0], 0)
+        self.assertEqual(tarnlib.read_header(self.at("ü€😀", "üXX0001.trn"))["name"], "ü€😀.bin".encode())
+
     def test_two_splits_side_by_side(self):
         self.source("a.bin", 3000000)
         self.source("b.bin", 3000000)
@@ -468,6 +496,21 @@ class WithTarnExe(CommandCase):
         code, err = self.windows.run("/i=" + self.windows.path(self.at("cross.bin")),
                                      "/o=" + self.windows.path(self.at("wp")), "/s=30", "/q")
         self.assertEqual(code, 0, err)
+        # A Chinese name, cut here and joined by Tarn.exe in code page 936, and the other way round.
+        _, chinese = self.source("报告.doc", 30000)
+        code, _, err = self.tarn("split", "报告.doc", "-s", "10K", "-q")
+        self.assertEqual(code, 0, err)
+        code, err = self.windows.run("/i=" + self.windows.path(self.at("报告", "报告0001.trn")),
+                                     "/o=" + self.windows.path(self.at("wc")), "/q")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(tarnlib.read_file(self.at("wc", "报告.doc")), chinese)
+        code, err = self.windows.run("/i=" + self.windows.path(self.at("报告.doc")),
+                                     "/o=" + self.windows.path(self.at("wcp")), "/s=10", "/q")
+        self.assertEqual(code, 0, err)
+        code, _, err = self.tarn("join", self.at("wcp", "报告0002.trn"), "-o", "nc")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(tarnlib.read_file(self.at("nc", "报告.doc")), chinese)
+
         code, out, err = self.tarn("verify", self.at("wp", "cros0001.trn"))
         self.assertEqual(code, 0, (out, err))
         code, _, err = self.tarn("join", self.at("wp", "cros0003.trn"), "-o", "n")

@@ -1,0 +1,80 @@
+// Converts the text a set stores (names, descriptions) between this system's UTF-8 and code page 936, the
+// ANSI code page of the Chinese Windows that Tarn.exe runs on.
+#include "cli/names.h"
+
+#include <iconv.h>
+
+#include "engine/pieceformat.h"
+#include "engine/safename.h"
+#include "text/textops.h"
+
+namespace {
+// The whole text converted, or nothing when iconv cannot take every byte.
+bool convert(const char* to, const char* from, const std::string& text, std::string& out) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    std::string buffer(text.size() * 4 + 4, '\0');
+    char* in = const_cast<char*>(text.data());
+    size_t inLeft = text.size();
+    char* put = &buffer[0];
+    size_t outLeft = buffer.size();
+    size_t done = iconv(cd, &in, &inLeft, &put, &outLeft);
+    iconv_close(cd);
+    if (done == static_cast<size_t>(-1) || inLeft != 0) return false;
+    buffer.resize(buffer.size() - outLeft);
+    out = buffer;
+    return true;
+}
+
+bool plainAscii(const std::string& text) {
+    for (unsigned char c : text)
+        if (c >= 0x80) return false;
+    return true;
+}
+}  // namespace
+
+bool isUtf8(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        auto c = static_cast<unsigned char>(text[i]);
+        size_t extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 4;
+        if (extra == 4 || i + extra >= text.size()) return false;
+        for (size_t k = 1; k <= extra; k++)
+            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 2) return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+std::string localText(const std::string& stored) {
+    std::string text;
+    if (isUtf8(stored) || !convert("UTF-8", "CP936", stored, text)) return stored;
+    return text;
+}
+
+std::string localFileName(const std::string& stored) {
+    char name[kTextBufferSize];
+    copyTextBounded(localText(stored).c_str(), name, kTextBufferSize);
+    makeSafeFileName(name);
+    return name;
+}
+
+std::string storedText(const std::string& local) {
+    std::string text;
+    if (plainAscii(local) || !isUtf8(local) || !convert("CP936", "UTF-8", local, text)) return local;
+    return text;
+}
+
+void pieceStemFor(const std::string& name, char* stem) {
+    pieceStemOf(name.c_str(), stem);
+    if (!isUtf8(name)) return;
+    // Walk over the characters that fit whole; the bytes of one cut at the fourth byte become X.
+    size_t start = 0;
+    while (start < 4) {
+        auto c = static_cast<unsigned char>(stem[start]);
+        size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : 4;
+        if (start + length > 4) break;
+        start += length;
+    }
+    for (size_t i = start; i < 4; i++) stem[i] = 'X';
+}

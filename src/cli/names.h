@@ -1,0 +1,15 @@
+// The text a set stores, between this system (UTF-8) and the code page 936 of the Windows that Tarn.exe runs on.
+#pragma once
+#include <string>
+
+bool isUtf8(const std::string& text);
+// Stored text as this system shows it: text that is not UTF-8 came from Windows and is read as code page 936.
+std::string localText(const std::string& stored);
+// The stored name as this system can create it: converted as above, then made safe inside the output folder.
+std::string localFileName(const std::string& stored);
+// Text to store: UTF-8 that code page 936 can hold is stored in it, so that Tarn.exe shows and creates the same
+// name; anything else is stored as it is.
+std::string storedText(const std::string& local);
+// The four-byte stem of the piece names, as Tarn.exe makes it, but never ending inside a UTF-8 character: the
+// bytes of a character cut at the fourth byte become X, so that piece names stay readable text here.
+void pieceStemFor(const std::string& name, char* stem);

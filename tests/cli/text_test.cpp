@@ -1,0 +1,50 @@
+// What the commands store and show: names between UTF-8 and code page 936, piece stems, and report text.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cli/names.h"
+#include "cli/report.h"
+
+TEST(StoredText, ChineseGoesToCodePage936AndComesBack) {
+    const std::string utf8 = "报告.doc", gbk = "\xb1\xa8\xb8\xe6.doc";
+    EXPECT_EQ(storedText(utf8), gbk);
+    EXPECT_EQ(localText(gbk), utf8);
+    EXPECT_EQ(localFileName(gbk), utf8);
+    // ASCII, and what code page 936 cannot hold, are stored as they are and shown as they are.
+    EXPECT_EQ(storedText("report.doc"), "report.doc");
+    EXPECT_EQ(storedText("\xf0\x9f\x98\x80.bin"), "\xf0\x9f\x98\x80.bin");
+    EXPECT_EQ(localText("\xf0\x9f\x98\x80.bin"), "\xf0\x9f\x98\x80.bin");
+    // Bytes that are neither stay bytes; a stored path never leaves the output folder.
+    EXPECT_EQ(localText("\xff\xfe"), "\xff\xfe");
+    EXPECT_EQ(localFileName("../../etc/passwd").find('/'), std::string::npos);
+    EXPECT_TRUE(isUtf8("abc") && isUtf8(utf8));
+    EXPECT_FALSE(isUtf8(gbk) || isUtf8("\xe6\x8a") || isUtf8("\xc0"));
+}
+
+TEST(StoredText, PieceStemsNeverEndInsideACharacter) {
+    char stem[16];
+    pieceStemFor("报告.doc", stem);
+    EXPECT_STREQ(stem, "报X");
+    pieceStemFor("ab报告", stem);
+    EXPECT_STREQ(stem, "abXX");
+    pieceStemFor("a b.txt", stem);
+    EXPECT_STREQ(stem, "aXb.");
+    pieceStemFor("x", stem);
+    EXPECT_STREQ(stem, "xXXX");
+    pieceStemFor("\xb1\xa8\xb8\xe6.doc", stem);  // already code page 936: as Tarn.exe cuts it
+    EXPECT_STREQ(stem, "\xb1\xa8\xb8\xe6");
+}
+
+TEST(ReportText, RangesNumbersAndJson) {
+    EXPECT_EQ(indexRanges({1, 2, 3, 5, 7, 8, 9}), "1-3, 5, 7-9");
+    EXPECT_EQ(indexRanges({4}), "4");
+    EXPECT_EQ(indexRanges({}), "");
+    EXPECT_EQ(jsonNumbers({1, 2}), "[1,2]");
+    EXPECT_EQ(groupedNumber(3000000), "3,000,000");
+    EXPECT_EQ(groupedNumber(999), "999");
+    EXPECT_EQ(groupedNumber(1000), "1,000");
+    EXPECT_EQ(jsonString("a\"b\\c\n"), "\"a\\\"b\\\\c\\u000a\"");
+    EXPECT_EQ(jsonString("\xb1\xa8"), "\"报\"");
+    EXPECT_EQ(jsonString("\xff"), "\"\\u00ff\"");
+}
