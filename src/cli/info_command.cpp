@@ -44,7 +44,15 @@ void printJson(const PieceSet& set, const std::string& operand) {
                 jsonNumbers(set.missing()).c_str(), jsonProblems(set).c_str());
 }
 
-void row(const Text& label, const std::string& value) { std::printf("%-14s %s\n", pick(label), value.c_str()); }
+// Labels line up in columns on a terminal: a Chinese character takes two columns and three bytes.
+void row(const Text& label, const std::string& value) {
+    std::string text = pick(label);
+    size_t columns = 0;
+    for (unsigned char c : text)
+        if ((c & 0xC0) != 0x80) columns += c >= 0xE0 ? 2 : 1;
+    text.append(columns < 14 ? 14 - columns : 1, ' ');
+    std::printf("%s %s\n", text.c_str(), value.c_str());
+}
 
 void printText(const PieceSet& set) {
     bool raw = set.format == SetFormat::Raw;

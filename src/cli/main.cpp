@@ -10,7 +10,8 @@
 #include "os/os.h"
 
 int main(int argc, char** argv) {
-    if (argc >= 2 && isSubcommandWord(argv[1])) {
+    // A mistyped command ("splt") is told so; a word that names a file stays with the switches as before.
+    if (argc >= 2 && (isSubcommandWord(argv[1]) || (looksLikeCommand(argv[1]) && !osNameTaken(argv[1])))) {
         std::vector<std::string> args(argv + 1, argv + argc);
         int code = runSubcommand(args);
         // Output to a closed pipe or a full disk must not pass for success.

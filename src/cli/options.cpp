@@ -128,6 +128,14 @@ bool isSubcommandWord(const std::string& word) {
            word == "--help" || word == "-h" || word == "--version" || word == "-V";
 }
 
+bool looksLikeCommand(const std::string& word) {
+    size_t start = word.rfind("--", 0) == 0 ? 2 : 0;
+    if (word.size() < start + 2 || word.size() > start + 16) return false;
+    for (size_t i = start; i < word.size(); i++)
+        if (!(word[i] >= 'a' && word[i] <= 'z') && !(i > start && word[i] == '-')) return false;
+    return true;
+}
+
 bool parsePieceSize(const std::string& text, uint32_t& kib) {
     std::string key = presetKey(text);
     for (const Preset& p : kPresets)

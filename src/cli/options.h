@@ -36,6 +36,9 @@ struct ParsedLine {
 
 // Whether the first argument selects the subcommands rather than the compatible switches.
 bool isSubcommandWord(const std::string& word);
+// A first argument shaped like a command (lower-case letters, or "--" and letters) that is none: told apart from
+// a file name by the caller, it gets "unknown command" rather than the switches' usage.
+bool looksLikeCommand(const std::string& word);
 // args: everything after the program name, the command word first.
 ParsedLine parseArguments(const std::vector<std::string>& args);
 

@@ -90,4 +90,7 @@ TEST(Arguments, OnlyCommandWordsLeaveTheSwitchesOfTarnExe) {
     for (const char* word : {"split", "join", "info", "verify", "help", "--help", "-h", "--version", "-V"})
         EXPECT_TRUE(isSubcommandWord(word)) << word;
     for (const char* word : {"/i=x.bin", "/q", "Split", "", "x0001.trn", "-q"}) EXPECT_FALSE(isSubcommandWord(word)) << word;
+    for (const char* word : {"splt", "joni", "--versoin", "--no-such"}) EXPECT_TRUE(looksLikeCommand(word)) << word;
+    for (const char* word : {"/i=x", "x.bin", "a", "--", "-q", "Split", "data2", "--x", ""})
+        EXPECT_FALSE(looksLikeCommand(word)) << word;
 }

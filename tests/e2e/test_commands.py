@@ -467,6 +467,13 @@ class HelpAndVersion(CommandCase):
         self.assertIn("未知选项", err)
         code, _, err = self.tarn("split", "x", "--frobnicate", env_lang="de_DE.UTF-8")
         self.assertIn("unknown option", err)
+        # A mistyped command is told so; a word naming a file keeps the switches' behaviour.
+        code, _, err = self.tarn("splt", "x.bin")
+        self.assertEqual(code, USAGE)
+        self.assertIn("unknown command 'splt'", err)
+        tarnlib.write_file(self.at("data"), b"x")
+        code, _, err = self.tarn("data")
+        self.assertEqual(code, 99, err)
 
 
 @unittest.skipUnless(WINDOWS and WINE, "needs Tarn.exe under Wine")
