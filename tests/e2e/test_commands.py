@@ -467,18 +467,16 @@ class HelpAndVersion(CommandCase):
         self.assertIn("未知选项", err)
         code, _, err = self.tarn("split", "x", "--frobnicate", env_lang="de_DE.UTF-8")
         self.assertIn("unknown option", err)
-        # A mistyped command is told so; a word naming a file keeps the switches' behaviour.
+        # A mistyped command is told so (a word naming a file keeps the switches: the safety suite runs that).
         code, _, err = self.tarn("splt", "x.bin")
         self.assertEqual(code, USAGE)
         self.assertIn("unknown command 'splt'", err)
-        tarnlib.write_file(self.at("data"), b"x")
-        code, _, err = self.tarn("data")
-        self.assertEqual(code, 99, err)
 
 
 @unittest.skipUnless(WINDOWS and WINE, "needs Tarn.exe under Wine")
 class WithTarnExe(CommandCase):
-    """Sets cut by the commands are joined by Tarn.exe, and the other way round."""
+    """Sets cut by the commands are joined by Tarn.exe, and the other way round. Tarn.exe runs without a display:
+    a message it would show (a missing piece is reported even with /q) cannot wait for a user there."""
 
     def setUp(self):
         super().setUp()
@@ -495,24 +493,24 @@ class WithTarnExe(CommandCase):
         code, _, err = self.tarn("split", "cross.bin", "-s", "20K", "-d", "hello", "-q")
         self.assertEqual(code, 0, err)
         code, err = self.windows.run("/i=" + self.windows.path(self.at("cross", "cros0002.trn")),
-                                     "/o=" + self.windows.path(self.at("w")), "/q")
+                                     "/o=" + self.windows.path(self.at("w")), "/q", headless=True)
         self.assertEqual(code, 0, err)
         self.assertEqual(tarnlib.read_file(self.at("w", "cross.bin")), data)
         self.assertEqual(os.stat(self.at("w", "cross.bin")).st_mtime_ns, old)
 
         code, err = self.windows.run("/i=" + self.windows.path(self.at("cross.bin")),
-                                     "/o=" + self.windows.path(self.at("wp")), "/s=30", "/q")
+                                     "/o=" + self.windows.path(self.at("wp")), "/s=30", "/q", headless=True)
         self.assertEqual(code, 0, err)
         # A Chinese name, cut here and joined by Tarn.exe in code page 936, and the other way round.
         _, chinese = self.source("报告.doc", 30000)
         code, _, err = self.tarn("split", "报告.doc", "-s", "10K", "-q")
         self.assertEqual(code, 0, err)
-        code, err = self.windows.run("/i=" + self.windows.path(self.at("报告", "报告0001.trn")),
-                                     "/o=" + self.windows.path(self.at("wc")), "/q")
+        code, err = self.windows.run("/i=" + self.windows.path(self.at("报告", "报X0001.trn")),
+                                     "/o=" + self.windows.path(self.at("wc")), "/q", headless=True)
         self.assertEqual(code, 0, err)
         self.assertEqual(tarnlib.read_file(self.at("wc", "报告.doc")), chinese)
         code, err = self.windows.run("/i=" + self.windows.path(self.at("报告.doc")),
-                                     "/o=" + self.windows.path(self.at("wcp")), "/s=10", "/q")
+                                     "/o=" + self.windows.path(self.at("wcp")), "/s=10", "/q", headless=True)
         self.assertEqual(code, 0, err)
         code, _, err = self.tarn("join", self.at("wcp", "报告0002.trn"), "-o", "nc")
         self.assertEqual(code, 0, err)

@@ -347,6 +347,12 @@ class PosixFileTest(SafetyCase):
         code, err = self.run_tarn()
         self.assertEqual(code, 0, "no arguments at all: the usage, nothing failed")
         self.assertIn("/i=", err)
+        if NATIVE:
+            # A word that names a file stays with the switches (no job: 99), never "unknown command".
+            tarnlib.write_file(os.path.join(self.work, "data"), b"x")
+            code, err = self.run_tarn("data", cwd=self.work)
+            self.assertEqual(code, FAILED, err)
+            self.assertNotIn("unknown command", err)
 
     def test_no_progress_over_a_waiting_question(self):
         src = self.source("q.bin", 3000)
