@@ -1,5 +1,6 @@
 """Times tarn against coreutils, one row per pair: the two commands alternate several times in one run and each
-row reports the median time of both, their ratio and tarn's peak memory. Called by bench/run.sh."""
+row reports the median time of both, the median of the rounds' ratios (and their range) and tarn's peak memory.
+Called by bench/run.sh."""
 import os
 import shutil
 import struct
@@ -52,8 +53,10 @@ def row(label, ours, peer, rounds=ROUNDS, before=lambda: None):
         before()
         theirs.append(peer()[0])
     a, b = statistics.median(mine), statistics.median(theirs)
-    print("%-44s %7.3f s  peer %7.3f s  ratio %5.2f  peak %7d KiB" % (label, a, b, a / max(b, 1e-6), max(peaks)),
-          flush=True)
+    # Each round's pair ran back to back: the median of their ratios resists the machine drifting between rounds.
+    ratios = [m / max(t, 1e-6) for m, t in zip(mine, theirs)]
+    print("%-44s %7.3f s  peer %7.3f s  ratio %5.2f (rounds %.2f-%.2f)  peak %7d KiB"
+          % (label, a, b, statistics.median(ratios), min(ratios), max(ratios), max(peaks)), flush=True)
 
 
 def settings(folder, checksum):
