@@ -20,7 +20,6 @@
 #include "text/textops.h"
 
 namespace {
-constexpr size_t kBufferSize = 1 << 20;
 
 void advanceProgress(void* progress, uint64_t bytes) { static_cast<Progress*>(progress)->advance(bytes); }
 
@@ -91,13 +90,13 @@ int runJoinCommand(const Options& o) {
     Progress progress(set.size, !o.quiet);
     if (!pass.decipher && !pass.sum) {
         // No byte changes and none needs looking at: the kernel moves the data.
-        std::vector<uint8_t> buffer(kBufferSize);
+        std::vector<uint8_t> buffer(kCopyBufferSize);
         for (const PieceState& piece : set.pieces) {
             Descriptor file = openForReading(piece.path);
             uint64_t offset = set.dataOffset(piece.index);
             uint64_t data = static_cast<uint64_t>(piece.length) - offset;
             CopyResult result = file.valid() ? copyBytes(file.get(), static_cast<int64_t>(offset), output.get(), data,
-                                                         buffer.data(), kBufferSize, advanceProgress, &progress)
+                                                         buffer.data(), kCopyBufferSize, advanceProgress, &progress)
                                              : CopyResult::ReadFailed;
             if (result == CopyResult::WriteFailed) return writeFailed(errno);
             if (result != CopyResult::Done)

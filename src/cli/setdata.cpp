@@ -9,13 +9,9 @@
 #include "cli/fileio.h"
 #include "engine/checksum.h"
 
-namespace {
-constexpr size_t kBufferSize = 1 << 20;
-}
-
 PassResult readSetData(const PieceSet& set, DataPass& pass, Progress& progress,
                        const std::function<bool(const uint8_t*, size_t)>& sink) {
-    std::vector<uint8_t> buffer(kBufferSize);
+    std::vector<uint8_t> buffer(kCopyBufferSize);
     for (const PieceState& piece : set.pieces) {
         pass.failedPiece = piece.index;
         Descriptor file = openForReading(piece.path);
@@ -25,7 +21,7 @@ PassResult readSetData(const PieceSet& set, DataPass& pass, Progress& progress,
         if (lseek(file.get(), static_cast<off_t>(offset), SEEK_SET) < 0) return PassResult::ReadFailed;
         uint64_t inPiece = 0;
         while (inPiece < data) {
-            size_t count = static_cast<size_t>(std::min<uint64_t>(kBufferSize, data - inPiece));
+            size_t count = static_cast<size_t>(std::min<uint64_t>(kCopyBufferSize, data - inPiece));
             if (readFull(file.get(), buffer.data(), count) != static_cast<ssize_t>(count)) return PassResult::ReadFailed;
             if (pass.decipher && inPiece < set.cipherSpan)
                 cipherBytes(buffer.data(), static_cast<uint32_t>(std::min<uint64_t>(count, set.cipherSpan - inPiece)),

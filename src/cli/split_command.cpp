@@ -23,7 +23,6 @@
 
 namespace {
 constexpr uint32_t kDefaultPieceKiB = 899;  // the e-mail preset, the window's first choice
-constexpr size_t kBufferSize = 1 << 20;
 constexpr uint32_t kArchiveAttribute = 0x20;
 
 // Files this split made; a split that fails removes them, so no half-made set is left behind.
@@ -221,7 +220,7 @@ int runSplitCommand(const Options& o) {
     const uint64_t span = pieceKiB == 0 ? 0 : pieceKiB - 1;  // bytes of each piece's data the key covers
     const bool kernelCopy = !source.stream && !o.checksum && !o.haveKey;
 
-    std::vector<uint8_t> buffer(kBufferSize);
+    std::vector<uint8_t> buffer(kCopyBufferSize);
     size_t pending = 0, pendingAt = 0;
     bool ended = false;
     uint64_t offset = 0;
@@ -231,11 +230,11 @@ int runSplitCommand(const Options& o) {
     // Standard input is read a buffer ahead: a piece is only begun once there are bytes for it.
     auto refill = [&] {
         if (pending != 0 || ended) return true;
-        ssize_t got = readFull(source.file.get(), buffer.data(), kBufferSize);
+        ssize_t got = readFull(source.file.get(), buffer.data(), kCopyBufferSize);
         if (got < 0) return false;
         pending = static_cast<size_t>(got);
         pendingAt = 0;
-        ended = pending < kBufferSize;
+        ended = pending < kCopyBufferSize;
         return true;
     };
     auto streamFailed = [] {
@@ -280,7 +279,7 @@ int runSplitCommand(const Options& o) {
                 pending -= count;
                 pendingAt += count;
             } else {
-                uint64_t limit = std::min<uint64_t>(kBufferSize, want - inPiece);
+                uint64_t limit = std::min<uint64_t>(kCopyBufferSize, want - inPiece);
                 if (o.haveKey && inPiece < span) limit = std::min(limit, span - inPiece);  // the key's range apart
                 Extent extent = extentAt(source.file.get(), offset, limit);
                 count = static_cast<size_t>(extent.length);
@@ -296,7 +295,7 @@ int runSplitCommand(const Options& o) {
                 endsInHole = false;
                 if (kernelCopy) {
                     CopyResult result = copyBytes(source.file.get(), static_cast<int64_t>(offset), piece.get(), count,
-                                                  buffer.data(), kBufferSize, advanceProgress, &progress);
+                                                  buffer.data(), kCopyBufferSize, advanceProgress, &progress);
                     if (result == CopyResult::WriteFailed) return writeFailed(path);
                     if (result != CopyResult::Done)
                         return fail(kOutcomeMissing, {"cannot read '%s' to its end", "无法读完 '%s'"},
