@@ -32,7 +32,7 @@ std::string presetKey(const std::string& text) {
 }
 
 enum class Takes { Nothing, Value };
-struct OptionSpec {
+struct OptionRule {
     const char* longName;
     char shortName;
     Takes takes;
@@ -41,7 +41,7 @@ struct OptionSpec {
 constexpr unsigned bit(Command c) { return 1u << static_cast<unsigned>(c); }
 constexpr unsigned kSplit = bit(Command::Split), kJoin = bit(Command::Join), kInfo = bit(Command::Info),
                    kVerify = bit(Command::Verify);
-const OptionSpec kOptions[] = {
+const OptionRule kOptions[] = {
     {"size", 's', Takes::Value, kSplit},
     {"count", 'n', Takes::Value, kSplit},
     {"output", 'o', Takes::Value, kSplit | kJoin},
@@ -64,8 +64,8 @@ std::string format(const Text& text, const std::string& argument) {
 }
 
 // Stores one option's value; returns an error text or "".
-std::string apply(const OptionSpec& spec, const std::string& value, Options& o) {
-    std::string name = spec.longName;
+std::string apply(const OptionRule& rule, const std::string& value, Options& o) {
+    std::string name = rule.longName;
     if (name == "size") {
         if (o.haveSize) return format({"--size given twice", "--size 给了两次"}, "");
         if (!parsePieceSize(value, o.sizeKiB))
@@ -86,8 +86,6 @@ std::string apply(const OptionSpec& spec, const std::string& value, Options& o) 
     } else if (name == "output") {
         if (value.empty()) return format({"-o needs a folder", "-o 需要一个文件夹"}, "");
         o.output = value;
-    } else if (name == "script") {
-        o.script = true;
     } else if (name == "key") {
         o.haveKey = true;
         o.key = value;
@@ -96,18 +94,18 @@ std::string apply(const OptionSpec& spec, const std::string& value, Options& o) 
         o.description = value;
     } else if (name == "name") {
         o.name = value;
-    } else if (name == "no-checksum") {
-        o.checksum = false;
-    } else if (name == "quiet") {
-        o.quiet = true;
-    } else if (name == "yes") {
-        o.yes = true;
-    } else if (name == "force") {
-        o.force = true;
-    } else if (name == "json") {
-        o.json = true;
-    } else if (name == "help") {
-        o.commandHelp = true;
+    } else {
+        // The switches that take no value set one field each.
+        static const struct {
+            const char* name;
+            bool Options::*field;
+            bool value;
+        } kSwitches[] = {{"script", &Options::script, true}, {"no-checksum", &Options::checksum, false},
+                         {"quiet", &Options::quiet, true},   {"yes", &Options::yes, true},
+                         {"force", &Options::force, true},   {"json", &Options::json, true},
+                         {"help", &Options::commandHelp, true}};
+        for (const auto& s : kSwitches)
+            if (name == s.name) o.*s.field = s.value;
     }
     return "";
 }
@@ -200,7 +198,7 @@ ParsedLine parseArguments(const std::vector<std::string>& args) {
             optionsEnd = true;
             continue;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionRule* rule = nullptr;
         std::string value;
         bool haveValue = false;
         if (a[1] == '-') {
@@ -211,13 +209,13 @@ ParsedLine parseArguments(const std::vector<std::string>& args) {
                 name = name.substr(0, equals);
                 haveValue = true;
             }
-            for (const OptionSpec& s : kOptions)
-                if (name == s.longName) spec = &s;
+            for (const OptionRule& s : kOptions)
+                if (name == s.longName) rule = &s;
         } else {
-            for (const OptionSpec& s : kOptions)
-                if (s.shortName != 0 && a[1] == s.shortName) spec = &s;
-            if (spec != nullptr && a.size() > 2) {
-                if (spec->takes == Takes::Nothing) {
+            for (const OptionRule& s : kOptions)
+                if (s.shortName != 0 && a[1] == s.shortName) rule = &s;
+            if (rule != nullptr && a.size() > 2) {
+                if (rule->takes == Takes::Nothing) {
                     result.error = format({"unknown option '%s'", "未知选项 '%s'"}, a);
                     return result;
                 }
@@ -225,28 +223,28 @@ ParsedLine parseArguments(const std::vector<std::string>& args) {
                 haveValue = true;
             }
         }
-        if (spec == nullptr) {
+        if (rule == nullptr) {
             result.error = format({"unknown option '%s'", "未知选项 '%s'"}, a);
             return result;
         }
-        if ((spec->commands & bit(o.command)) == 0) {
+        if ((rule->commands & bit(o.command)) == 0) {
             char line[512];
             std::snprintf(line, sizeof line, pick({"option '%s' does not apply to '%s'", "选项 '%s' 不适用于 '%s'"}),
                           a.c_str(), commandWord(o.command));
             result.error = line;
             return result;
         }
-        if (spec->takes == Takes::Value && !haveValue) {
+        if (rule->takes == Takes::Value && !haveValue) {
             if (i + 1 >= args.size()) {
                 result.error = format({"option '%s' needs a value", "选项 '%s' 需要一个值"}, a);
                 return result;
             }
             value = args[++i];
-        } else if (spec->takes == Takes::Nothing && haveValue) {
+        } else if (rule->takes == Takes::Nothing && haveValue) {
             result.error = format({"option '%s' takes no value", "选项 '%s' 不带值"}, a);
             return result;
         }
-        std::string error = apply(*spec, value, o);
+        std::string error = apply(*rule, value, o);
         if (!error.empty()) {
             result.error = error;
             return result;
