@@ -22,6 +22,8 @@ public:
     Progress(uint64_t total, bool wanted);
     ~Progress();
     void advance(uint64_t bytes);
+    // advance() for callers that take a plain function and its context (the kernel copy).
+    static void advanceBy(void* progress, uint64_t bytes) { static_cast<Progress*>(progress)->advance(bytes); }
     // Clears the bar so that the next message starts on a clean line.
     void finish();
 

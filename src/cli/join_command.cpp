@@ -21,8 +21,6 @@
 
 namespace {
 
-void advanceProgress(void* progress, uint64_t bytes) { static_cast<Progress*>(progress)->advance(bytes); }
-
 // The rebuilt file's place: refused when it is one of the set's own pieces, or exists without --force.
 int checkRebuiltPath(const std::string& path, const PieceSet& set, bool force) {
     for (const PieceState& piece : set.pieces)
@@ -59,8 +57,7 @@ int runJoinCommand(const Options& o) {
     if (!o.quiet && set.descriptionWanted && !set.description.empty())
         report({"description: %s", "描述: %s"}, localText(set.description).c_str());
     if (o.haveKey) {
-        copyTextBounded(o.key.c_str(), jobState.keyText, kTextBufferSize);
-        expandKey();
+        useKey(o.key);
     }
 
     Descriptor output;
@@ -96,7 +93,7 @@ int runJoinCommand(const Options& o) {
             uint64_t offset = set.dataOffset(piece.index);
             uint64_t data = static_cast<uint64_t>(piece.length) - offset;
             CopyResult result = file.valid() ? copyBytes(file.get(), static_cast<int64_t>(offset), output.get(), data,
-                                                         buffer.data(), kCopyBufferSize, advanceProgress, &progress)
+                                                         buffer.data(), kCopyBufferSize, Progress::advanceBy, &progress)
                                              : CopyResult::ReadFailed;
             if (result == CopyResult::WriteFailed) return writeFailed(errno);
             if (result != CopyResult::Done)

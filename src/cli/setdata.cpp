@@ -8,6 +8,13 @@
 
 #include "cli/fileio.h"
 #include "engine/checksum.h"
+#include "engine/jobstate.h"
+#include "text/textops.h"
+
+void useKey(const std::string& key) {
+    copyTextBounded(key.c_str(), jobState.keyText, kTextBufferSize);
+    expandKey();
+}
 
 PassResult readSetData(const PieceSet& set, DataPass& pass, Progress& progress,
                        const std::function<bool(const uint8_t*, size_t)>& sink) {

@@ -6,6 +6,11 @@
 #include "cli/console.h"
 #include "cli/pieceset.h"
 
+#include <string>
+
+// Makes key the job's cipher key, expanded as Tarn.exe expands it (an empty key is the default key).
+void useKey(const std::string& key);
+
 enum class PassResult { Done, ReadFailed, SinkFailed };
 
 struct DataPass {

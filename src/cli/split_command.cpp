@@ -13,6 +13,7 @@
 #include "cli/fileio.h"
 #include "cli/names.h"
 #include "cli/outcome.h"
+#include "cli/setdata.h"
 #include "cli/times.h"
 #include "engine/checksum.h"
 #include "engine/jobstate.h"
@@ -137,8 +138,6 @@ int writeFailed(const std::string& path) {
                 std::strerror(errno));
 }
 
-void advanceProgress(void* progress, uint64_t bytes) { static_cast<Progress*>(progress)->advance(bytes); }
-
 // XORs the key over bytes [from, to) of a piece's data in place on disk.
 bool recipher(const std::string& path, uint64_t dataOffset, uint64_t from, uint64_t to) {
     if (from >= to) return true;
@@ -213,8 +212,7 @@ int runSplitCommand(const Options& o) {
         jobState.fileAttributes = osGetAttributes(source.path.c_str());
     }
     if (o.haveKey) {
-        copyTextBounded(o.key.c_str(), jobState.keyText, kTextBufferSize);
-        expandKey();
+        useKey(o.key);
     }
     const bool header = !o.script;
     const uint64_t span = pieceKiB == 0 ? 0 : pieceKiB - 1;  // bytes of each piece's data the key covers
@@ -295,7 +293,7 @@ int runSplitCommand(const Options& o) {
                 endsInHole = false;
                 if (kernelCopy) {
                     CopyResult result = copyBytes(source.file.get(), static_cast<int64_t>(offset), piece.get(), count,
-                                                  buffer.data(), kCopyBufferSize, advanceProgress, &progress);
+                                                  buffer.data(), kCopyBufferSize, Progress::advanceBy, &progress);
                     if (result == CopyResult::WriteFailed) return writeFailed(path);
                     if (result != CopyResult::Done)
                         return fail(kOutcomeMissing, {"cannot read '%s' to its end", "无法读完 '%s'"},

@@ -25,8 +25,7 @@ int runVerifyCommand(const Options& o) {
     DataPass pass;
     pass.sum = sum;
     if (o.haveKey) {
-        copyTextBounded(o.key.c_str(), jobState.keyText, kTextBufferSize);
-        expandKey();
+        useKey(o.key);
         pass.decipher = true;
     }
     bool readFailed = false;
