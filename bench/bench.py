@@ -12,6 +12,7 @@ import time
 TARN, WORK, MIB = sys.argv[1], sys.argv[2], int(sys.argv[3])
 ROUNDS = int(os.environ.get("TARN_BENCH_ROUNDS", "5"))
 DVD_ROUNDS = int(os.environ.get("TARN_BENCH_DVD_ROUNDS", "3"))
+ONLY = os.environ.get("TARN_BENCH_ONLY", "")  # run only the rows whose label contains this text
 
 
 def measure(command, cwd=WORK, stdout=None):
@@ -42,7 +43,7 @@ def fresh(*folders):
 
 def row(label, ours, peer, rounds=ROUNDS, before=lambda: None):
     """ours/peer: functions that run one command and return (seconds, peak KiB); run alternately."""
-    if rounds <= 0:
+    if rounds <= 0 or ONLY not in label:
         return
     mine, theirs, peaks = [], [], []
     for _ in range(rounds):
@@ -91,7 +92,7 @@ def main():
     out = os.path.join(WORK, "out")
     row("split -s 899K (checksum on)", lambda: measure([TARN, "split", source, "-s", "899K", "-o", out, "-q"]),
         split_peer, before=lambda: fresh("out", "peer"))
-    row("split -s 899K --no-checksum (kernel copy)",
+    row("split -s 899K --no-checksum",
         lambda: measure([TARN, "split", source, "-s", "899K", "-o", out, "-q", "--no-checksum"]),
         split_peer, before=lambda: fresh("out", "peer"))
     row("/i= /s=899 (compatible mode, checksum on)",
@@ -102,7 +103,7 @@ def main():
     cat_peer = lambda: measure(["cat", *parts], stdout=os.path.join(WORK, "peer", "whole"))
     row("join (checksum on)", lambda: measure([TARN, "join", first, "-o", joined, "-q"]), cat_peer,
         before=lambda: fresh("joined", "peer"))
-    row("join --no-checksum (kernel copy)", lambda: measure([TARN, "join", first, "-o", joined, "-q", "--no-checksum"]),
+    row("join --no-checksum", lambda: measure([TARN, "join", first, "-o", joined, "-q", "--no-checksum"]),
         cat_peer, before=lambda: fresh("joined", "peer"))
     row("/i= join (compatible mode, checksum on)", lambda: measure([compat, "/i=" + first, "/o=" + joined, "/q"]),
         cat_peer, before=lambda: fresh("joined", "peer"))

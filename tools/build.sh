@@ -19,5 +19,5 @@ esac
 . "$here/tools/compiler-cache.sh"
 cmake -S "$here" -B "$here/build/$name" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${opts[@]}" "${compiler_cache_options[@]}" "$@" \
   >/dev/null
-# TARN_BUILD_TARGET builds one target only (the TSan run needs the program, not the unit tests).
-cmake --build "$here/build/$name" -j"$(nproc)" ${TARN_BUILD_TARGET:+--target "$TARN_BUILD_TARGET"}
+# TARN_BUILD_TARGET builds only the targets it names (the TSan run needs the program and the threaded units).
+cmake --build "$here/build/$name" -j"$(nproc)" ${TARN_BUILD_TARGET:+--target $TARN_BUILD_TARGET}

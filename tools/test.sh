@@ -51,8 +51,9 @@ build_or_fail native tools/build.sh native && run_ctest build/native native -j2
 step "native build with AddressSanitizer and UndefinedBehaviorSanitizer"
 build_or_fail asan tools/build.sh asan && run_ctest build/asan asan -j2
 
-step "batch mode under ThreadSanitizer (worker thread polled by the entry thread)"
-build_or_fail tsan env TARN_BUILD_TARGET=tarn tools/build.sh tsan && run_ctest build/tsan tsan -R 'e2e_(batch|safety)'
+step "threads under ThreadSanitizer (the batch mode's worker, the commands' runs of pieces)"
+build_or_fail tsan env TARN_BUILD_TARGET="tarn tarn_cli_unit" tools/build.sh tsan &&
+  run_ctest build/tsan tsan -j2 -R '^(e2e_(batch|safety|commands_native)|ThreadedSet\.|Workers\.)'
 
 # The Wine suites mostly wait on windows and timers: the two run side by side, each on a display of its own, once
 # every build is done (a compile beside them slowed the window tests past their limits). Everything that runs the

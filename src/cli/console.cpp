@@ -52,6 +52,7 @@ Progress::Progress(uint64_t total, bool wanted)
 Progress::~Progress() { finish(); }
 
 void Progress::advance(uint64_t bytes) {
+    std::lock_guard<std::mutex> hold(mutex_);
     done_ += bytes;
     if (shown_) draw(false);
 }
@@ -85,6 +86,7 @@ void Progress::draw(bool force) {
 }
 
 void Progress::finish() {
+    std::lock_guard<std::mutex> hold(mutex_);
     if (!drawn_) return;
     std::fprintf(stderr, "\r%-70s\r", "");
     std::fflush(stderr);

@@ -2,6 +2,7 @@
 #pragma once
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "cli/language.h"
@@ -15,7 +16,7 @@ int fail(int code, const Text& text, ...);
 std::string humanBytes(uint64_t bytes);
 
 // A one-line bar redrawn at most a few times a second: percent, bytes, rate and time left.
-// Shown only while standard error is a terminal and the user did not ask for quiet.
+// Shown only while standard error is a terminal and the user did not ask for quiet. Threads may share one.
 class Progress {
 public:
     // total 0: unknown (a stream), shown as bytes and rate only.
@@ -29,6 +30,7 @@ public:
 
 private:
     void draw(bool force);
+    std::mutex mutex_;
     uint64_t total_;
     uint64_t done_ = 0;
     bool shown_;

@@ -13,6 +13,7 @@
 #include "cli/outcome.h"
 #include "cli/setcheck.h"
 #include "cli/setdata.h"
+#include "cli/workers.h"
 #include "engine/checksum.h"
 #include "engine/jobstate.h"
 #include "engine/pieceformat.h"
@@ -76,16 +77,25 @@ int runJoinCommand(const Options& o) {
             if (!path.empty()) unlink(path.c_str());
         }
     } partial{path};
+    Progress progress(set.size, !o.quiet);
     auto writeFailed = [&](int error) {
+        progress.finish();
         return fail(outcomeOfWriteError(error), {"cannot write '%s': %s", "无法写入 '%s': %s"},
                     toStdout ? "-" : path.c_str(), std::strerror(error));
+    };
+    auto readFailed = [&](uint32_t piece) {
+        progress.finish();
+        return fail(kOutcomeMissing, {"cannot read piece %u: %s", "无法读取第 %u 块: %s"}, piece,
+                    set.pieces[piece - 1].path.c_str());
     };
 
     DataPass pass;
     pass.decipher = o.haveKey;
     pass.sum = o.checksum && !raw && set.checksum != 0;
-    Progress progress(set.size, !o.quiet);
-    if (!pass.decipher && !pass.sum) {
+    // Pieces are independent: a file is written at each piece's place by one thread per processor (measured
+    // faster than a kernel copy on one). Standard output takes the data in order.
+    const unsigned threads = toStdout ? 1 : threadsFor(set.pieces.size());
+    if (!pass.decipher && !pass.sum && threads == 1) {
         // No byte changes and none needs looking at: the kernel moves the data.
         std::vector<uint8_t> buffer(kCopyBufferSize);
         for (const PieceState& piece : set.pieces) {
@@ -96,21 +106,24 @@ int runJoinCommand(const Options& o) {
                                                          buffer.data(), kCopyBufferSize, Progress::advanceBy, &progress)
                                              : CopyResult::ReadFailed;
             if (result == CopyResult::WriteFailed) return writeFailed(errno);
-            if (result != CopyResult::Done)
-                return fail(kOutcomeMissing, {"cannot read piece %u: %s", "无法读取第 %u 块: %s"}, piece.index,
-                            piece.path.c_str());
+            if (result != CopyResult::Done) return readFailed(piece.index);
         }
     } else {
-        int writeError = 0;
-        PassResult result = readSetData(set, pass, progress, [&](const uint8_t* bytes, size_t count) {
-            if (writeAll(output.get(), bytes, count)) return true;
-            writeError = errno;
-            return false;
-        });
-        if (result == PassResult::SinkFailed) return writeFailed(writeError);
-        if (result == PassResult::ReadFailed)
-            return fail(kOutcomeMissing, {"cannot read piece %u: %s", "无法读取第 %u 块: %s"}, pass.failedPiece,
-                        set.pieces[pass.failedPiece - 1].path.c_str());
+        if (!toStdout) {
+            uint64_t total = 0;
+            for (const PieceState& piece : set.pieces) total += static_cast<uint64_t>(piece.length) - set.dataOffset(piece.index);
+            // Sized at once, so that the threads fill a file of its final length.
+            if (ftruncate(output.get(), static_cast<off_t>(total)) != 0) return writeFailed(errno);
+        }
+        PassResult result = readSetData(
+            set, pass, progress,
+            [&](const uint8_t* bytes, size_t count, uint64_t at) {
+                return toStdout ? writeAll(output.get(), bytes, count)
+                                : writeAll(output.get(), bytes, count, static_cast<int64_t>(at));
+            },
+            threads);
+        if (result == PassResult::SinkFailed) return writeFailed(pass.error);
+        if (result == PassResult::ReadFailed) return readFailed(pass.failedPiece);
     }
     progress.finish();
     if (!output.close()) return writeFailed(errno);

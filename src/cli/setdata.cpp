@@ -1,12 +1,13 @@
-// The one read loop over a set's data that join and verify share.
+// The one read loop over a set's data that join and verify share, run on one thread or on several.
 #include "cli/setdata.h"
 
-#include <unistd.h>
-
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <vector>
 
 #include "cli/fileio.h"
+#include "cli/workers.h"
 #include "engine/checksum.h"
 #include "engine/jobstate.h"
 #include "text/textops.h"
@@ -16,30 +17,88 @@ void useKey(const std::string& key) {
     expandKey();
 }
 
-PassResult readSetData(const PieceSet& set, DataPass& pass, Progress& progress,
-                       const std::function<bool(const uint8_t*, size_t)>& sink) {
+namespace {
+uint64_t dataOf(const PieceSet& set, const PieceState& piece) {
+    uint64_t offset = set.dataOffset(piece.index);
+    return piece.length > 0 && static_cast<uint64_t>(piece.length) > offset ? static_cast<uint64_t>(piece.length) - offset
+                                                                             : 0;
+}
+
+struct Run {
+    size_t begin = 0, end = 0;
+    uint64_t at = 0;  // where the run's data begins in the rebuilt file
+    PassResult result = PassResult::Done;
+    uint32_t checksum = 0;  // the run's share: the checksum is a sum, so shares add up
+    uint64_t total = 0;
+    uint32_t failedPiece = 0;
+    int error = 0;
+};
+
+void readRun(const PieceSet& set, const DataPass& pass, Run& run, Progress& progress, const DataSink& sink,
+             std::atomic<bool>& stop) {
     std::vector<uint8_t> buffer(kCopyBufferSize);
-    for (const PieceState& piece : set.pieces) {
-        pass.failedPiece = piece.index;
+    uint64_t at = run.at;
+    auto failed = [&](PassResult result, uint32_t piece) {
+        run.result = result;
+        run.failedPiece = piece;
+        run.error = errno;
+        stop = true;
+    };
+    for (size_t i = run.begin; i < run.end && !stop; i++) {
+        const PieceState& piece = set.pieces[i];
         Descriptor file = openForReading(piece.path);
-        if (!file.valid() || piece.length < 0) return PassResult::ReadFailed;
-        uint64_t offset = set.dataOffset(piece.index);
-        uint64_t data = static_cast<uint64_t>(piece.length) > offset ? static_cast<uint64_t>(piece.length) - offset : 0;
-        if (lseek(file.get(), static_cast<off_t>(offset), SEEK_SET) < 0) return PassResult::ReadFailed;
+        if (!file.valid() || piece.length < 0) return failed(PassResult::ReadFailed, piece.index);
+        const uint64_t offset = set.dataOffset(piece.index), data = dataOf(set, piece);
         uint64_t inPiece = 0;
-        while (inPiece < data) {
+        while (inPiece < data && !stop) {
             size_t count = static_cast<size_t>(std::min<uint64_t>(kCopyBufferSize, data - inPiece));
-            if (readFull(file.get(), buffer.data(), count) != static_cast<ssize_t>(count)) return PassResult::ReadFailed;
+            ssize_t got = readFullAt(file.get(), buffer.data(), count, static_cast<int64_t>(offset + inPiece));
+            if (got != static_cast<ssize_t>(count)) {
+                if (got >= 0) errno = EIO;  // shorter than when it was measured
+                return failed(PassResult::ReadFailed, piece.index);
+            }
             if (pass.decipher && inPiece < set.cipherSpan)
                 cipherBytes(buffer.data(), static_cast<uint32_t>(std::min<uint64_t>(count, set.cipherSpan - inPiece)),
                             inPiece);
-            if (pass.sum) pass.checksum = addToChecksum(pass.checksum, pass.total, buffer.data(), static_cast<uint32_t>(count));
-            if (!sink(buffer.data(), count)) return PassResult::SinkFailed;
+            if (pass.sum) run.checksum = addToChecksum(run.checksum, at, buffer.data(), static_cast<uint32_t>(count));
+            if (!sink(buffer.data(), count, at)) return failed(PassResult::SinkFailed, piece.index);
             inPiece += count;
-            pass.total += count;
+            at += count;
+            run.total += count;
             progress.advance(count);
         }
     }
+}
+}  // namespace
+
+PassResult readSetData(const PieceSet& set, DataPass& pass, Progress& progress, const DataSink& sink,
+                       unsigned threads) {
+    std::vector<uint64_t> weights;
+    for (const PieceState& piece : set.pieces) weights.push_back(dataOf(set, piece));
+    std::vector<size_t> bounds = runBounds(weights, threads == 0 ? 1 : threads);
+    std::vector<Run> runs(bounds.size() - 1);
+    uint64_t at = 0;
+    for (size_t r = 0; r < runs.size(); r++) {
+        runs[r].begin = bounds[r];
+        runs[r].end = bounds[r + 1];
+        runs[r].at = at;
+        for (size_t i = bounds[r]; i < bounds[r + 1]; i++) at += weights[i];
+    }
+    std::atomic<bool> stop{false};
+    runEach(static_cast<unsigned>(runs.size()),
+            [&](unsigned r) { readRun(set, pass, runs[r], progress, sink, stop); });
     pass.failedPiece = 0;
+    pass.error = 0;
+    for (const Run& run : runs) {
+        pass.checksum += run.checksum;
+        pass.total += run.total;
+    }
+    // The earliest run's failure is reported: the one a single thread would have met first.
+    for (const Run& run : runs) {
+        if (run.result == PassResult::Done) continue;
+        pass.failedPiece = run.failedPiece;
+        pass.error = run.error;
+        return run.result;
+    }
     return PassResult::Done;
 }

@@ -2,11 +2,10 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "cli/console.h"
 #include "cli/pieceset.h"
-
-#include <string>
 
 // Makes key the job's cipher key, expanded as Tarn.exe expands it (an empty key is the default key).
 void useKey(const std::string& key);
@@ -18,9 +17,14 @@ struct DataPass {
     bool sum = false;
     uint32_t checksum = 0;
     uint64_t total = 0;
-    uint32_t failedPiece = 0;  // the piece being read when a read failed
+    uint32_t failedPiece = 0;  // the piece being read when the pass failed
+    int error = 0;             // errno of that failure
 };
 
-// Hands every chunk of data, in order, to sink (false from sink stops the pass).
-PassResult readSetData(const PieceSet& set, DataPass& pass, Progress& progress,
-                       const std::function<bool(const uint8_t*, size_t)>& sink);
+// Takes a chunk of the data and its place in the rebuilt file; false (errno set) stops the pass.
+using DataSink = std::function<bool(const uint8_t* bytes, size_t count, uint64_t at)>;
+
+// Hands every chunk of data to sink. With one thread the chunks come in order; with more, runs of pieces are
+// read at once and sink is called from each thread (it must be safe for that, as a positional write is).
+PassResult readSetData(const PieceSet& set, DataPass& pass, Progress& progress, const DataSink& sink,
+                       unsigned threads = 1);

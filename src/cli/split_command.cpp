@@ -10,11 +10,13 @@
 
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/cutfile.h"
 #include "cli/fileio.h"
 #include "cli/names.h"
 #include "cli/outcome.h"
 #include "cli/setdata.h"
 #include "cli/times.h"
+#include "cli/workers.h"
 #include "engine/checksum.h"
 #include "engine/jobstate.h"
 #include "engine/pieceformat.h"
@@ -114,28 +116,96 @@ std::string pathOfPiece(const std::string& folder, const char* stem, uint32_t in
 int checkTarget(const std::string& path, const Source& source, bool force) {
     if (!source.path.empty() && osSameFile(path.c_str(), source.path.c_str()))
         return fail(kOutcomeUnwritable, {"'%s' is the file being split", "'%s' 就是要劈分的文件"}, path.c_str());
+    struct stat st;
+    // --force replaces files, never a folder: found now, before any old piece has been replaced.
+    if (lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return fail(kOutcomeUnwritable, {"'%s' is a folder", "'%s' 是文件夹"}, path.c_str());
     if (!force && nameTaken(path))
         return fail(kOutcomeUnwritable, {"'%s' already exists (--force replaces it)", "'%s' 已存在 (--force 可覆盖)"},
                     path.c_str());
     return kOutcomeSuccess;
 }
 
+int createFailed(const std::string& path, int error) {
+    if (error == EEXIST)
+        return fail(kOutcomeUnwritable, {"'%s' already exists (--force replaces it)", "'%s' 已存在 (--force 可覆盖)"},
+                    path.c_str());
+    return fail(outcomeOfWriteError(error), {"cannot create '%s': %s", "无法创建 '%s': %s"}, path.c_str(),
+                std::strerror(error));
+}
+
 int createFile(const std::string& path, bool force, MadeFiles& made, Descriptor& file) {
     file = createOutput(path, force);
-    if (!file.valid()) {
-        if (errno == EEXIST)
-            return fail(kOutcomeUnwritable, {"'%s' already exists (--force replaces it)", "'%s' 已存在 (--force 可覆盖)"},
-                        path.c_str());
-        return fail(outcomeOfWriteError(errno), {"cannot create '%s': %s", "无法创建 '%s': %s"}, path.c_str(),
-                    std::strerror(errno));
-    }
+    if (!file.valid()) return createFailed(path, errno);
     made.files.push_back(path);
     return kOutcomeSuccess;
 }
 
-int writeFailed(const std::string& path) {
-    return fail(outcomeOfWriteError(errno), {"cannot write '%s': %s", "无法写入 '%s': %s"}, path.c_str(),
-                std::strerror(errno));
+int writeFailed(const std::string& path, int error = errno) {
+    return fail(outcomeOfWriteError(error), {"cannot write '%s': %s", "无法写入 '%s': %s"}, path.c_str(),
+                std::strerror(error));
+}
+
+struct StreamCut {
+    uint32_t count = 0;  // pieces made
+    uint64_t size = 0;   // bytes read
+    uint32_t checksum = 0;
+};
+
+// Standard input, read a buffer ahead: a piece is only begun once there are bytes for it.
+int cutStream(const Options& o, int input, const std::string& folder, const char* stem, const uint8_t* header,
+              uint64_t pieceBytes, MadeFiles& made, Progress& progress, StreamCut& cut) {
+    // Bytes of each piece's data the key covers.
+    const uint64_t span = o.haveKey && pieceBytes >= 1024 ? pieceBytes / 1024 - 1 : 0;
+    std::vector<uint8_t> buffer(kCopyBufferSize);
+    size_t pending = 0, pendingAt = 0;
+    bool ended = false;
+    auto refill = [&] {
+        if (pending != 0 || ended) return true;
+        ssize_t got = readFull(input, buffer.data(), kCopyBufferSize);
+        if (got < 0) return false;
+        pending = static_cast<size_t>(got);
+        pendingAt = 0;
+        ended = pending < kCopyBufferSize;
+        return true;
+    };
+    auto streamFailed = [] {
+        return fail(kOutcomeMissing, {"cannot read standard input: %s", "无法读取标准输入: %s"}, std::strerror(errno));
+    };
+    for (;;) {
+        if (!refill()) return streamFailed();
+        if (pending == 0 && cut.count >= 1) return kOutcomeSuccess;
+        if (++cut.count > kMaxPieces)
+            return fail(kOutcomeUsage,
+                        {"standard input needs more than 9999 pieces of %u KiB: use a larger -s",
+                         "标准输入需要超过 9999 块 %u KiB: 请用更大的 -s"},
+                        static_cast<unsigned>(pieceBytes / 1024));
+        std::string path = pathOfPiece(folder, stem, cut.count);
+        if (path.empty()) return fail(kOutcomeUsage, {"the output path is too long", "输出路径太长"});
+        Descriptor piece;
+        int code = createFile(path, o.force, made, piece);
+        if (code != kOutcomeSuccess) return code;
+        if (header && !(cut.count == 1 ? writeAll(piece.get(), header, kHeaderSize)
+                                       : writeAll(piece.get(), reinterpret_cast<const uint8_t*>(kPieceMagic), kMagicSize)))
+            return writeFailed(path);
+        uint64_t inPiece = 0;
+        while (inPiece < pieceBytes) {
+            if (!refill()) return streamFailed();
+            if (pending == 0) break;  // the input ended inside this piece
+            size_t count = static_cast<size_t>(std::min<uint64_t>(pending, pieceBytes - inPiece));
+            uint8_t* bytes = buffer.data() + pendingAt;
+            pending -= count;
+            pendingAt += count;
+            if (o.checksum) cut.checksum = addToChecksum(cut.checksum, cut.size, bytes, static_cast<uint32_t>(count));
+            if (inPiece < span)
+                cipherBytes(bytes, static_cast<uint32_t>(std::min<uint64_t>(count, span - inPiece)), inPiece);
+            if (!writeAll(piece.get(), bytes, count)) return writeFailed(path);
+            inPiece += count;
+            cut.size += count;
+            progress.advance(count);
+        }
+        if (!piece.close()) return writeFailed(path);
+    }
 }
 
 // XORs the key over bytes [from, to) of a piece's data in place on disk.
@@ -216,113 +286,44 @@ int runSplitCommand(const Options& o) {
     }
     const bool header = !o.script;
     const uint64_t span = pieceKiB == 0 ? 0 : pieceKiB - 1;  // bytes of each piece's data the key covers
-    const bool kernelCopy = !source.stream && !o.checksum && !o.haveKey;
 
-    std::vector<uint8_t> buffer(kCopyBufferSize);
-    size_t pending = 0, pendingAt = 0;
-    bool ended = false;
-    uint64_t offset = 0;
-    uint32_t checksum = 0;
-    uint32_t index = 0;
     Progress progress(source.size, !o.quiet);
-    // Standard input is read a buffer ahead: a piece is only begun once there are bytes for it.
-    auto refill = [&] {
-        if (pending != 0 || ended) return true;
-        ssize_t got = readFull(source.file.get(), buffer.data(), kCopyBufferSize);
-        if (got < 0) return false;
-        pending = static_cast<size_t>(got);
-        pendingAt = 0;
-        ended = pending < kCopyBufferSize;
-        return true;
-    };
-    auto streamFailed = [] {
-        return fail(kOutcomeMissing, {"cannot read standard input: %s", "无法读取标准输入: %s"}, std::strerror(errno));
-    };
-    for (;;) {
-        if (source.stream) {
-            if (!refill()) return streamFailed();
-            if (pending == 0 && index >= 1) break;
-        } else if (index == plannedCount) {
-            break;
-        }
-        if (++index > kMaxPieces)
-            return fail(kOutcomeUsage,
-                        {"standard input needs more than 9999 pieces of %u KiB: use a larger -s",
-                         "标准输入需要超过 9999 块 %u KiB: 请用更大的 -s"},
-                        pieceKiB);
-        std::string path = pathOfPiece(folder, stem, index);
-        if (path.empty()) return fail(kOutcomeUsage, {"the output path is too long", "输出路径太长"});
-        Descriptor piece;
-        if ((code = createFile(path, o.force, made, piece)) !=
-            kOutcomeSuccess)
-            return code;
-        if (header) {
-            uint8_t headerBytes[kHeaderSize];
-            buildFirstPieceHeader(headerBytes);
-            bool ok = index == 1 ? writeAll(piece.get(), headerBytes, kHeaderSize)
-                                 : writeAll(piece.get(), reinterpret_cast<const uint8_t*>(kPieceMagic), kMagicSize);
-            if (!ok) return writeFailed(path);
-        }
-        uint64_t want = source.stream ? pieceBytes : std::min(pieceBytes, source.size - offset);
-        uint64_t inPiece = 0;
-        bool endsInHole = false;
-        while (inPiece < want) {
-            uint8_t* bytes;
-            size_t count;
-            if (source.stream) {
-                if (!refill()) return streamFailed();
-                if (pending == 0) break;  // the input ended inside this piece
-                count = static_cast<size_t>(std::min<uint64_t>(pending, want - inPiece));
-                bytes = buffer.data() + pendingAt;
-                pending -= count;
-                pendingAt += count;
-            } else {
-                uint64_t limit = std::min<uint64_t>(kCopyBufferSize, want - inPiece);
-                if (o.haveKey && inPiece < span) limit = std::min(limit, span - inPiece);  // the key's range apart
-                Extent extent = extentAt(source.file.get(), offset, limit);
-                count = static_cast<size_t>(extent.length);
-                // A hole of a sparse source stays a hole in the piece; not where the key turns zeros into data.
-                if (extent.hole && !(o.haveKey && inPiece < span)) {
-                    if (lseek(piece.get(), static_cast<off_t>(count), SEEK_CUR) < 0) return writeFailed(path);
-                    endsInHole = true;
-                    inPiece += count;
-                    offset += count;
-                    progress.advance(count);
-                    continue;
-                }
-                endsInHole = false;
-                if (kernelCopy) {
-                    CopyResult result = copyBytes(source.file.get(), static_cast<int64_t>(offset), piece.get(), count,
-                                                  buffer.data(), kCopyBufferSize, Progress::advanceBy, &progress);
-                    if (result == CopyResult::WriteFailed) return writeFailed(path);
-                    if (result != CopyResult::Done)
-                        return fail(kOutcomeMissing, {"cannot read '%s' to its end", "无法读完 '%s'"},
-                                    source.path.c_str());
-                    inPiece += count;
-                    offset += count;
-                    continue;
-                }
-                if (readFullAt(source.file.get(), buffer.data(), count, static_cast<int64_t>(offset)) !=
-                    static_cast<ssize_t>(count))
-                    return fail(kOutcomeMissing, {"cannot read '%s' to its end", "无法读完 '%s'"}, source.path.c_str());
-                bytes = buffer.data();
-            }
-            if (o.checksum) checksum = addToChecksum(checksum, offset, bytes, static_cast<uint32_t>(count));
-            if (o.haveKey && inPiece < span)
-                cipherBytes(bytes, static_cast<uint32_t>(std::min<uint64_t>(count, span - inPiece)), inPiece);
-            if (!writeAll(piece.get(), bytes, count)) return writeFailed(path);
-            inPiece += count;
-            offset += count;
-            progress.advance(count);
-        }
-        // A piece that ends in a hole gets its length all the same.
-        off_t end = lseek(piece.get(), 0, SEEK_CUR);
-        if (endsInHole && (end < 0 || ftruncate(piece.get(), end) != 0)) return writeFailed(path);
-        if (!piece.close()) return writeFailed(path);
+    uint8_t headerBytes[kHeaderSize];
+    buildFirstPieceHeader(headerBytes);
+    StreamCut cut;
+    if (source.stream) {
+        code = cutStream(o, source.file.get(), folder, stem, header ? headerBytes : nullptr, pieceBytes, made, progress,
+                         cut);
+        if (code != kOutcomeSuccess) return code;
+    } else {
+        CutPlan plan;
+        plan.source = source.file.get();
+        plan.size = source.size;
+        plan.pieceBytes = pieceBytes;
+        for (uint32_t index = 1; index <= plannedCount; index++) plan.paths.push_back(pathOfPiece(folder, stem, index));
+        plan.force = o.force;
+        plan.header = header ? headerBytes : nullptr;
+        plan.checksum = o.checksum;
+        plan.key = o.haveKey;
+        const unsigned threads = threadsFor(plannedCount);
+        // The kernel's copy where no byte changes, on one thread: two threads reading and writing measured faster.
+        plan.kernelCopy = !o.checksum && !o.haveKey && threads == 1;
+        CutResult result = cutFile(plan, progress, threads);
+        made.files.insert(made.files.end(), result.made.begin(), result.made.end());
+        if (result.what != CutResult::Done) progress.finish();
+        if (result.what == CutResult::CreateFailed) return createFailed(result.path, result.error);
+        if (result.what == CutResult::WriteFailed) return writeFailed(result.path, result.error);
+        if (result.what == CutResult::ReadFailed)
+            return fail(kOutcomeMissing, {"cannot read '%s' to its end", "无法读完 '%s'"}, source.path.c_str());
+        cut.count = plannedCount;
+        cut.size = source.size;
+        cut.checksum = result.checksum;
     }
     progress.finish();
 
-    const uint32_t count = index;
+    const uint32_t count = cut.count;
+    const uint64_t offset = cut.size;
+    const uint32_t checksum = cut.checksum;
     const std::string firstPath = pathOfPiece(folder, stem, 1);
     if (source.stream && count == 1 && o.haveKey) {
         // A one-piece set is read back with the key over (its size in KiB) bytes, as if cut with pieces of

@@ -8,6 +8,7 @@
 #include "cli/report.h"
 #include "cli/setcheck.h"
 #include "cli/setdata.h"
+#include "cli/workers.h"
 #include "engine/checksum.h"
 #include "engine/jobstate.h"
 #include "text/textops.h"
@@ -31,7 +32,8 @@ int runVerifyCommand(const Options& o) {
     bool readFailed = false;
     if (sum) {
         Progress progress(set.size, !o.quiet && !o.json);
-        if (readSetData(set, pass, progress, [](const uint8_t*, size_t) { return true; }) != PassResult::Done) {
+        auto nothing = [](const uint8_t*, size_t, uint64_t) { return true; };
+        if (readSetData(set, pass, progress, nothing, threadsFor(set.pieces.size())) != PassResult::Done) {
             readFailed = true;
             outcome = kOutcomeMissing;
             char line[900];

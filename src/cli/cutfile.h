@@ -1,0 +1,29 @@
+// Cuts a regular file into the pieces of a set: runs of pieces on as many threads as the caller gives.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/console.h"
+
+struct CutPlan {
+    int source = -1;          // the open file, read at explicit offsets so that threads can share it
+    uint64_t size = 0;
+    uint64_t pieceBytes = 0;  // data bytes of each piece but the last
+    std::vector<std::string> paths;  // of pieces 1, 2, …
+    bool force = false;       // a name in the way is replaced
+    const uint8_t* header = nullptr;  // written at the start of piece 1 (and the mark before the others); none: raw
+    bool checksum = false;
+    bool key = false;         // the expanded key in the job record scrambles the start of each piece's data
+    bool kernelCopy = false;  // no byte is looked at or changed: the kernel may move the data
+};
+
+struct CutResult {
+    enum What { Done, CreateFailed, WriteFailed, ReadFailed } what = Done;
+    std::string path;  // the file that failed
+    int error = 0;
+    uint32_t checksum = 0;
+    std::vector<std::string> made;  // files created, even when the cut failed
+};
+
+CutResult cutFile(const CutPlan& plan, Progress& progress, unsigned threads);

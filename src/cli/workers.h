@@ -1,0 +1,16 @@
+// Work on independent pieces shared among threads where the machine gives the process more than one processor.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+// Threads for a job over this many pieces: one per processor this process may run on, at most two (more
+// measured no faster: the page cache copies are the cost), never more than the pieces.
+unsigned threadsFor(size_t pieces);
+
+// Where each of `runs` consecutive runs of items begins, balanced by weight; a last entry closes the list.
+std::vector<size_t> runBounds(const std::vector<uint64_t>& weights, unsigned runs);
+
+// Calls work(run) for every run, each on a thread of its own (run 0 on the caller's); returns when all are done.
+void runEach(unsigned runs, const std::function<void(unsigned)>& work);

@@ -1,0 +1,194 @@
+// Cutting and reading a set on several threads: the same pieces, data and checksum as on one, the data handed
+// on at its place, and the first failure reported with its piece while nothing else goes on.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cli/cutfile.h"
+#include "cli/pieceset.h"
+#include "cli/setdata.h"
+#include "cli/workers.h"
+#include "engine/checksum.h"
+#include "engine/jobstate.h"
+#include "engine/pieceformat.h"
+#include "text/textops.h"
+
+namespace {
+std::string slurp(const std::string& path) {
+    std::string bytes;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return "<missing>";
+    char chunk[65536];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
+    std::fclose(file);
+    return bytes;
+}
+
+class ThreadedSet : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/tarn-threads-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder = pattern;
+        std::mt19937 random(7);
+        // Not a whole number of words or pieces, so runs and pieces end inside words.
+        data.resize(5 * 3072 + 1001);
+        for (char& byte : data) byte = static_cast<char>(random());
+        source = folder + "/source.bin";
+        FILE* file = std::fopen(source.c_str(), "wb");
+        std::fwrite(data.data(), 1, data.size(), file);
+        std::fclose(file);
+    }
+    void TearDown() override { std::system(("rm -rf '" + folder + "'").c_str()); }
+
+    // Cuts the source into 3 KiB pieces in out/, with a header unless raw; returns what the cut says.
+    CutResult cut(const std::string& out, unsigned threads, bool raw, bool key, bool force = false) {
+        mkdir((folder + "/" + out).c_str(), 0777);
+        const uint32_t count = static_cast<uint32_t>((data.size() + 3071) / 3072);
+        setWide(jobState.sourceSize, data.size());
+        jobState.pieceSizeKB = 3;
+        jobState.pieceCount = count;
+        copyTextBounded("source.bin", jobState.sourceName, kTextBufferSize);
+        buildFirstPieceHeader(header);
+        if (key) {
+            copyTextBounded("pw", jobState.keyText, kTextBufferSize);
+            expandKey();
+        }
+        CutPlan plan;
+        plan.source = open(source.c_str(), O_RDONLY);
+        plan.size = data.size();
+        plan.pieceBytes = 3072;
+        for (uint32_t i = 1; i <= count; i++) plan.paths.push_back(piece(out, i));
+        plan.force = force;
+        plan.header = raw ? nullptr : header;
+        plan.checksum = true;
+        plan.key = key;
+        Progress progress(data.size(), false);
+        CutResult result = cutFile(plan, progress, threads);
+        close(plan.source);
+        return result;
+    }
+    std::string piece(const std::string& out, uint32_t index) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/sour%04u.trn", index);
+        return folder + "/" + out + name;
+    }
+    uint32_t expectedChecksum() const {
+        return addToChecksum(0, 0, reinterpret_cast<const uint8_t*>(data.data()), static_cast<uint32_t>(data.size()));
+    }
+
+    std::string folder, source, data;
+    uint8_t header[kHeaderSize];
+};
+}  // namespace
+
+TEST(Workers, RunsShareTheWeightAndCoverEveryItemOnce) {
+    EXPECT_EQ(runBounds({10, 10, 10, 10}, 2), (std::vector<size_t>{0, 2, 4}));
+    EXPECT_EQ(runBounds({10, 10, 10, 10, 3}, 2), (std::vector<size_t>{0, 3, 5}));  // the item that reaches half
+    EXPECT_EQ(runBounds({100, 1, 1, 1}, 2), (std::vector<size_t>{0, 1, 4}));
+    EXPECT_EQ(runBounds({5}, 2), (std::vector<size_t>{0, 1, 1}));  // an empty run, never an item twice
+    EXPECT_EQ(runBounds({}, 2), (std::vector<size_t>{0, 0, 0}));
+    EXPECT_EQ(runBounds({1, 2, 3}, 1), (std::vector<size_t>{0, 3}));
+    EXPECT_EQ(threadsFor(1), 1u);
+    EXPECT_GE(threadsFor(100), 1u);
+    EXPECT_LE(threadsFor(100), 2u);
+}
+
+TEST_F(ThreadedSet, TwoThreadsCutTheSamePiecesAsOne) {
+    for (bool raw : {false, true})
+        for (bool key : {false, true}) {
+            CutResult one = cut("one", 1, raw, key), two = cut("two", 2, raw, key);
+            ASSERT_EQ(one.what, CutResult::Done);
+            ASSERT_EQ(two.what, CutResult::Done);
+            EXPECT_EQ(one.checksum, expectedChecksum());
+            EXPECT_EQ(two.checksum, expectedChecksum());
+            EXPECT_EQ(two.made.size(), 6u);
+            for (uint32_t i = 1; i <= 6; i++) EXPECT_EQ(slurp(piece("two", i)), slurp(piece("one", i))) << i;
+            EXPECT_EQ(slurp(piece("two", 6)).size(), (raw ? 0 : 8) + 1001u);
+            std::system(("rm -rf '" + folder + "/one' '" + folder + "/two'").c_str());
+        }
+}
+
+TEST_F(ThreadedSet, ReadingOnTwoThreadsHandsEveryByteOnAtItsPlace) {
+    ASSERT_EQ(cut("set", 2, false, true).what, CutResult::Done);
+    PieceSet set;
+    ASSERT_EQ(openPieceSet(piece("set", 3), set), SetOpening::Opened);
+    ASSERT_EQ(set.pieces.size(), 6u);
+    std::string rebuilt(data.size(), '\0');
+    std::vector<bool> covered(data.size(), false);
+    std::mutex guard;
+    bool twice = false;
+    DataPass pass;
+    pass.sum = pass.decipher = true;
+    Progress progress(data.size(), false);
+    PassResult result = readSetData(
+        set, pass, progress,
+        [&](const uint8_t* bytes, size_t count, uint64_t at) {
+            std::lock_guard<std::mutex> hold(guard);
+            for (size_t i = 0; i < count; i++) {
+                twice = twice || covered[at + i];
+                covered[at + i] = true;
+                rebuilt[at + i] = static_cast<char>(bytes[i]);
+            }
+            return true;
+        },
+        2);
+    EXPECT_EQ(result, PassResult::Done);
+    EXPECT_FALSE(twice);
+    EXPECT_EQ(rebuilt, data);
+    EXPECT_EQ(pass.checksum, expectedChecksum());
+    EXPECT_EQ(pass.total, data.size());
+}
+
+TEST_F(ThreadedSet, TheFirstFailureIsReportedWithItsPieceAndStopsTheRest) {
+    ASSERT_EQ(cut("set", 2, true, false).what, CutResult::Done);
+    PieceSet set;
+    ASSERT_EQ(openPieceSet(piece("set", 1), set), SetOpening::Opened);
+    // A sink that refuses from piece 5 on (in the second run), then from piece 2 on (both runs fail).
+    for (uint64_t from : {4u * 3072, 1u * 3072}) {
+        DataPass pass;
+        Progress progress(data.size(), false);
+        PassResult result = readSetData(
+            set, pass, progress,
+            [&](const uint8_t*, size_t, uint64_t at) {
+                errno = ENOSPC;
+                return at < from;
+            },
+            2);
+        EXPECT_EQ(result, PassResult::SinkFailed);
+        EXPECT_EQ(pass.failedPiece, from / 3072 + 1);
+        EXPECT_EQ(pass.error, ENOSPC);
+    }
+    // A piece that went missing after the set was looked at.
+    ASSERT_EQ(unlink(piece("set", 5).c_str()), 0);
+    DataPass pass;
+    Progress progress(data.size(), false);
+    EXPECT_EQ(readSetData(set, pass, progress, [](const uint8_t*, size_t, uint64_t) { return true; }, 2),
+              PassResult::ReadFailed);
+    EXPECT_EQ(pass.failedPiece, 5u);
+}
+
+TEST_F(ThreadedSet, ACutThatFailsNamesTheFileAndListsWhatItMade) {
+    // A folder where piece 5 goes: the second run cannot create it, the first one finishes or stops.
+    mkdir((folder + "/set").c_str(), 0777);
+    mkdir(piece("set", 5).c_str(), 0777);
+    CutResult result = cut("set", 2, false, false, true);
+    EXPECT_EQ(result.what, CutResult::CreateFailed);
+    EXPECT_EQ(result.path, piece("set", 5));
+    EXPECT_EQ(result.error, EISDIR);
+    for (const std::string& made : result.made) {
+        EXPECT_NE(made, piece("set", 5));
+        struct stat st;
+        EXPECT_EQ(stat(made.c_str(), &st), 0) << made;  // listed, so that the caller can remove it
+    }
+    EXPECT_LE(result.made.size(), 4u);
+}
