@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/fileio.h"
+#include "cli/interrupt.h"
 #include "cli/names.h"
 #include "cli/outcome.h"
 #include "cli/setcheck.h"
@@ -70,7 +71,8 @@ int runJoinCommand(const Options& o) {
             return fail(outcomeOfWriteError(errno), {"cannot create '%s': %s", "无法创建 '%s': %s"}, path.c_str(),
                         std::strerror(errno));
     }
-    // A failed join leaves no half-made file behind.
+    // A failed or interrupted join leaves no half-made file behind.
+    if (!toStdout) removeIfInterrupted(path.c_str());
     struct Partial {
         std::string path;
         ~Partial() {
@@ -128,6 +130,7 @@ int runJoinCommand(const Options& o) {
     progress.finish();
     if (!output.close()) return writeFailed(errno);
     partial.path.clear();
+    keepFromNowOn();
     if (!toStdout && !raw) {
         osSetPathTimes(path.c_str(), set.created, set.accessed, set.written);
         osApplyAttributesAfterWrite(path.c_str(), set.attributes);

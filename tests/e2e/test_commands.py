@@ -3,9 +3,11 @@ import json
 import os
 import random
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -340,6 +342,41 @@ class SplitAndJoin(CommandCase):
         self.assertIn("f.bi0004.trn' is a folder", err)
         self.assertTrue(os.path.isdir(self.at("f", "f.bi0004.trn")))
         self.assertEqual({n: tarnlib.read_file(self.at("f", n)) for n in self.listing("f") if n != "f.bi0004.trn"}, old)
+
+    def test_an_interrupted_join_leaves_no_file(self):
+        # The rebuilt file has its full length from the start: one left behind would look whole.
+        _, data = self.source("big.bin", 48 << 20)
+        self.assertEqual(self.tarn("split", "big.bin", "-s", "1M", "-q", "--no-checksum")[0], 0)
+        target = self.at("j", "big.bin")
+
+        def stopped(pid):
+            with open("/proc/%d/stat" % pid) as f:
+                return f.read().rsplit(")", 1)[1].split()[0] in "tTZ"
+        removed = False
+        for _ in range(5):
+            shutil.rmtree(self.at("j"), ignore_errors=True)
+            run = subprocess.Popen([PROGRAM, "join", self.at("big", "big.0001.trn"), "-o", "j", "-q"], cwd=self.work)
+            # Let it run in short steps until the file exists, then interrupt it there.
+            while run.poll() is None:
+                os.kill(run.pid, signal.SIGSTOP)
+                while not stopped(run.pid):
+                    time.sleep(0.0001)
+                if os.path.exists(target):
+                    os.kill(run.pid, signal.SIGINT)
+                    os.kill(run.pid, signal.SIGCONT)
+                    break
+                os.kill(run.pid, signal.SIGCONT)
+                time.sleep(0.0005)
+            run.wait(timeout=60)
+            if run.returncode != -signal.SIGINT:
+                continue  # it finished first
+            if os.path.exists(target):  # stopped while it was finishing: it must be whole then
+                self.assertEqual(tarnlib.read_file(target), data)
+                continue
+            removed = True
+            break
+        self.assertTrue(removed)
+        self.assertTrue(os.path.isdir(self.at("j")))
 
     def test_write_failures_have_their_own_codes(self):
         self.source("w.bin", 400000)
