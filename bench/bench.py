@@ -41,17 +41,29 @@ def fresh(*folders):
     os.sync()
 
 
-def row(label, ours, peer, rounds=ROUNDS, before=lambda: None):
-    """ours/peer: functions that run one command and return (seconds, peak KiB); run alternately."""
+def warm(paths):
+    """Reads files into the page cache. This machine pages out memory left untouched for a while, the page cache
+    included: without this, whichever command's input happened to be paged out ran several times slower."""
+    for path in paths:
+        with open(path, "rb", buffering=0) as f:
+            while f.read(1 << 20):
+                pass
+
+
+def row(label, ours, peer, rounds=ROUNDS, before=lambda: None, reads=(), peer_reads=None):
+    """ours/peer: functions that run one command and return (seconds, peak KiB); run alternately, each after
+    before() and with its input (reads; peer_reads when the peer reads other files) in the page cache."""
     if rounds <= 0 or ONLY not in label:
         return
     mine, theirs, peaks = [], [], []
     for _ in range(rounds):
         before()
+        warm(reads)
         seconds, peak = ours()
         mine.append(seconds)
         peaks.append(peak)
         before()
+        warm(reads if peer_reads is None else peer_reads)
         theirs.append(peer()[0])
     a, b = statistics.median(mine), statistics.median(theirs)
     # Each round's pair ran back to back: the median of their ratios resists the machine drifting between rounds.
@@ -86,27 +98,28 @@ def main():
     os.makedirs(os.path.join(WORK, "parts"))
     subprocess.run(["split", "-b", "899k", source, os.path.join(WORK, "parts", "part")], check=True)
     first = os.path.join(WORK, "set", "sour0001.trn")
+    set_pieces = pieces("set", "sour")
     parts = pieces("parts", "part")
 
     split_peer = lambda: measure(["split", "-b", "899k", source, os.path.join(WORK, "peer", "part")])
     out = os.path.join(WORK, "out")
     row("split -s 899K (checksum on)", lambda: measure([TARN, "split", source, "-s", "899K", "-o", out, "-q"]),
-        split_peer, before=lambda: fresh("out", "peer"))
+        split_peer, before=lambda: fresh("out", "peer"), reads=[source])
     row("split -s 899K --no-checksum",
         lambda: measure([TARN, "split", source, "-s", "899K", "-o", out, "-q", "--no-checksum"]),
-        split_peer, before=lambda: fresh("out", "peer"))
+        split_peer, before=lambda: fresh("out", "peer"), reads=[source])
     row("/i= /s=899 (compatible mode, checksum on)",
         lambda: measure([compat, "/i=" + source, "/o=" + out, "/s=899", "/q"]),
-        split_peer, before=lambda: fresh("out", "peer"))
+        split_peer, before=lambda: fresh("out", "peer"), reads=[source])
 
     joined = os.path.join(WORK, "joined")
     cat_peer = lambda: measure(["cat", *parts], stdout=os.path.join(WORK, "peer", "whole"))
     row("join (checksum on)", lambda: measure([TARN, "join", first, "-o", joined, "-q"]), cat_peer,
-        before=lambda: fresh("joined", "peer"))
+        before=lambda: fresh("joined", "peer"), reads=set_pieces, peer_reads=parts)
     row("join --no-checksum", lambda: measure([TARN, "join", first, "-o", joined, "-q", "--no-checksum"]),
-        cat_peer, before=lambda: fresh("joined", "peer"))
+        cat_peer, before=lambda: fresh("joined", "peer"), reads=set_pieces, peer_reads=parts)
     row("/i= join (compatible mode, checksum on)", lambda: measure([compat, "/i=" + first, "/o=" + joined, "/q"]),
-        cat_peer, before=lambda: fresh("joined", "peer"))
+        cat_peer, before=lambda: fresh("joined", "peer"), reads=set_pieces, peer_reads=parts)
     fresh("joined")
     subprocess.run([TARN, "join", first, "-o", joined, "-q"], check=True)
     with open(os.path.join(joined, "source.bin"), "rb") as a, open(source, "rb") as b:
@@ -118,7 +131,7 @@ def main():
                 break
 
     row("verify", lambda: measure([TARN, "verify", first, "-q"]),
-        lambda: measure(["cat", *pieces("set", "sour")], stdout="/dev/null"), before=os.sync)
+        lambda: measure(["cat", *set_pieces], stdout="/dev/null"), before=os.sync, reads=set_pieces)
 
     # DVD-sized pieces of a sparse 6 GiB file: memory stays small whatever the piece size.
     sparse = os.path.join(WORK, "sparse.bin")

@@ -87,6 +87,13 @@ Extent extentAt(int fd, uint64_t offset, uint64_t limit) {
     return {false, std::min<uint64_t>(limit, static_cast<uint64_t>(hole) - offset)};
 }
 
+bool reserveLength(int fd, uint64_t length) {
+    if (length == 0) return true;
+    if (fallocate(fd, 0, 0, static_cast<off_t>(length)) == 0) return true;
+    if (errno != EOPNOTSUPP && errno != ENOSYS && errno != EINVAL) return false;
+    return ftruncate(fd, static_cast<off_t>(length)) == 0;  // a file system that allocates nothing ahead
+}
+
 bool writeAll(int fd, const uint8_t* bytes, size_t count, int64_t offset) {
     size_t done = 0;
     while (done < count) {

@@ -47,6 +47,9 @@ struct Extent {
     uint64_t length;
 };
 Extent extentAt(int fd, uint64_t offset, uint64_t limit);
+// Gives an empty file its final length, its blocks allocated where the file system can: a disk too small shows
+// at once, and the writes that fill it measured cheaper. False with errno set.
+bool reserveLength(int fd, uint64_t length);
 // Writes every byte (at offset when offset >= 0); false with errno set.
 bool writeAll(int fd, const uint8_t* bytes, size_t count, int64_t offset = -1);
 

@@ -115,7 +115,7 @@ int runJoinCommand(const Options& o) {
             uint64_t total = 0;
             for (const PieceState& piece : set.pieces) total += static_cast<uint64_t>(piece.length) - set.dataOffset(piece.index);
             // Sized at once, so that the threads fill a file of its final length.
-            if (ftruncate(output.get(), static_cast<off_t>(total)) != 0) return writeFailed(errno);
+            if (!reserveLength(output.get(), total)) return writeFailed(errno);
         }
         PassResult result = readSetData(
             set, pass, progress,
