@@ -55,7 +55,8 @@ struct Cutter {
             // A hole of a sparse source stays a hole in the piece; not where the key turns zeros into data.
             endsInHole = extent.hole && inPiece >= span;
             if (endsInHole) {
-                if (lseek(piece.get(), static_cast<off_t>(count), SEEK_CUR) < 0) return failed(CutResult::WriteFailed, path);
+                if (lseek(piece.get(), static_cast<off_t>(count), SEEK_CUR) < 0)
+                    return failed(CutResult::WriteFailed, path);
             } else if (plan.kernelCopy) {
                 // The kernel's copy reports its progress itself.
                 CopyResult copied = copyBytes(plan.source, static_cast<int64_t>(offset), piece.get(), count,
@@ -66,10 +67,11 @@ struct Cutter {
                 if (readFullAt(plan.source, buffer.data(), count, static_cast<int64_t>(offset)) !=
                     static_cast<ssize_t>(count))
                     return failed(CutResult::ReadFailed, path);
-                if (plan.checksum)
-                    result.checksum = addToChecksum(result.checksum, offset, buffer.data(), static_cast<uint32_t>(count));
+                const uint32_t bytes = static_cast<uint32_t>(count);
+                if (plan.checksum) result.checksum = addToChecksum(result.checksum, offset, buffer.data(), bytes);
                 if (inPiece < span)
-                    cipherBytes(buffer.data(), static_cast<uint32_t>(std::min<uint64_t>(count, span - inPiece)), inPiece);
+                    cipherBytes(buffer.data(), static_cast<uint32_t>(std::min<uint64_t>(bytes, span - inPiece)),
+                                inPiece);
                 if (!writeAll(piece.get(), buffer.data(), count)) return failed(CutResult::WriteFailed, path);
             }
             inPiece += count;

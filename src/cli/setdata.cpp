@@ -18,10 +18,11 @@ void useKey(const std::string& key) {
 }
 
 namespace {
+// The data bytes a piece holds: its length less its header or mark.
 uint64_t dataOf(const PieceSet& set, const PieceState& piece) {
     uint64_t offset = set.dataOffset(piece.index);
-    return piece.length > 0 && static_cast<uint64_t>(piece.length) > offset ? static_cast<uint64_t>(piece.length) - offset
-                                                                             : 0;
+    uint64_t length = piece.length > 0 ? static_cast<uint64_t>(piece.length) : 0;
+    return length > offset ? length - offset : 0;
 }
 
 struct Run {

@@ -13,7 +13,8 @@ constexpr unsigned kMostThreads = 2;
 unsigned threadsFor(size_t pieces) {
     // The affinity mask, not the machine's count: taskset and container limits are respected.
     cpu_set_t allowed;
-    unsigned cpus = sched_getaffinity(0, sizeof allowed, &allowed) == 0 ? static_cast<unsigned>(CPU_COUNT(&allowed)) : 1;
+    unsigned cpus = 1;
+    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0) cpus = static_cast<unsigned>(CPU_COUNT(&allowed));
     unsigned threads = cpus < kMostThreads ? cpus : kMostThreads;
     if (pieces < threads) threads = static_cast<unsigned>(pieces);
     return threads == 0 ? 1 : threads;
