@@ -27,6 +27,24 @@ uint32_t addToChecksum(uint32_t total, uint64_t offset, const uint8_t* bytes, ui
     const uint8_t* p = bytes + i;
     uint32_t a = 0, b = 0, c = 0, d = 0;
     uint32_t w = 0;
+#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // Eight words a step in two vector registers (SSE2 on every x86 build): words in memory are the file's
+    // little-endian words here, and the sum is the same in any order.
+    typedef uint32_t Lanes __attribute__((vector_size(16)));
+    Lanes low = {0, 0, 0, 0}, high = {0, 0, 0, 0};
+    for (; w + 8 <= words; w += 8) {
+        Lanes x, y;
+        std::memcpy(&x, p + 4 * w, sizeof x);
+        std::memcpy(&y, p + 4 * w + 16, sizeof y);
+        low += x;
+        high += y;
+    }
+    low += high;
+    a = low[0];
+    b = low[1];
+    c = low[2];
+    d = low[3];
+#endif
     for (; w + 4 <= words; w += 4) {
         a += load32(p + 4 * w);
         b += load32(p + 4 * w + 4);
