@@ -25,6 +25,7 @@ namespace {
 
 // The rebuilt file's place: refused when it is one of the set's own pieces, or exists without --force.
 int checkRebuiltPath(const std::string& path, const PieceSet& set, bool force) {
+    if (!nameTaken(path)) return kOutcomeSuccess;  // the usual case: no need to look at every piece
     for (const PieceState& piece : set.pieces)
         if (piece.present && osSameFile(path.c_str(), piece.path.c_str()))
             return fail(kOutcomeUnwritable, {"'%s' is a piece of the set itself", "'%s' 是这组块中的一块"}, path.c_str());
