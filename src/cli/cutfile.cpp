@@ -36,11 +36,7 @@ struct Cutter {
         Descriptor piece = createOutput(path, plan.force);
         if (!piece.valid()) return failed(CutResult::CreateFailed, path);
         result.made.push_back(path);
-        if (plan.header) {
-            bool ok = index == 1 ? writeAll(piece.get(), plan.header, kHeaderSize)
-                                 : writeAll(piece.get(), reinterpret_cast<const uint8_t*>(kPieceMagic), kMagicSize);
-            if (!ok) return failed(CutResult::WriteFailed, path);
-        }
+        if (!writePieceStart(piece.get(), index, plan.header)) return failed(CutResult::WriteFailed, path);
         const uint64_t want = std::min(plan.pieceBytes, plan.size - offset);
         // Bytes of each piece's data the key covers.
         const uint64_t span = plan.key && plan.pieceBytes >= 1024 ? plan.pieceBytes / 1024 - 1 : 0;
@@ -86,6 +82,12 @@ struct Cutter {
     }
 };
 }  // namespace
+
+bool writePieceStart(int fd, uint32_t index, const uint8_t* header) {
+    if (!header) return true;
+    return index == 1 ? writeAll(fd, header, kHeaderSize)
+                      : writeAll(fd, reinterpret_cast<const uint8_t*>(kPieceMagic), kMagicSize);
+}
 
 CutResult cutFile(const CutPlan& plan, Progress& progress, unsigned threads) {
     const size_t count = plan.paths.size();

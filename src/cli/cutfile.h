@@ -27,3 +27,6 @@ struct CutResult {
 };
 
 CutResult cutFile(const CutPlan& plan, Progress& progress, unsigned threads);
+
+// What a piece begins with: the header in piece 1, the piece mark in the others (nothing without a header).
+bool writePieceStart(int fd, uint32_t index, const uint8_t* header);

@@ -185,9 +185,7 @@ int cutStream(const Options& o, int input, const std::string& folder, const char
         Descriptor piece;
         int code = createFile(path, o.force, made, piece);
         if (code != kOutcomeSuccess) return code;
-        if (header && !(cut.count == 1 ? writeAll(piece.get(), header, kHeaderSize)
-                                       : writeAll(piece.get(), reinterpret_cast<const uint8_t*>(kPieceMagic), kMagicSize)))
-            return writeFailed(path);
+        if (!writePieceStart(piece.get(), cut.count, header)) return writeFailed(path);
         uint64_t inPiece = 0;
         while (inPiece < pieceBytes) {
             if (!refill()) return streamFailed();
