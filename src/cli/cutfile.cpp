@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 
 #include "cli/fileio.h"
@@ -18,7 +17,8 @@ namespace {
 struct Cutter {
     const CutPlan& plan;
     Progress& progress;
-    std::atomic<bool>& stop;
+    RunStop& stop;
+    unsigned run;
     CutResult& result;
     std::vector<uint8_t> buffer = std::vector<uint8_t>(kCopyBufferSize);
 
@@ -26,7 +26,7 @@ struct Cutter {
         result.what = what;
         result.path = path;
         result.error = errno;
-        stop = true;
+        stop.failed(run);
         return false;
     }
 
@@ -43,7 +43,7 @@ struct Cutter {
         uint64_t inPiece = 0;
         bool endsInHole = false;
         while (inPiece < want) {
-            if (stop) return false;
+            if (stop.stops(run)) return false;
             uint64_t limit = std::min<uint64_t>(kCopyBufferSize, want - inPiece);
             if (inPiece < span) limit = std::min(limit, span - inPiece);  // the key's range apart
             Extent extent = extentAt(plan.source, offset, limit);
@@ -94,9 +94,9 @@ CutResult cutFile(const CutPlan& plan, Progress& progress, unsigned threads) {
     std::vector<uint64_t> weights(count, plan.pieceBytes);
     std::vector<size_t> bounds = runBounds(weights, threads == 0 ? 1 : threads);
     std::vector<CutResult> results(bounds.size() - 1);
-    std::atomic<bool> stop{false};
+    RunStop stop;
     runEach(static_cast<unsigned>(results.size()), [&](unsigned run) {
-        Cutter cutter{plan, progress, stop, results[run]};
+        Cutter cutter{plan, progress, stop, run, results[run]};
         for (size_t i = bounds[run]; i < bounds[run + 1]; i++)
             if (!cutter.cut(static_cast<uint32_t>(i + 1), i * plan.pieceBytes)) break;
     });
@@ -104,7 +104,7 @@ CutResult cutFile(const CutPlan& plan, Progress& progress, unsigned threads) {
     for (CutResult& result : results) {
         all.checksum += result.checksum;
         all.made.insert(all.made.end(), result.made.begin(), result.made.end());
-        // The earliest run's failure: the one a single thread would have met first.
+        // The earliest run's failure (later runs stopped, earlier ones finished or failed).
         if (all.what == CutResult::Done && result.what != CutResult::Done) {
             all.what = result.what;
             all.path = result.path;

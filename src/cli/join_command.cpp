@@ -67,13 +67,17 @@ int runJoinCommand(const Options& o) {
     if (toStdout) {
         output = Descriptor(dup(STDOUT_FILENO));
     } else {
+        // An interrupted join leaves no half-made file behind: armed before the file exists, so no moment is missed.
+        removeIfInterrupted(path.c_str());
         output = createOutput(path, o.force);
-        if (!output.valid())
-            return fail(outcomeOfWriteError(errno), {"cannot create '%s': %s", "无法创建 '%s': %s"}, path.c_str(),
-                        std::strerror(errno));
+        if (!output.valid()) {
+            int error = errno;
+            keepFromNowOn();  // nothing of ours there
+            return fail(outcomeOfWriteError(error), {"cannot create '%s': %s", "无法创建 '%s': %s"}, path.c_str(),
+                        std::strerror(error));
+        }
     }
-    // A failed or interrupted join leaves no half-made file behind.
-    if (!toStdout) removeIfInterrupted(path.c_str());
+    // Nor does a failed one.
     struct Partial {
         std::string path;
         ~Partial() {

@@ -2,7 +2,6 @@
 #include "cli/setdata.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <vector>
 
@@ -35,23 +34,23 @@ struct Run {
     int error = 0;
 };
 
-void readRun(const PieceSet& set, const DataPass& pass, Run& run, Progress& progress, const DataSink& sink,
-             std::atomic<bool>& stop) {
+void readRun(const PieceSet& set, const DataPass& pass, unsigned number, Run& run, Progress& progress,
+             const DataSink& sink, RunStop& stop) {
     std::vector<uint8_t> buffer(kCopyBufferSize);
     uint64_t at = run.at;
     auto failed = [&](PassResult result, uint32_t piece) {
         run.result = result;
         run.failedPiece = piece;
         run.error = errno;
-        stop = true;
+        stop.failed(number);
     };
-    for (size_t i = run.begin; i < run.end && !stop; i++) {
+    for (size_t i = run.begin; i < run.end && !stop.stops(number); i++) {
         const PieceState& piece = set.pieces[i];
         Descriptor file = openForReading(piece.path);
         if (!file.valid() || piece.length < 0) return failed(PassResult::ReadFailed, piece.index);
         const uint64_t offset = set.dataOffset(piece.index), data = dataOf(set, piece);
         uint64_t inPiece = 0;
-        while (inPiece < data && !stop) {
+        while (inPiece < data && !stop.stops(number)) {
             size_t count = static_cast<size_t>(std::min<uint64_t>(kCopyBufferSize, data - inPiece));
             ssize_t got = readFullAt(file.get(), buffer.data(), count, static_cast<int64_t>(offset + inPiece));
             if (got != static_cast<ssize_t>(count)) {
@@ -85,16 +84,16 @@ PassResult readSetData(const PieceSet& set, DataPass& pass, Progress& progress, 
         runs[r].at = at;
         for (size_t i = bounds[r]; i < bounds[r + 1]; i++) at += weights[i];
     }
-    std::atomic<bool> stop{false};
+    RunStop stop;
     runEach(static_cast<unsigned>(runs.size()),
-            [&](unsigned r) { readRun(set, pass, runs[r], progress, sink, stop); });
+            [&](unsigned r) { readRun(set, pass, r, runs[r], progress, sink, stop); });
     pass.failedPiece = 0;
     pass.error = 0;
     for (const Run& run : runs) {
         pass.checksum += run.checksum;
         pass.total += run.total;
     }
-    // The earliest run's failure is reported: the one a single thread would have met first.
+    // The earliest run's failure is reported (later runs stopped, earlier ones finished or failed).
     for (const Run& run : runs) {
         if (run.result == PassResult::Done) continue;
         pass.failedPiece = run.failedPiece;

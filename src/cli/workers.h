@@ -1,5 +1,6 @@
 // Work on independent pieces shared among threads where the machine gives the process more than one processor.
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -14,3 +15,18 @@ std::vector<size_t> runBounds(const std::vector<uint64_t>& weights, unsigned run
 
 // Calls work(run) for every run, each on a thread of its own (run 0 on the caller's); returns when all are done.
 void runEach(unsigned runs, const std::function<void(unsigned)>& work);
+
+// The earliest run, in the order of the data, that has failed. Later runs stop; earlier ones go on, so that the
+// failure reported is the one a single thread would have met first.
+class RunStop {
+public:
+    void failed(unsigned run) {
+        unsigned seen = first_.load();
+        while (run < seen && !first_.compare_exchange_weak(seen, run)) {
+        }
+    }
+    bool stops(unsigned run) const { return first_.load(std::memory_order_relaxed) < run; }
+
+private:
+    std::atomic<unsigned> first_{~0u};
+};
