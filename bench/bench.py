@@ -13,6 +13,7 @@ TARN, WORK, MIB = sys.argv[1], sys.argv[2], int(sys.argv[3])
 ROUNDS = int(os.environ.get("TARN_BENCH_ROUNDS", "5"))
 DVD_ROUNDS = int(os.environ.get("TARN_BENCH_DVD_ROUNDS", "3"))
 ONLY = os.environ.get("TARN_BENCH_ONLY", "")  # run only the rows whose label contains this text
+PAUSE = float(os.environ.get("TARN_BENCH_PAUSE", "2"))  # seconds between one command's clean-up and the next
 
 
 def measure(command, cwd=WORK, stdout=None):
@@ -50,19 +51,28 @@ def warm(paths):
                 pass
 
 
+def settle():
+    """A pause after sync: the discards of a deleted output and the journal's writes outlive sync here, and they
+    stalled whichever command ran next (several times slower, either side)."""
+    time.sleep(PAUSE)
+
+
 def row(label, ours, peer, rounds=ROUNDS, before=lambda: None, reads=(), peer_reads=None):
     """ours/peer: functions that run one command and return (seconds, peak KiB); run alternately, each after
-    before() and with its input (reads; peer_reads when the peer reads other files) in the page cache."""
+    before(), with its input (reads; peer_reads when the peer reads other files) in the page cache and the disk
+    quiet."""
     if rounds <= 0 or ONLY not in label:
         return
     mine, theirs, peaks = [], [], []
     for _ in range(rounds):
         before()
+        settle()
         warm(reads)
         seconds, peak = ours()
         mine.append(seconds)
         peaks.append(peak)
         before()
+        settle()
         warm(reads if peer_reads is None else peer_reads)
         theirs.append(peer()[0])
     a, b = statistics.median(mine), statistics.median(theirs)

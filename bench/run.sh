@@ -2,7 +2,7 @@
 # Times the native tarn against coreutils: its commands and the compatible switches against split -b, cat and a
 # plain read, and a DVD-sized split of a sparse 6 GiB file with its peak memory. Each row alternates the two
 # commands TARN_BENCH_ROUNDS times (default 5) and prints the medians and their ratio; TARN_BENCH_ONLY=TEXT runs
-# only the rows whose label contains TEXT.
+# only the rows whose label contains TEXT; TARN_BENCH_PAUSE (default 2) is the pause in seconds after each clean-up.
 # Usage: bench/run.sh [size in MiB, default 1024]. TARN_BENCH_BUILD names a configured build folder to use.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)

@@ -330,6 +330,22 @@ class SplitAndJoin(CommandCase):
                 for prefix in (one, []):
                     self.assertEqual(self.tarn("verify", self.at("set-all", names[0]), "-q", prefix=prefix)[0], CHECKSUM)
 
+    def test_pieces_named_in_another_case_are_found(self):
+        # Sets copied from Windows may come as SOUR0002.TRN, or with the case of a few names changed.
+        _, data = self.source("case.bin", 300000)
+        self.assertEqual(self.tarn("split", "case.bin", "-s", "64K", "-q")[0], 0)
+        for name in self.listing("case"):
+            os.rename(self.at("case", name), self.at("case", name.upper()))
+        os.rename(self.at("case", "CASE0003.TRN"), self.at("case", "CASE0003.Trn"))
+        self.assertEqual(self.tarn("verify", self.at("case", "CASE0002.TRN"), "-q")[0], 0)
+        code, _, err = self.tarn("join", self.at("case", "CASE0001.TRN"), "-o", "j", "-q")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(tarnlib.read_file(self.at("j", "case.bin")), data)
+        os.remove(self.at("case", "CASE0004.TRN"))
+        code, out, _ = self.tarn("verify", self.at("case", "CASE0001.TRN"))
+        self.assertEqual(code, MISSING)
+        self.assertIn(b"piece 4 is missing", out)
+
     def test_force_never_replaces_a_folder_and_keeps_the_old_set(self):
         self.source("f.bin", 500000)
         self.assertEqual(self.tarn("split", "f.bin", "-s", "100K", "-q")[0], 0)
