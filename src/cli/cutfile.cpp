@@ -20,7 +20,7 @@ struct Cutter {
     RunStop& stop;
     unsigned run;
     CutResult& result;
-    std::vector<uint8_t> buffer = std::vector<uint8_t>(kCopyBufferSize);
+    CopyBuffer buffer;
 
     bool failed(CutResult::What what, const std::string& path) {
         result.what = what;
@@ -96,7 +96,7 @@ CutResult cutFile(const CutPlan& plan, Progress& progress, unsigned threads) {
     std::vector<CutResult> results(bounds.size() - 1);
     RunStop stop;
     runEach(static_cast<unsigned>(results.size()), [&](unsigned run) {
-        Cutter cutter{plan, progress, stop, run, results[run]};
+        Cutter cutter{plan, progress, stop, run, results[run], {}};
         for (size_t i = bounds[run]; i < bounds[run + 1]; i++)
             if (!cutter.cut(static_cast<uint32_t>(i + 1), i * plan.pieceBytes)) break;
     });

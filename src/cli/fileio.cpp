@@ -2,6 +2,8 @@
 #include "cli/fileio.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +11,19 @@
 #include <cerrno>
 
 #include "cli/outcome.h"
+
+CopyBuffer::CopyBuffer() {
+    void* pages = mmap(nullptr, kCopyBufferSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    mapped_ = pages != MAP_FAILED;
+    bytes_ = mapped_ ? static_cast<uint8_t*>(pages) : new uint8_t[kCopyBufferSize];
+}
+
+CopyBuffer::~CopyBuffer() {
+    if (mapped_)
+        munmap(bytes_, kCopyBufferSize);
+    else
+        delete[] bytes_;
+}
 
 Descriptor& Descriptor::operator=(Descriptor&& other) noexcept {
     if (this != &other) {
@@ -33,6 +48,19 @@ Descriptor openForReading(const std::string& path) { return Descriptor(open(path
 bool nameTaken(const std::string& path) {
     struct stat st;
     return lstat(path.c_str(), &st) == 0;
+}
+
+uint32_t descriptorsToSpare() {
+    constexpr rlim_t kOthers = 64;  // the standard streams, the output file, the C library's own
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
+    if (limit.rlim_cur != limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+    }
+    if (limit.rlim_cur == RLIM_INFINITY) return UINT32_MAX;
+    return limit.rlim_cur > kOthers ? static_cast<uint32_t>(std::min<rlim_t>(limit.rlim_cur - kOthers, UINT32_MAX)) : 0;
 }
 
 Descriptor createOutput(const std::string& path, bool replace) {

@@ -9,6 +9,21 @@
 // Data moves through a buffer of this size where the kernel cannot move it (256 KiB measured no faster).
 constexpr size_t kCopyBufferSize = 1 << 20;
 
+// A copy buffer of kCopyBufferSize with its pages in place from the start: the first read into a fresh buffer
+// would otherwise fault once per page, and a fault is costly in a virtual machine.
+class CopyBuffer {
+public:
+    CopyBuffer();
+    CopyBuffer(const CopyBuffer&) = delete;
+    CopyBuffer& operator=(const CopyBuffer&) = delete;
+    ~CopyBuffer();
+    uint8_t* data() const { return bytes_; }
+
+private:
+    uint8_t* bytes_;
+    bool mapped_;
+};
+
 // Owns one descriptor and closes it when it goes out of scope.
 class Descriptor {
 public:
@@ -29,6 +44,9 @@ private:
 };
 
 Descriptor openForReading(const std::string& path);
+// How many more descriptors this process may keep open, leaving some for its other files; the soft limit is
+// raised to the hard one first, as a set may have 9,999 pieces.
+uint32_t descriptorsToSpare();
 // A new file at path. An existing name is an error (errno EEXIST) unless replace; a replaced name is removed
 // first, so a symlink there is replaced, never followed.
 Descriptor createOutput(const std::string& path, bool replace);

@@ -38,7 +38,7 @@ int checkRebuiltPath(const std::string& path, const PieceSet& set, bool force) {
 
 int runJoinCommand(const Options& o) {
     PieceSet set;
-    int code = openSetOrReport(o, set, o.yes);
+    int code = openSetOrReport(o, set, o.yes, true);
     if (code != kOutcomeSuccess) return code;
     if ((code = reportPieceProblems(set, true)) != kOutcomeSuccess) return code;
     const bool raw = set.format == SetFormat::Raw;
@@ -104,16 +104,18 @@ int runJoinCommand(const Options& o) {
     const unsigned threads = toStdout ? 1 : threadsFor(set.pieces.size());
     if (!pass.decipher && !pass.sum && threads == 1) {
         // No byte changes and none needs looking at: the kernel moves the data.
-        std::vector<uint8_t> buffer(kCopyBufferSize);
-        for (const PieceState& piece : set.pieces) {
-            Descriptor file = openForReading(piece.path);
+        CopyBuffer buffer;
+        for (PieceState& piece : set.pieces) {
+            Descriptor opened;
+            const int file = piece.readable(opened);
             uint64_t offset = set.dataOffset(piece.index);
             uint64_t data = static_cast<uint64_t>(piece.length) - offset;
-            CopyResult result = file.valid() ? copyBytes(file.get(), static_cast<int64_t>(offset), output.get(), data,
-                                                         buffer.data(), kCopyBufferSize, Progress::advanceBy, &progress)
-                                             : CopyResult::ReadFailed;
+            CopyResult result = file >= 0 ? copyBytes(file, static_cast<int64_t>(offset), output.get(), data,
+                                                      buffer.data(), kCopyBufferSize, Progress::advanceBy, &progress)
+                                          : CopyResult::ReadFailed;
             if (result == CopyResult::WriteFailed) return writeFailed(errno);
             if (result != CopyResult::Done) return readFailed(piece.index);
+            piece.held.close();
         }
     } else {
         if (!toStdout) {

@@ -43,7 +43,7 @@ std::string piecePathAsNumbered(const std::string& prefix, uint32_t index) {
     return path;
 }
 
-void lookAt(PieceState& piece, bool wantMark) {
+void lookAt(PieceState& piece, bool wantMark, uint32_t keepUpTo) {
     Descriptor file = openForReading(piece.path);
     if (!file.valid() && errno == ENOENT) {
         // A set copied from Windows may name its pieces in another case ("SOUR0002.TRN").
@@ -56,12 +56,21 @@ void lookAt(PieceState& piece, bool wantMark) {
     if (!file.valid()) return;
     piece.length = sizeOf(file.get());
     piece.present = piece.length >= 0;
-    if (!piece.present || !wantMark) return;
-    uint8_t mark[kMagicSize];
-    piece.marked = readFull(file.get(), mark, kMagicSize) == static_cast<ssize_t>(kMagicSize) &&
-                   std::memcmp(mark, kPieceMagic, 4) == 0;
+    if (!piece.present) return;
+    if (wantMark) {
+        uint8_t mark[kMagicSize];
+        piece.marked = readFull(file.get(), mark, kMagicSize) == static_cast<ssize_t>(kMagicSize) &&
+                       std::memcmp(mark, kPieceMagic, 4) == 0;
+    }
+    if (piece.index <= keepUpTo) piece.held = std::move(file);
 }
 }  // namespace
+
+int PieceState::readable(Descriptor& spare) const {
+    if (held.valid()) return held.get();
+    spare = openForReading(path);
+    return spare.get();
+}
 
 uint32_t PieceSet::dataOffset(uint32_t index) const {
     if (format == SetFormat::Raw) return 0;
@@ -82,10 +91,11 @@ std::vector<uint32_t> PieceSet::misfits() const {
     return list;
 }
 
-SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set) {
+SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set, bool hold) {
     if (!pieceNameShape(anyPiece) || anyPiece.size() >= kTextBufferSize) return SetOpening::NotAPiece;
     set = PieceSet();
     set.prefix = anyPiece.substr(0, anyPiece.size() - 8);
+    const uint32_t keepUpTo = hold ? descriptorsToSpare() : 0;
     PieceState first;
     first.index = 1;
     first.path = piecePath(set.prefix, 1);
@@ -96,8 +106,8 @@ SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set) {
     first.length = firstLength;
     uint8_t header[kHeaderSize] = {0};
     ssize_t got = readFull(file.get(), header, kHeaderSize);
-    file.close();
     if (got < 0) return SetOpening::FirstMissing;
+    if (keepUpTo >= 1) first.held = std::move(file);
     set.mark = printable(header, got < 8 ? static_cast<uint32_t>(got) : 8);
     switch (identifySet(header, static_cast<uint32_t>(got))) {
         case SetKind::ThisVersion: set.format = SetFormat::Header; break;
@@ -106,16 +116,16 @@ SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set) {
     }
     if (set.format == SetFormat::Raw) {
         // Nothing recorded: the pieces found in a row from the first are the set.
-        set.pieces.push_back(first);
+        set.pieces.push_back(std::move(first));
         set.size = static_cast<uint64_t>(firstLength);
         for (uint32_t index = 2; index <= kMaxPieces; index++) {
             PieceState piece;
             piece.index = index;
             piece.path = piecePathAsNumbered(set.prefix, index);
-            lookAt(piece, false);
+            lookAt(piece, false, keepUpTo);
             if (!piece.present) break;
             set.size += static_cast<uint64_t>(piece.length);
-            set.pieces.push_back(piece);
+            set.pieces.push_back(std::move(piece));
         }
         set.count = static_cast<uint32_t>(set.pieces.size());
         std::string name = anyPiece.substr(anyPiece.find_last_of('/') == std::string::npos
@@ -142,7 +152,7 @@ SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set) {
     if (set.count == 0 || set.count > kMaxPieces) {
         set.headerConsistent = false;
         set.count = 0;
-        set.pieces.push_back(first);
+        set.pieces.push_back(std::move(first));
         return SetOpening::Opened;
     }
     if (set.count == 1) {
@@ -156,20 +166,21 @@ SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set) {
             set.headerConsistent = false;
     }
     for (uint32_t index = 1; index <= set.count; index++) {
-        PieceState piece = index == 1 ? first : PieceState();
+        PieceState piece = index == 1 ? std::move(first) : PieceState();
         piece.index = index;
         if (index != 1) piece.path = piecePathAsNumbered(set.prefix, index);
         if (set.headerConsistent) {
             uint64_t data = index < set.count ? set.pieceBytes : set.size - (set.count - 1) * set.pieceBytes;
             piece.expected = static_cast<int64_t>(data + set.dataOffset(index));
         }
-        set.pieces.push_back(piece);
+        set.pieces.push_back(std::move(piece));
     }
     // A thousand pieces opened one after another take a tenth of a join's time: runs of them are looked at at once.
     std::vector<uint64_t> weights(set.count, 1);
     std::vector<size_t> bounds = runBounds(weights, threadsFor(set.count));
     runEach(static_cast<unsigned>(bounds.size() - 1), [&](unsigned run) {
-        for (size_t i = std::max<size_t>(bounds[run], 1); i < bounds[run + 1]; i++) lookAt(set.pieces[i], true);
+        for (size_t i = std::max<size_t>(bounds[run], 1); i < bounds[run + 1]; i++)
+            lookAt(set.pieces[i], true, keepUpTo);
     });
     return SetOpening::Opened;
 }

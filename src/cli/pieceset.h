@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/fileio.h"
+
 enum class SetFormat { Header, OtherVersion, Raw };
 
 struct PieceState {
@@ -13,7 +15,12 @@ struct PieceState {
     int64_t length = -1;    // bytes on disk
     int64_t expected = -1;  // the length this piece must have (-1: the set does not say)
     bool marked = true;     // a later piece of a header set begins with the piece mark
+    // The piece as it was looked at, kept open when asked so that its data is read from the file that was checked
+    // and without opening it again (not kept when the process may not hold that many descriptors).
+    Descriptor held;
     bool fits() const { return present && marked && (expected < 0 || length == expected); }
+    // A descriptor to read the piece's data through: the one held, or one opened into spare; -1 (errno set) if none.
+    int readable(Descriptor& spare) const;
 };
 
 struct PieceSet {
@@ -40,5 +47,6 @@ struct PieceSet {
 };
 
 enum class SetOpening { Opened, NotAPiece, FirstMissing };
-// Reads the set that anyPiece (any of its pieces, named stem + four digits + ".trn") belongs to.
-SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set);
+// Reads the set that anyPiece (any of its pieces, named stem + four digits + ".trn") belongs to; hold keeps the
+// pieces open for reading their data.
+SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set, bool hold = false);

@@ -6,8 +6,8 @@
 #include "cli/console.h"
 #include "cli/outcome.h"
 
-int openSetOrReport(const Options& o, PieceSet& set, bool allowOdd) {
-    switch (openPieceSet(o.operand, set)) {
+int openSetOrReport(const Options& o, PieceSet& set, bool allowOdd, bool hold) {
+    switch (openPieceSet(o.operand, set, hold)) {
         case SetOpening::NotAPiece:
             return fail(kOutcomeUsage, {"'%s' is not a piece of a set (NAME0001.trn)", "'%s' 不是块文件 (名称0001.trn)"},
                         o.operand.c_str());

@@ -5,7 +5,7 @@
 
 // Opens the set of options.operand and reports why it cannot be read; kOutcomeSuccess when it can.
 // allowOdd: a set of another version or without header is accepted (join -y, info).
-int openSetOrReport(const Options& options, PieceSet& set, bool allowOdd);
+int openSetOrReport(const Options& options, PieceSet& set, bool allowOdd, bool hold = false);
 // Reports every missing piece and every piece that cannot belong to the set (to stderr, or into lines);
 // returns the exit code they deserve (missing before damaged), kOutcomeSuccess when there are none.
 int reportPieceProblems(const PieceSet& set, bool toStderr);

@@ -34,9 +34,9 @@ struct Run {
     int error = 0;
 };
 
-void readRun(const PieceSet& set, const DataPass& pass, unsigned number, Run& run, Progress& progress,
+void readRun(PieceSet& set, const DataPass& pass, unsigned number, Run& run, Progress& progress,
              const DataSink& sink, RunStop& stop) {
-    std::vector<uint8_t> buffer(kCopyBufferSize);
+    CopyBuffer buffer;
     uint64_t at = run.at;
     auto failed = [&](PassResult result, uint32_t piece) {
         run.result = result;
@@ -45,14 +45,15 @@ void readRun(const PieceSet& set, const DataPass& pass, unsigned number, Run& ru
         stop.failed(number);
     };
     for (size_t i = run.begin; i < run.end && !stop.stops(number); i++) {
-        const PieceState& piece = set.pieces[i];
-        Descriptor file = openForReading(piece.path);
-        if (!file.valid() || piece.length < 0) return failed(PassResult::ReadFailed, piece.index);
+        PieceState& piece = set.pieces[i];
+        Descriptor opened;
+        const int file = piece.readable(opened);
+        if (file < 0 || piece.length < 0) return failed(PassResult::ReadFailed, piece.index);
         const uint64_t offset = set.dataOffset(piece.index), data = dataOf(set, piece);
         uint64_t inPiece = 0;
         while (inPiece < data && !stop.stops(number)) {
             size_t count = static_cast<size_t>(std::min<uint64_t>(kCopyBufferSize, data - inPiece));
-            ssize_t got = readFullAt(file.get(), buffer.data(), count, static_cast<int64_t>(offset + inPiece));
+            ssize_t got = readFullAt(file, buffer.data(), count, static_cast<int64_t>(offset + inPiece));
             if (got != static_cast<ssize_t>(count)) {
                 if (got >= 0) errno = EIO;  // shorter than when it was measured
                 return failed(PassResult::ReadFailed, piece.index);
@@ -67,11 +68,12 @@ void readRun(const PieceSet& set, const DataPass& pass, unsigned number, Run& ru
             run.total += count;
             progress.advance(count);
         }
+        piece.held.close();
     }
 }
 }  // namespace
 
-PassResult readSetData(const PieceSet& set, DataPass& pass, Progress& progress, const DataSink& sink,
+PassResult readSetData(PieceSet& set, DataPass& pass, Progress& progress, const DataSink& sink,
                        unsigned threads) {
     std::vector<uint64_t> weights;
     for (const PieceState& piece : set.pieces) weights.push_back(dataOf(set, piece));

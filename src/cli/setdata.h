@@ -25,6 +25,7 @@ struct DataPass {
 using DataSink = std::function<bool(const uint8_t* bytes, size_t count, uint64_t at)>;
 
 // Hands every chunk of data to sink. With one thread the chunks come in order; with more, runs of pieces are
-// read at once and sink is called from each thread (it must be safe for that, as a positional write is).
-PassResult readSetData(const PieceSet& set, DataPass& pass, Progress& progress, const DataSink& sink,
+// read at once and sink is called from each thread (it must be safe for that, as a positional write is). A piece's
+// held descriptor is closed once its data has been read, by the thread that read it.
+PassResult readSetData(PieceSet& set, DataPass& pass, Progress& progress, const DataSink& sink,
                        unsigned threads = 1);

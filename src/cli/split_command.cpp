@@ -157,7 +157,7 @@ int cutStream(const Options& o, int input, const std::string& folder, const char
               uint64_t pieceBytes, MadeFiles& made, Progress& progress, StreamCut& cut) {
     // Bytes of each piece's data the key covers.
     const uint64_t span = o.haveKey && pieceBytes >= 1024 ? pieceBytes / 1024 - 1 : 0;
-    std::vector<uint8_t> buffer(kCopyBufferSize);
+    CopyBuffer buffer;
     size_t pending = 0, pendingAt = 0;
     bool ended = false;
     auto refill = [&] {

@@ -15,7 +15,7 @@
 
 int runVerifyCommand(const Options& o) {
     PieceSet set;
-    int code = openSetOrReport(o, set, true);
+    int code = openSetOrReport(o, set, true, true);
     if (code != kOutcomeSuccess) return code;
     const bool raw = set.format == SetFormat::Raw;
     int outcome = reportPieceProblems(set, false);
