@@ -108,9 +108,7 @@ int runJoinCommand(const Options& o) {
         for (PieceState& piece : set.pieces) {
             Descriptor opened;
             const int file = piece.readable(opened);
-            uint64_t offset = set.dataOffset(piece.index);
-            uint64_t data = static_cast<uint64_t>(piece.length) - offset;
-            CopyResult result = file >= 0 ? copyBytes(file, static_cast<int64_t>(offset), output.get(), data,
+            CopyResult result = file >= 0 ? copyBytes(file, set.dataOffset(piece.index), output.get(), set.dataBytes(piece),
                                                       buffer.data(), kCopyBufferSize, Progress::advanceBy, &progress)
                                           : CopyResult::ReadFailed;
             if (result == CopyResult::WriteFailed) return writeFailed(errno);
@@ -120,7 +118,7 @@ int runJoinCommand(const Options& o) {
     } else {
         if (!toStdout) {
             uint64_t total = 0;
-            for (const PieceState& piece : set.pieces) total += static_cast<uint64_t>(piece.length) - set.dataOffset(piece.index);
+            for (const PieceState& piece : set.pieces) total += set.dataBytes(piece);
             // Sized at once, so that the threads fill a file of its final length.
             if (!reserveLength(output.get(), total)) return writeFailed(errno);
         }

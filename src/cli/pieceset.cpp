@@ -77,6 +77,12 @@ uint32_t PieceSet::dataOffset(uint32_t index) const {
     return index == 1 ? kHeaderSize : kMagicSize;
 }
 
+uint64_t PieceSet::dataBytes(const PieceState& piece) const {
+    uint64_t offset = dataOffset(piece.index);
+    uint64_t length = piece.length > 0 ? static_cast<uint64_t>(piece.length) : 0;
+    return length > offset ? length - offset : 0;
+}
+
 std::vector<uint32_t> PieceSet::missing() const {
     std::vector<uint32_t> list;
     for (const PieceState& p : pieces)

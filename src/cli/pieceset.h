@@ -41,6 +41,8 @@ struct PieceSet {
     std::vector<PieceState> pieces;
 
     uint32_t dataOffset(uint32_t index) const;
+    // The data bytes a piece holds: its length less its header or mark (0 for a piece absent or too short).
+    uint64_t dataBytes(const PieceState& piece) const;
     // Pieces missing, or present with a length or a start that cannot belong to the set.
     std::vector<uint32_t> missing() const;
     std::vector<uint32_t> misfits() const;

@@ -17,13 +17,6 @@ void useKey(const std::string& key) {
 }
 
 namespace {
-// The data bytes a piece holds: its length less its header or mark.
-uint64_t dataOf(const PieceSet& set, const PieceState& piece) {
-    uint64_t offset = set.dataOffset(piece.index);
-    uint64_t length = piece.length > 0 ? static_cast<uint64_t>(piece.length) : 0;
-    return length > offset ? length - offset : 0;
-}
-
 struct Run {
     size_t begin = 0, end = 0;
     uint64_t at = 0;  // where the run's data begins in the rebuilt file
@@ -49,7 +42,7 @@ void readRun(PieceSet& set, const DataPass& pass, unsigned number, Run& run, Pro
         Descriptor opened;
         const int file = piece.readable(opened);
         if (file < 0 || piece.length < 0) return failed(PassResult::ReadFailed, piece.index);
-        const uint64_t offset = set.dataOffset(piece.index), data = dataOf(set, piece);
+        const uint64_t offset = set.dataOffset(piece.index), data = set.dataBytes(piece);
         uint64_t inPiece = 0;
         while (inPiece < data && !stop.stops(number)) {
             size_t count = static_cast<size_t>(std::min<uint64_t>(kCopyBufferSize, data - inPiece));
@@ -76,7 +69,7 @@ void readRun(PieceSet& set, const DataPass& pass, unsigned number, Run& run, Pro
 PassResult readSetData(PieceSet& set, DataPass& pass, Progress& progress, const DataSink& sink,
                        unsigned threads) {
     std::vector<uint64_t> weights;
-    for (const PieceState& piece : set.pieces) weights.push_back(dataOf(set, piece));
+    for (const PieceState& piece : set.pieces) weights.push_back(set.dataBytes(piece));
     std::vector<size_t> bounds = runBounds(weights, threads == 0 ? 1 : threads);
     std::vector<Run> runs(bounds.size() - 1);
     uint64_t at = 0;
