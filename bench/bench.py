@@ -64,17 +64,26 @@ def row(label, ours, peer, rounds=ROUNDS, before=lambda: None, reads=(), peer_re
     if rounds <= 0 or ONLY not in label:
         return
     mine, theirs, peaks = [], [], []
-    for _ in range(rounds):
+
+    def run_ours():
         before()
         settle()
         warm(reads)
         seconds, peak = ours()
         mine.append(seconds)
         peaks.append(peak)
+
+    def run_peer():
         before()
         settle()
         warm(reads if peer_reads is None else peer_reads)
         theirs.append(peer()[0])
+
+    for number in range(rounds):
+        # The order turns each round: whichever command ran right after the other's clean-up was measured slower
+        # in some spells, and a fixed order put that on one side only.
+        for run in (run_ours, run_peer) if number % 2 == 0 else (run_peer, run_ours):
+            run()
     a, b = statistics.median(mine), statistics.median(theirs)
     # Each round's pair ran back to back: the median of their ratios resists the machine drifting between rounds.
     ratios = [m / max(t, 1e-6) for m, t in zip(mine, theirs)]

@@ -99,9 +99,9 @@ int runJoinCommand(const Options& o) {
     DataPass pass;
     pass.decipher = o.haveKey;
     pass.sum = o.checksum && !raw && set.checksum != 0;
-    // Pieces are independent: a file is written at each piece's place by one thread per processor (measured
+    // Chunks are independent: a file is written at each chunk's place by one thread per processor (measured
     // faster than a kernel copy on one). Standard output takes the data in order.
-    const unsigned threads = toStdout ? 1 : threadsFor(set.pieces.size());
+    const unsigned threads = toStdout ? 1 : threadsFor(dataChunks(set));
     if (!pass.decipher && !pass.sum && threads == 1) {
         // No byte changes and none needs looking at: the kernel moves the data.
         CopyBuffer buffer;

@@ -24,8 +24,12 @@ struct DataPass {
 // Takes a chunk of the data and its place in the rebuilt file; false (errno set) stops the pass.
 using DataSink = std::function<bool(const uint8_t* bytes, size_t count, uint64_t at)>;
 
-// Hands every chunk of data to sink. With one thread the chunks come in order; with more, runs of pieces are
-// read at once and sink is called from each thread (it must be safe for that, as a positional write is). A piece's
-// held descriptor is closed once its data has been read, by the thread that read it.
+// How many chunks readSetData cuts the set's data into: more threads than this would have nothing to do.
+uint64_t dataChunks(const PieceSet& set);
+
+// Hands every chunk of data to sink. With one thread the chunks come in order; with more, each thread takes the
+// next chunk when it is free and sink is called from each thread (it must be safe for that, as a positional write
+// is). A piece's held descriptor is closed once all its data has been read. On a failure, every chunk before it
+// has been handed on, as on one thread, and the earliest failure is the one reported.
 PassResult readSetData(PieceSet& set, DataPass& pass, Progress& progress, const DataSink& sink,
                        unsigned threads = 1);

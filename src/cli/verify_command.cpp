@@ -33,7 +33,7 @@ int runVerifyCommand(const Options& o) {
     if (sum) {
         Progress progress(set.size, !o.quiet && !o.json);
         auto nothing = [](const uint8_t*, size_t, uint64_t) { return true; };
-        if (readSetData(set, pass, progress, nothing, threadsFor(set.pieces.size())) != PassResult::Done) {
+        if (readSetData(set, pass, progress, nothing, threadsFor(dataChunks(set))) != PassResult::Done) {
             readFailed = true;
             outcome = kOutcomeMissing;
             char line[900];

@@ -10,13 +10,13 @@ namespace {
 constexpr unsigned kMostThreads = 2;
 }
 
-unsigned threadsFor(size_t pieces) {
+unsigned threadsFor(uint64_t items) {
     // The affinity mask, not the machine's count: taskset and container limits are respected.
     cpu_set_t allowed;
     unsigned cpus = 1;
     if (sched_getaffinity(0, sizeof allowed, &allowed) == 0) cpus = static_cast<unsigned>(CPU_COUNT(&allowed));
     unsigned threads = cpus < kMostThreads ? cpus : kMostThreads;
-    if (pieces < threads) threads = static_cast<unsigned>(pieces);
+    if (items < threads) threads = static_cast<unsigned>(items);
     return threads == 0 ? 1 : threads;
 }
 

@@ -6,9 +6,9 @@
 #include <functional>
 #include <vector>
 
-// Threads for a job over this many pieces: one per processor this process may run on, at most two (more
-// measured no faster: the page cache copies are the cost), never more than the pieces.
-unsigned threadsFor(size_t pieces);
+// Threads for a job over this many independent items (pieces, or chunks of data): one per processor this process
+// may run on, at most two (more measured no faster: the page cache copies are the cost), never more than the items.
+unsigned threadsFor(uint64_t items);
 
 // Where each of `runs` consecutive runs of items begins, balanced by weight; a last entry closes the list.
 std::vector<size_t> runBounds(const std::vector<uint64_t>& weights, unsigned runs);

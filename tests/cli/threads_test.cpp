@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <map>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "cli/cutfile.h"
+#include "cli/fileio.h"
 #include "cli/pieceset.h"
 #include "cli/setdata.h"
 #include "cli/workers.h"
@@ -53,12 +55,13 @@ protected:
     }
     void TearDown() override { std::system(("rm -rf '" + folder + "'").c_str()); }
 
-    // Cuts the source into 3 KiB pieces in out/, with a header unless raw; returns what the cut says.
-    CutResult cut(const std::string& out, unsigned threads, bool raw, bool key, bool force = false) {
+    // Cuts the source into pieces of pieceKB KiB in out/, with a header unless raw; returns what the cut says.
+    CutResult cut(const std::string& out, unsigned threads, bool raw, bool key, bool force = false,
+                  uint32_t pieceKB = 3) {
         mkdir((folder + "/" + out).c_str(), 0777);
-        const uint32_t count = static_cast<uint32_t>((data.size() + 3071) / 3072);
+        const uint32_t count = static_cast<uint32_t>((data.size() + pieceKB * 1024 - 1) / (pieceKB * 1024));
         setWide(jobState.sourceSize, data.size());
-        jobState.pieceSizeKB = 3;
+        jobState.pieceSizeKB = pieceKB;
         jobState.pieceCount = count;
         copyTextBounded("source.bin", jobState.sourceName, kTextBufferSize);
         buildFirstPieceHeader(header);
@@ -69,7 +72,7 @@ protected:
         CutPlan plan;
         plan.source = open(source.c_str(), O_RDONLY);
         plan.size = data.size();
-        plan.pieceBytes = 3072;
+        plan.pieceBytes = pieceKB * 1024;
         for (uint32_t i = 1; i <= count; i++) plan.paths.push_back(piece(out, i));
         plan.force = force;
         plan.header = raw ? nullptr : header;
@@ -156,28 +159,38 @@ TEST_F(ThreadedSet, TheEarliestFailureInTheDataIsReportedWithItsPiece) {
     ASSERT_EQ(cut("set", 2, true, false).what, CutResult::Done);
     PieceSet set;
     ASSERT_EQ(openPieceSet(piece("set", 1), set), SetOpening::Opened);
-    // The runs are pieces 1-3 and 4-6. A sink that refuses from piece 5 on fails the second run only; one that
-    // refuses from piece 2 on fails both, and the first run waits until the second has failed: piece 2 is still
-    // the one reported, as a single thread would have met it.
-    for (uint64_t from : {4u * 3072, 1u * 3072}) {
-        std::atomic<bool> secondFailed{false};
+    // Piece 2 fails only once the other thread has gone on and failed at piece 5: piece 2 is still the one
+    // reported, as a single thread would have met it, and the piece before it was handed on.
+    {
+        std::atomic<bool> laterFailed{false};
+        std::mutex guard;
+        std::vector<uint64_t> handed;
         DataPass pass;
         Progress progress(data.size(), false);
         PassResult result = readSetData(
             set, pass, progress,
             [&](const uint8_t*, size_t, uint64_t at) {
-                if (at < 3 * 3072) {
-                    for (int wait = 0; wait < 2000 && !secondFailed && from < 3 * 3072; wait++) usleep(1000);
-                    usleep(from < 3 * 3072 ? 2000 : 0);  // the second run has marked its failure by now
+                if (at == 1 * 3072) {
+                    for (int wait = 0; wait < 5000 && !laterFailed; wait++) usleep(1000);
+                    errno = ENOSPC;
+                    return false;
                 }
-                errno = ENOSPC;
-                if (at >= from && at >= 3 * 3072) secondFailed = true;
-                return at < from;
+                if (at == 4 * 3072) {
+                    laterFailed = true;
+                    errno = EACCES;
+                    return false;
+                }
+                std::lock_guard<std::mutex> hold(guard);
+                handed.push_back(at);
+                return true;
             },
             2);
+        EXPECT_TRUE(laterFailed) << "piece 5 was never reached by the other thread";
         EXPECT_EQ(result, PassResult::SinkFailed);
-        EXPECT_EQ(pass.failedPiece, from / 3072 + 1);
+        EXPECT_EQ(pass.failedPiece, 2u);
         EXPECT_EQ(pass.error, ENOSPC);
+        EXPECT_NE(std::find(handed.begin(), handed.end(), 0u), handed.end());
+        EXPECT_EQ(std::find(handed.begin(), handed.end(), 5u * 3072), handed.end()) << "went on past a failure";
     }
     // A piece cut short after the set was looked at.
     ASSERT_EQ(truncate(piece("set", 5).c_str(), 100), 0);
@@ -187,6 +200,46 @@ TEST_F(ThreadedSet, TheEarliestFailureInTheDataIsReportedWithItsPiece) {
               PassResult::ReadFailed);
     EXPECT_EQ(pass.failedPiece, 5u);
     EXPECT_EQ(pass.error, EIO);
+}
+
+TEST_F(ThreadedSet, OnePieceLargerThanABufferIsReadOnBothThreads) {
+    // Over three buffers of data in a single piece: the chunks, not whole pieces, are shared out.
+    std::mt19937 random(11);
+    data.resize(3 * kCopyBufferSize + 1001);
+    for (char& byte : data) byte = static_cast<char>(random());
+    FILE* file = std::fopen(source.c_str(), "wb");
+    std::fwrite(data.data(), 1, data.size(), file);
+    std::fclose(file);
+    // One piece is cut with pieces of the size in KiB and one more, as a one-piece count makes them.
+    ASSERT_EQ(cut("set", 1, false, true, false, static_cast<uint32_t>(data.size() / 1024 + 1)).what, CutResult::Done);
+    PieceSet set;
+    ASSERT_EQ(openPieceSet(piece("set", 1), set, true), SetOpening::Opened);
+    ASSERT_EQ(set.pieces.size(), 1u);
+    EXPECT_EQ(dataChunks(set), 4u);
+    EXPECT_EQ(threadsFor(dataChunks(set)), threadsFor(100));
+    std::string rebuilt(data.size(), '\0');
+    std::mutex guard;
+    std::atomic<bool> laterChunk{false};
+    DataPass pass;
+    pass.sum = pass.decipher = true;
+    Progress progress(data.size(), false);
+    PassResult result = readSetData(
+        set, pass, progress,
+        [&](const uint8_t* bytes, size_t count, uint64_t at) {
+            // The first chunk waits for a later one, which only another thread can hand on meanwhile.
+            for (int wait = 0; at == 0 && wait < 5000 && !laterChunk; wait++) usleep(1000);
+            std::lock_guard<std::mutex> hold(guard);
+            if (at > 0) laterChunk = true;
+            rebuilt.replace(at, count, reinterpret_cast<const char*>(bytes), count);
+            return true;
+        },
+        2);
+    EXPECT_EQ(result, PassResult::Done);
+    EXPECT_TRUE(laterChunk);
+    EXPECT_TRUE(rebuilt == data);
+    EXPECT_EQ(pass.checksum, expectedChecksum());
+    EXPECT_EQ(pass.total, data.size());
+    EXPECT_FALSE(set.pieces[0].held.valid());
 }
 
 TEST_F(ThreadedSet, DataIsReadFromThePiecesThatWereChecked) {
