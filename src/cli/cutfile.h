@@ -1,4 +1,4 @@
-// Cuts a regular file into the pieces of a set: runs of pieces on as many threads as the caller gives.
+// Cuts a regular file into the pieces of a set, its chunks shared among as many threads as the caller gives.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -26,6 +26,10 @@ struct CutResult {
     std::vector<std::string> made;  // files created, even when the cut failed
 };
 
+// How many chunks the cut is shared out in: more threads than this would have nothing to do.
+uint64_t cutChunks(const CutPlan& plan);
+// On a failure every chunk before it has been cut, as on one thread, and the earliest failure is reported; made
+// lists, in piece order, every file created (a piece after the failure may have been begun meanwhile).
 CutResult cutFile(const CutPlan& plan, Progress& progress, unsigned threads);
 
 // What a piece begins with: the header in piece 1, the piece mark in the others (nothing without a header).

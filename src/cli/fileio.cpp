@@ -139,13 +139,13 @@ bool writeAll(int fd, const uint8_t* bytes, size_t count, int64_t offset) {
 }
 
 CopyResult copyBytes(int in, int64_t inOffset, int out, uint64_t count, uint8_t* buffer, size_t bufferSize,
-                     void (*advance)(void*, uint64_t), void* context) {
-    off_t position = inOffset;
+                     void (*advance)(void*, uint64_t), void* context, int64_t outOffset) {
+    off_t position = inOffset, outPosition = outOffset;
     bool kernel = true;
     while (count > 0) {
         size_t step = count < (1u << 30) ? static_cast<size_t>(count) : (1u << 30);
         if (kernel) {
-            ssize_t moved = copy_file_range(in, &position, out, nullptr, step, 0);
+            ssize_t moved = copy_file_range(in, &position, out, outOffset >= 0 ? &outPosition : nullptr, step, 0);
             if (moved > 0) {
                 count -= static_cast<uint64_t>(moved);
                 advance(context, static_cast<uint64_t>(moved));
@@ -162,8 +162,10 @@ CopyResult copyBytes(int in, int64_t inOffset, int out, uint64_t count, uint8_t*
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return CopyResult::ReadFailed;
         if (got == 0) return CopyResult::ShortSource;
-        if (!writeAll(out, buffer, static_cast<size_t>(got))) return CopyResult::WriteFailed;
+        if (!writeAll(out, buffer, static_cast<size_t>(got), outOffset >= 0 ? outPosition : -1))
+            return CopyResult::WriteFailed;
         position += got;
+        if (outOffset >= 0) outPosition += got;
         count -= static_cast<uint64_t>(got);
         advance(context, static_cast<uint64_t>(got));
     }

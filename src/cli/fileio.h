@@ -72,10 +72,10 @@ bool reserveLength(int fd, uint64_t length);
 bool writeAll(int fd, const uint8_t* bytes, size_t count, int64_t offset = -1);
 
 enum class CopyResult { Done, ReadFailed, WriteFailed, ShortSource };
-// Moves count bytes from in at inOffset to out's current position. The kernel copies where it can
-// (copy_file_range); where it refuses (pipes, other file systems, old kernels) the bytes go through buffer.
+// Moves count bytes from in at inOffset to out at outOffset (-1: its current position). The kernel copies where
+// it can (copy_file_range); where it refuses (pipes, other file systems, old kernels) the bytes go through buffer.
 CopyResult copyBytes(int in, int64_t inOffset, int out, uint64_t count, uint8_t* buffer, size_t bufferSize,
-                     void (*advance)(void*, uint64_t), void* context);
+                     void (*advance)(void*, uint64_t), void* context, int64_t outOffset = -1);
 
 // The exit code a failed write or create deserves: a full disk, or an output that cannot be written.
 int outcomeOfWriteError(int error);

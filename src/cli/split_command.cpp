@@ -303,7 +303,7 @@ int runSplitCommand(const Options& o) {
         plan.header = header ? headerBytes : nullptr;
         plan.checksum = o.checksum;
         plan.key = o.haveKey;
-        const unsigned threads = threadsFor(plannedCount);
+        const unsigned threads = threadsFor(cutChunks(plan));
         // The kernel's copy where no byte changes, on one thread: two threads reading and writing measured faster.
         plan.kernelCopy = !o.checksum && !o.haveKey && threads == 1;
         CutResult result = cutFile(plan, progress, threads);

@@ -3,6 +3,7 @@
 
 #include <sched.h>
 
+#include <algorithm>
 #include <system_error>
 #include <thread>
 
@@ -49,4 +50,32 @@ void runEach(unsigned runs, const std::function<void(unsigned)>& work) {
     work(0);
     for (; run < runs; run++) work(run);
     for (std::thread& thread : threads) thread.join();
+}
+
+ChunkQueue::ChunkQueue(const std::vector<uint64_t>& itemBytes, uint64_t chunkBytes)
+    : itemBytes_(itemBytes), chunkBytes_(chunkBytes), left_(new std::atomic<uint64_t>[itemBytes.size()]) {
+    first_.push_back(0);
+    for (size_t i = 0; i < itemBytes_.size(); i++) {
+        const uint64_t chunks = itemBytes_[i] == 0 ? 1 : (itemBytes_[i] + chunkBytes_ - 1) / chunkBytes_;
+        left_[i] = chunks;
+        first_.push_back(first_.back() + chunks);
+    }
+}
+
+bool ChunkQueue::take(Chunk& chunk) {
+    const uint64_t number = next_.fetch_add(1, std::memory_order_relaxed);
+    if (number >= first_.back() || number > earliestFailure_.load(std::memory_order_relaxed)) return false;
+    const size_t item = static_cast<size_t>(std::upper_bound(first_.begin(), first_.end(), number) - first_.begin() - 1);
+    chunk.number = number;
+    chunk.item = item;
+    chunk.offset = (number - first_[item]) * chunkBytes_;
+    chunk.bytes = std::min(chunkBytes_, itemBytes_[item] - chunk.offset);
+    chunk.last = number + 1 == first_[item + 1];
+    return true;
+}
+
+void ChunkQueue::failed(uint64_t number) {
+    uint64_t seen = earliestFailure_.load();
+    while (number < seen && !earliestFailure_.compare_exchange_weak(seen, number)) {
+    }
 }
