@@ -107,8 +107,14 @@ ssize_t readFullAt(int fd, uint8_t* buffer, size_t count, int64_t offset) {
 
 Extent extentAt(int fd, uint64_t offset, uint64_t limit) {
     off_t data = lseek(fd, static_cast<off_t>(offset), SEEK_DATA);
-    // No data after offset: a hole to the end. A file system that cannot tell has data everywhere.
-    if (data < 0) return {errno == ENXIO, limit};
+    if (data < 0 && errno == ENXIO) {
+        // No data after offset: a hole to the end of the file. Past its end there is nothing, not a hole: a file
+        // cut short since it was measured is read, and found short.
+        struct stat st;
+        return {fstat(fd, &st) == 0 && offset + limit <= static_cast<uint64_t>(st.st_size), limit};
+    }
+    // A file system that cannot tell has data everywhere.
+    if (data < 0) return {false, limit};
     if (static_cast<uint64_t>(data) > offset) return {true, std::min<uint64_t>(limit, static_cast<uint64_t>(data) - offset)};
     off_t hole = lseek(fd, static_cast<off_t>(offset), SEEK_HOLE);
     if (hole < 0 || static_cast<uint64_t>(hole) <= offset) return {false, limit};

@@ -191,6 +191,15 @@ TEST_F(ThreadedSet, LargePiecesWithHolesAreCutOnTwoThreadsAsOnOne) {
     EXPECT_LT(static_cast<uint64_t>(st.st_blocks) * 512, kCopyBufferSize + kCopyBufferSize / 2) << "hole filled in";
 }
 
+TEST_F(ThreadedSet, ASourceCutShortMeanwhileFailsTheCut) {
+    // Shorter than when it was measured: the missing end is not a hole to be filled with zeros.
+    ASSERT_EQ(truncate(source.c_str(), static_cast<off_t>(data.size() - 5000)), 0);
+    for (unsigned threads : {1u, 2u}) {
+        CutResult result = cut("set" + std::to_string(threads), threads, false, false);
+        EXPECT_EQ(result.what, CutResult::ReadFailed) << threads;
+    }
+}
+
 TEST_F(ThreadedSet, ReadingOnTwoThreadsHandsEveryByteOnAtItsPlace) {
     ASSERT_EQ(cut("set", 2, false, true).what, CutResult::Done);
     PieceSet set;
