@@ -96,10 +96,10 @@ struct Cutter {
             Extent extent = extentAt(plan.source, offset, limit);
             size_t count = static_cast<size_t>(extent.length);
             const int64_t at = static_cast<int64_t>(start + inPiece);
-            // A hole of a sparse source stays a hole in the piece (nothing is written there); not where the key
-            // turns zeros into data.
+            // A hole of a sparse source stays a hole in the piece; not where the key turns zeros into data.
             endsInHole = extent.hole && inPiece >= span;
             if (endsInHole) {
+                // Nothing is written there.
             } else if (plan.kernelCopy) {
                 // The kernel's copy reports its progress itself.
                 CopyResult copied = copyBytes(plan.source, static_cast<int64_t>(offset), piece, count, buffer.data(),
@@ -157,8 +157,8 @@ CutResult cutFile(const CutPlan& plan, Progress& progress, unsigned threads) {
     size_t earliest = results.size();
     for (size_t run = 0; run < results.size(); run++) {
         all.checksum += results[run].checksum;
-        if (results[run].what != CutResult::Done && (earliest == results.size() || failedChunks[run] < failedChunks[earliest]))
-            earliest = run;
+        const bool failed = results[run].what != CutResult::Done;
+        if (failed && (earliest == results.size() || failedChunks[run] < failedChunks[earliest])) earliest = run;
     }
     if (earliest < results.size()) {
         all.what = results[earliest].what;

@@ -65,7 +65,8 @@ ChunkQueue::ChunkQueue(const std::vector<uint64_t>& itemBytes, uint64_t chunkByt
 bool ChunkQueue::take(Chunk& chunk) {
     const uint64_t number = next_.fetch_add(1, std::memory_order_relaxed);
     if (number >= first_.back() || number > earliestFailure_.load(std::memory_order_relaxed)) return false;
-    const size_t item = static_cast<size_t>(std::upper_bound(first_.begin(), first_.end(), number) - first_.begin() - 1);
+    const auto after = std::upper_bound(first_.begin(), first_.end(), number);  // the next item's first chunk
+    const size_t item = static_cast<size_t>(after - first_.begin() - 1);
     chunk.number = number;
     chunk.item = item;
     chunk.offset = (number - first_[item]) * chunkBytes_;
