@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/random.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +12,8 @@
 #include <cerrno>
 
 #include "cli/outcome.h"
+#include "engine/pieceformat.h"
+#include "text/textops.h"
 
 CopyBuffer::CopyBuffer() {
     void* pages = mmap(nullptr, kCopyBufferSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
@@ -73,6 +76,28 @@ Descriptor createOutput(const std::string& path, bool replace) {
         if (unlink(path.c_str()) != 0) return Descriptor();
     }
     return Descriptor(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+}
+
+Descriptor createTemporary(const std::string& folder, std::string& temporary) {
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 100; attempt++) {
+        uint8_t noise[8] = {0};
+        if (getrandom(noise, sizeof noise, 0) < 0) noise[0] = static_cast<uint8_t>(attempt);  // the loop still moves on
+        char name[16] = ".tarn-";
+        for (int i = 0; i < 8; i++) name[6 + i] = kLetters[(noise[i] + attempt) % 36];
+        char path[kTextBufferSize];
+        if (!pathInFolder(folder.c_str(), name, path)) {
+            errno = ENAMETOOLONG;
+            return Descriptor();
+        }
+        Descriptor file(open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (file.valid()) {
+            temporary = path;
+            return file;
+        }
+        if (errno != EEXIST) return file;
+    }
+    return Descriptor();  // errno is still EEXIST
 }
 
 int64_t sizeOf(int fd) {

@@ -50,6 +50,9 @@ uint32_t descriptorsToSpare();
 // A new file at path. An existing name is an error (errno EEXIST) unless replace; a replaced name is removed
 // first, so a symlink there is replaced, never followed.
 Descriptor createOutput(const std::string& path, bool replace);
+// A new file in folder under a name of its own (".tarn-" and eight letters), written in full before it takes
+// another file's place by rename; its path is put in temporary.
+Descriptor createTemporary(const std::string& folder, std::string& temporary);
 // Whether something (a symlink too) bears this name.
 bool nameTaken(const std::string& path);
 // Size of an open regular file, or -1.

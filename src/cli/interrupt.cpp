@@ -36,3 +36,12 @@ void removeIfInterrupted(const char* path) {
 }
 
 void keepFromNowOn() { armed = 0; }
+
+HeldSignals::HeldSignals() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int number : kSignals) sigaddset(&held, number);
+    pthread_sigmask(SIG_BLOCK, &held, &old_);
+}
+
+HeldSignals::~HeldSignals() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }

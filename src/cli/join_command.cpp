@@ -45,9 +45,8 @@ int runJoinCommand(const Options& o) {
     const bool toStdout = o.output == "-";
 
     std::string name = localFileName(set.storedName);
-    std::string path;
+    std::string path, folder = o.output.empty() ? "." : o.output;
     if (!toStdout) {
-        std::string folder = o.output.empty() ? "." : o.output;
         char built[kTextBufferSize];
         if (!pathInFolder(folder.c_str(), name.c_str(), built))
             return fail(kOutcomeUsage, {"the output path is too long", "输出路径太长"});
@@ -63,16 +62,26 @@ int runJoinCommand(const Options& o) {
         useKey(o.key);
     }
 
+    // An existing file (--force) is replaced only by a whole one: the join writes beside it under a name of its
+    // own and renames that into place at the end, so a join that fails leaves the old file as it was.
+    const bool replacing = !toStdout && o.force && nameTaken(path);
+    std::string writing = path;
     Descriptor output;
     if (toStdout) {
         output = Descriptor(dup(STDOUT_FILENO));
     } else {
-        // An interrupted join leaves no half-made file behind: armed before the file exists, so no moment is missed.
-        removeIfInterrupted(path.c_str());
-        output = createOutput(path, o.force);
+        struct stat st;
+        if (replacing && lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))  // replaced files, never a folder
+            return fail(outcomeOfWriteError(EISDIR), {"cannot create '%s': %s", "无法创建 '%s': %s"}, path.c_str(),
+                        std::strerror(EISDIR));
+        {
+            // An interrupted join leaves no half-made file behind: armed as the file is made, so no moment is missed.
+            HeldSignals held;
+            output = replacing ? createTemporary(folder, writing) : createOutput(path, o.force);
+            if (output.valid()) removeIfInterrupted(writing.c_str());
+        }
         if (!output.valid()) {
             int error = errno;
-            keepFromNowOn();  // nothing of ours there
             return fail(outcomeOfWriteError(error), {"cannot create '%s': %s", "无法创建 '%s': %s"}, path.c_str(),
                         std::strerror(error));
         }
@@ -83,7 +92,7 @@ int runJoinCommand(const Options& o) {
         ~Partial() {
             if (!path.empty()) unlink(path.c_str());
         }
-    } partial{path};
+    } partial{toStdout ? std::string() : writing};
     Progress progress(set.size, !o.quiet);
     auto writeFailed = [&](int error) {
         progress.finish();
@@ -134,6 +143,7 @@ int runJoinCommand(const Options& o) {
     }
     progress.finish();
     if (!output.close()) return writeFailed(errno);
+    if (replacing && rename(writing.c_str(), path.c_str()) != 0) return writeFailed(errno);
     partial.path.clear();
     keepFromNowOn();
     if (!toStdout && !raw) {

@@ -28,17 +28,40 @@ namespace {
 constexpr uint32_t kDefaultPieceKiB = 899;  // the e-mail preset, the window's first choice
 constexpr uint32_t kArchiveAttribute = 0x20;
 
-// Files this split made; a split that fails removes them, so no half-made set is left behind.
+// Files this split made; a split that fails removes them, so no half-made set is left behind. Files replaced with
+// --force wait under a name of their own until the split is done, and a split that fails puts them back.
 struct MadeFiles {
     std::vector<std::string> files;
     std::string folder;  // made by this split
+    std::vector<std::pair<std::string, std::string>> setAside;  // a replaced file's name, and where it waits
     bool keep = false;
     ~MadeFiles() {
-        if (keep) return;
+        if (keep) {
+            for (const auto& old : setAside) unlink(old.second.c_str());
+            return;
+        }
         for (const std::string& path : files) unlink(path.c_str());
+        for (const auto& old : setAside) rename(old.second.c_str(), old.first.c_str());
         if (!folder.empty()) rmdir(folder.c_str());
     }
 };
+
+// Moves a file the split is about to replace out of the way (a folder there is left to fail the create).
+int setAside(const std::string& path, const std::string& folder, MadeFiles& made) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return kOutcomeSuccess;
+    std::string waiting;
+    // The name is taken by an empty file first, so that the rename can replace nothing else.
+    Descriptor reserved = createTemporary(folder, waiting);
+    if (reserved.valid() && rename(path.c_str(), waiting.c_str()) == 0) {
+        made.setAside.emplace_back(path, waiting);
+        return kOutcomeSuccess;
+    }
+    const int error = errno;
+    if (reserved.valid()) unlink(waiting.c_str());
+    return fail(outcomeOfWriteError(error), {"cannot replace '%s': %s", "无法覆盖 '%s': %s"}, path.c_str(),
+                std::strerror(error));
+}
 
 struct Source {
     Descriptor file;
@@ -183,7 +206,8 @@ int cutStream(const Options& o, int input, const std::string& folder, const char
         std::string path = pathOfPiece(folder, stem, cut.count);
         if (path.empty()) return fail(kOutcomeUsage, {"the output path is too long", "输出路径太长"});
         Descriptor piece;
-        int code = createFile(path, o.force, made, piece);
+        int code = o.force ? setAside(path, folder, made) : kOutcomeSuccess;
+        if (code == kOutcomeSuccess) code = createFile(path, o.force, made, piece);
         if (code != kOutcomeSuccess) return code;
         if (!writePieceStart(piece.get(), cut.count, header)) return writeFailed(path);
         uint64_t inPiece = 0;
@@ -264,6 +288,9 @@ int runSplitCommand(const Options& o) {
                         folder.c_str(), std::strerror(errno));
         made.folder = folder;
     }
+    for (uint32_t index = 1; o.force && index <= checkUpTo; index++)
+        if ((code = setAside(pathOfPiece(folder, stem, index), folder, made)) != kOutcomeSuccess) return code;
+    if (o.force && o.script && (code = setAside(scriptPath, folder, made)) != kOutcomeSuccess) return code;
 
     // The header as far as it is known now; rewritten at the end with the checksum (and a stream's size).
     setWide(jobState.sourceSize, source.size);

@@ -359,32 +359,34 @@ class SplitAndJoin(CommandCase):
         self.assertTrue(os.path.isdir(self.at("f", "f.bi0004.trn")))
         self.assertEqual({n: tarnlib.read_file(self.at("f", n)) for n in self.listing("f") if n != "f.bi0004.trn"}, old)
 
+    def interrupt_once(self, args, ready):
+        """Runs tarn in short steps until ready() holds, then interrupts it there; returns its exit code."""
+        def stopped(pid):
+            with open("/proc/%d/stat" % pid) as f:
+                return f.read().rsplit(")", 1)[1].split()[0] in "tTZ"
+        run = subprocess.Popen([PROGRAM, *args], cwd=self.work)
+        while run.poll() is None:
+            os.kill(run.pid, signal.SIGSTOP)
+            while not stopped(run.pid):
+                time.sleep(0.0001)
+            if ready():
+                os.kill(run.pid, signal.SIGINT)
+                os.kill(run.pid, signal.SIGCONT)
+                break
+            os.kill(run.pid, signal.SIGCONT)
+            time.sleep(0.0005)
+        return run.wait(timeout=60)
+
     def test_an_interrupted_join_leaves_no_file(self):
         # The rebuilt file has its full length from the start: one left behind would look whole.
         _, data = self.source("big.bin", 48 << 20)
         self.assertEqual(self.tarn("split", "big.bin", "-s", "1M", "-q", "--no-checksum")[0], 0)
         target = self.at("j", "big.bin")
-
-        def stopped(pid):
-            with open("/proc/%d/stat" % pid) as f:
-                return f.read().rsplit(")", 1)[1].split()[0] in "tTZ"
+        join = ["join", self.at("big", "big.0001.trn"), "-o", "j", "-q"]
         removed = False
         for _ in range(5):
             shutil.rmtree(self.at("j"), ignore_errors=True)
-            run = subprocess.Popen([PROGRAM, "join", self.at("big", "big.0001.trn"), "-o", "j", "-q"], cwd=self.work)
-            # Let it run in short steps until the file exists, then interrupt it there.
-            while run.poll() is None:
-                os.kill(run.pid, signal.SIGSTOP)
-                while not stopped(run.pid):
-                    time.sleep(0.0001)
-                if os.path.exists(target):
-                    os.kill(run.pid, signal.SIGINT)
-                    os.kill(run.pid, signal.SIGCONT)
-                    break
-                os.kill(run.pid, signal.SIGCONT)
-                time.sleep(0.0005)
-            run.wait(timeout=60)
-            if run.returncode != -signal.SIGINT:
+            if self.interrupt_once(join, lambda: os.path.exists(target)) != -signal.SIGINT:
                 continue  # it finished first
             if os.path.exists(target):  # stopped while it was finishing: it must be whole then
                 self.assertEqual(tarnlib.read_file(target), data)
@@ -393,6 +395,49 @@ class SplitAndJoin(CommandCase):
             break
         self.assertTrue(removed)
         self.assertTrue(os.path.isdir(self.at("j")))
+        # Replacing a file: interrupted while the new one is being written, the old one is still there, alone.
+        interrupted = False
+        for _ in range(5):
+            tarnlib.write_file(target, b"old")
+            code = self.interrupt_once(join + ["--force"], lambda: len(self.listing("j")) > 1)
+            if code == 0:
+                self.assertEqual(self.listing("j"), ["big.bin"])
+                continue
+            self.assertEqual(code, -signal.SIGINT)
+            if tarnlib.read_file(target) == data:  # stopped after the rename
+                continue
+            self.assertEqual(self.listing("j"), ["big.bin"])
+            self.assertEqual(tarnlib.read_file(target), b"old")
+            interrupted = True
+            break
+        self.assertTrue(interrupted)
+
+    def test_force_replaces_only_once_the_new_files_are_whole(self):
+        # A split or join that fails with --force leaves what it would have replaced as it was.
+        self.source("w.bin", 800000)
+        self.assertEqual(self.tarn("split", "w.bin", "-s", "100K", "-q", "--script")[0], 0)
+        contents = lambda folder: {n: tarnlib.read_file(self.at(folder, n)) for n in self.listing(folder)}
+        old = contents("w")
+        _, data = self.source("w.bin", 800000, seed="another")
+        code, _, err = self.tarn("split", "w.bin", "-s", "300K", "--force", "--script", limit_kib=250)
+        self.assertEqual(code, DISK_FULL, err)
+        self.assertEqual(contents("w"), old)  # nothing else left there either
+        code, _, err = self.tarn("split", "-", "--name", "w.bin", "-s", "300K", "--force", stdin=data, limit_kib=250)
+        self.assertEqual(code, DISK_FULL, err)
+        self.assertEqual(contents("w"), old)
+        os.makedirs(self.at("j"))
+        tarnlib.write_file(self.at("j", "w.bin"), b"kept")
+        code, _, err = self.tarn("join", self.at("w", "w.bi0001.trn"), "-o", "j", "--force", "-y", limit_kib=250)
+        self.assertEqual(code, DISK_FULL, err)
+        self.assertEqual(contents("j"), {"w.bin": b"kept"})
+        # Done, the old files are gone and the new ones are in their place.
+        code, _, err = self.tarn("split", "-", "--name", "w.bin", "-s", "300K", "--force", "-q", stdin=data)
+        self.assertEqual(code, 0, err)
+        self.assertEqual(self.listing("w"), ["UnTarn.bat"] + ["w.bi%04d.trn" % i for i in range(1, 9)])
+        self.assertEqual(len(tarnlib.read_file(self.at("w", "w.bi0002.trn"))), 300 * 1024 + 8)  # the new set's
+        code, _, err = self.tarn("join", self.at("w", "w.bi0001.trn"), "-o", "j", "--force", "-q")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(contents("j"), {"w.bin": data})
 
     def test_write_failures_have_their_own_codes(self):
         self.source("w.bin", 400000)
