@@ -58,7 +58,7 @@ void printText(const PieceSet& set) {
     bool raw = set.format == SetFormat::Raw;
     char number[40];
     row({"kind:", "类型:"}, formatPhrase(set));
-    row({"name:", "名称:"}, localText(set.storedName));
+    row({"name:", "名称:"}, shownText(set.storedName));
     row({"size:", "大小:"}, groupedNumber(set.size) + pick({" bytes", " 字节"}) + " (" +
                                 humanBytes(set.size) + ")");
     std::string pieces = std::to_string(set.count);
@@ -66,7 +66,7 @@ void printText(const PieceSet& set) {
                                  pick({" bytes", " 字节"});
     row({"pieces:", "块数:"}, pieces);
     if (!raw) {
-        if (!set.description.empty()) row({"description:", "描述:"}, localText(set.description));
+        if (!set.description.empty()) row({"description:", "描述:"}, shownText(set.description));
         row({"checksum:", "CRC:"}, set.checksum == 0 ? pick({"none recorded", "未记录"}) : std::to_string(set.checksum));
         const std::string none = pick({"none recorded", "未记录"});
         std::string t = filetimeText(set.created);

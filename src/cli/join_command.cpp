@@ -57,7 +57,7 @@ int runJoinCommand(const Options& o) {
                         folder.c_str(), std::strerror(errno));
     }
     if (!o.quiet && set.descriptionWanted && !set.description.empty())
-        report({"description: %s", "描述: %s"}, localText(set.description).c_str());
+        report({"description: %s", "描述: %s"}, shownText(set.description).c_str());
     if (o.haveKey) {
         useKey(o.key);
     }

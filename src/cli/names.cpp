@@ -2,6 +2,7 @@
 // ANSI code page of the Chinese Windows that Tarn.exe runs on.
 #include "cli/names.h"
 
+#include <cstdio>
 #include <iconv.h>
 
 #include "engine/pieceformat.h"
@@ -50,6 +51,29 @@ std::string localText(const std::string& stored) {
     std::string text;
     if (isUtf8(stored) || !convert("UTF-8", "CP936", stored, text)) return stored;
     return text;
+}
+
+std::string shownText(const std::string& stored) {
+    const std::string text = localText(stored);
+    const bool utf8 = isUtf8(text);
+    std::string shown;
+    char escape[8];
+    for (size_t i = 0; i < text.size(); i++) {
+        auto c = static_cast<unsigned char>(text[i]);
+        // U+0080-U+009F, two bytes in UTF-8, include the one-character escapes some terminals still obey.
+        if (utf8 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(text[++i]));
+            shown += escape;
+        } else if (c == '\n' || c == '\r' || c == '\t') {
+            shown += c == '\n' ? "\\n" : c == '\r' ? "\\r" : "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            std::snprintf(escape, sizeof escape, "\\x%02x", c);
+            shown += escape;
+        } else {
+            shown += static_cast<char>(c);
+        }
+    }
+    return shown;
 }
 
 std::string localFileName(const std::string& stored) {

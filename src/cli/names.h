@@ -5,6 +5,9 @@
 bool isUtf8(const std::string& text);
 // Stored text as this system shows it: text that is not UTF-8 came from Windows and is read as code page 936.
 std::string localText(const std::string& stored);
+// Stored text as a terminal may safely show it on one line: as localText, with control characters written as
+// escapes (\n, \x1b, \u009b), so that a hostile header cannot move the cursor, retitle the window or fake a line.
+std::string shownText(const std::string& stored);
 // The stored name as this system can create it: converted as above, then made safe inside the output folder.
 std::string localFileName(const std::string& stored);
 // Text to store: UTF-8 that code page 936 can hold is stored in it, so that Tarn.exe shows and creates the same

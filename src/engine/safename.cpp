@@ -39,6 +39,12 @@ void makeSafeFileNameFor(char* name, bool windowsRules) {
     char bare[kTextBufferSize];
     copyTextBounded(start, bare, kTextBufferSize);
     uint32_t length = textLength(bare);
+    // Line breaks, escapes and the like can rewrite what a terminal shows and break scripts that read names
+    // a line at a time; Windows refuses them all. A tab only moves along the line, so POSIX keeps it.
+    for (char* p = bare; *p; p++) {
+        auto c = static_cast<unsigned char>(*p);
+        if ((c < 32 && c != '\t') || c == 127) *p = '_';
+    }
     if (windowsRules) {
         for (char* p = bare; *p; p++) {
             auto c = static_cast<unsigned char>(*p);

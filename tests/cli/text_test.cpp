@@ -22,6 +22,13 @@ TEST(StoredText, ChineseGoesToCodePage936AndComesBack) {
     EXPECT_FALSE(isUtf8(gbk) || isUtf8("\xe6\x8a") || isUtf8("\xc0"));
 }
 
+TEST(StoredText, ShownTextCannotSteerTheTerminal) {
+    EXPECT_EQ(shownText("a\x1b[2J\n\t\r\x7f" "b"), "a\\x1b[2J\\n\\t\\r\\x7fb");
+    EXPECT_EQ(shownText("\xc2\x9b" "1m\xc2\xa0z"), "\\u009b1m\xc2\xa0z");  // C1 escaped, a no-break space kept
+    EXPECT_EQ(shownText("\xb1\xa8\xb8\xe6\n"), "报告\\n");                 // code page 936 is read first
+    EXPECT_EQ(shownText("plain name.txt"), "plain name.txt");
+}
+
 TEST(StoredText, PieceStemsNeverEndInsideACharacter) {
     char stem[16];
     pieceStemFor("报告.doc", stem);

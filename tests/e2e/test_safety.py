@@ -3,6 +3,7 @@ folder, and a failure never exits 0. Runs against the native tarn and, where a c
 import os
 import random
 import shutil
+import subprocess
 import sys
 import tempfile
 import time
@@ -256,6 +257,31 @@ class PosixFileTest(SafetyCase):
         self.assertFalse(os.path.islink(os.path.join(out, "keep0002.trn")))
         data = os.path.getsize(os.path.join(out, "keep0001.trn")) - 652
         self.assertEqual(os.path.getsize(os.path.join(out, "keep0002.trn")), 8 + data)
+
+    def test_control_characters_in_a_header_reach_neither_the_terminal_nor_a_name(self):
+        name = b"x\x1b]0;owned\x07\nfake: line\r\xc2\x9b.bin"
+        data = self.rng.randbytes(3000)
+        header = tarnlib.make_header(name, len(data), 1, tarnlib.checksum_of(data), flag=1,
+                                     description=b"first\r\nsecond\x1b[2J")
+        piece = os.path.join(self.work, "evil0001.trn")
+        tarnlib.write_file(piece, header + data)
+        safe = "x_]0;owned__fake: line_\u009b.bin"
+        info = subprocess.run([self.tarn.copy, "info", piece], capture_output=True)
+        self.assertEqual(info.returncode, 0, info.stderr)
+        shown = info.stdout.decode()
+        self.assertNotRegex(shown, "[\x00-\x08\x0b-\x1f\x7f\x80-\x9f]", "no control character reaches stdout")
+        self.assertIn("x\\x1b]0;owned\\x07\\nfake: line\\r\\u009b.bin\n", shown)
+        self.assertIn("first\\r\\nsecond\\x1b[2J\n", shown)
+        self.assertEqual(len(shown.splitlines()), 12, "one line a field: the name fakes none")
+        d1, d2 = os.path.join(self.work, "d1"), os.path.join(self.work, "d2")
+        # The subcommand and the compatible switches both show the description and rebuild the file.
+        for dest, command in ((d1, ["join", piece, "-o", d1]), (d2, ["/i=" + piece, "/o=" + d2])):
+            code, err = self.run_tarn(*command)
+            self.assertEqual(code, 0, err)
+            self.assertNotRegex(err, "[\x00-\x08\x0b-\x1f\x7f]", err)
+            self.assertIn("second", err, "the description is still shown")
+            self.assertEqual(os.listdir(dest), [safe])
+            self.assertEqual(tarnlib.read_file(os.path.join(dest, safe)), data)
 
     def test_all_three_stored_times_survive_the_checksum_pass(self):
         src = self.source("t.bin", 5000)

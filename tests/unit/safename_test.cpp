@@ -29,6 +29,16 @@ TEST(SafeName, SeparatorsAndDotNamesAreGuardedOnEveryPlatform) {
     }
 }
 
+TEST(SafeName, ControlCharactersOtherThanTabNeverReachAName) {
+    for (bool windows : {false, true}) {
+        EXPECT_EQ(tamed("x\x1b]0;title\x07\nfake\r.bin", windows), "x_]0;title__fake_.bin");
+        EXPECT_EQ(tamed("del\x7f.bin", windows), "del_.bin");
+        EXPECT_EQ(tamed("\x01", windows), "_");
+    }
+    EXPECT_EQ(tamed("tab\there", false), "tab\there");
+    EXPECT_EQ(tamed("\xe6\x8a\xa5\xe5\x91\x8a.doc", false), "\xe6\x8a\xa5\xe5\x91\x8a.doc");  // UTF-8 bytes are not controls
+}
+
 TEST(SafeName, NamesLegalOnPosixStayAsTheyAre) {
     EXPECT_EQ(tamed("12:30 notes.txt", false), "12:30 notes.txt");
     EXPECT_EQ(tamed("what?*<>|\".txt", false), "what?*<>|\".txt");

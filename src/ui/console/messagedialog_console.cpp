@@ -6,8 +6,17 @@
 #include "os/os.h"
 
 namespace {
+// A description comes from the piece header: its line breaks are kept (a Windows one without its \r), but no
+// other control character reaches the terminal, where an escape could rewrite what the user sees.
 void printLine(const char* text) {
-    if (text != nullptr && text[0] != 0) std::fprintf(stderr, "%s\n", text);
+    if (text == nullptr || text[0] == 0) return;
+    for (const char* p = text; *p; p++) {
+        auto c = static_cast<unsigned char>(*p);
+        if (c == '\r' && p[1] == '\n') continue;
+        const bool control = (c < 0x20 && c != '\n' && c != '\t') || c == 0x7F;
+        std::fputc(control ? '?' : c, stderr);
+    }
+    std::fputc('\n', stderr);
 }
 
 // Without a terminal nobody can answer: cancel, so nothing is overwritten or lost.
