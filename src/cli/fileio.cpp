@@ -46,7 +46,20 @@ bool Descriptor::close() {
     return result == 0;
 }
 
-Descriptor openForReading(const std::string& path) { return Descriptor(open(path.c_str(), O_RDONLY | O_CLOEXEC)); }
+Descriptor openForReading(const std::string& path, int64_t* length) {
+    Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!file.valid()) return file;
+    struct stat st;
+    if (fstat(file.get(), &st) != 0) return Descriptor();
+    if (!S_ISREG(st.st_mode)) {
+        file.close();
+        errno = kNotRegularFile;
+        return file;
+    }
+    // O_NONBLOCK stays: Linux ignores it for regular files, and clearing it would cost a call per piece.
+    if (length != nullptr) *length = st.st_size;
+    return file;
+}
 
 bool nameTaken(const std::string& path) {
     struct stat st;
@@ -98,12 +111,6 @@ Descriptor createTemporary(const std::string& folder, std::string& temporary) {
         if (errno != EEXIST) return file;
     }
     return Descriptor();  // errno is still EEXIST
-}
-
-int64_t sizeOf(int fd) {
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
-    return st.st_size;
 }
 
 ssize_t readFull(int fd, uint8_t* buffer, size_t count) {

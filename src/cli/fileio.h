@@ -1,5 +1,6 @@
 // Files of the subcommands: descriptors closed on every return path, whole reads and writes, kernel copies.
 #pragma once
+#include <cerrno>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -43,7 +44,12 @@ private:
     int fd_ = -1;
 };
 
-Descriptor openForReading(const std::string& path);
+// errno of openForReading for a name that is there but is no regular file (a folder, a FIFO, a device).
+constexpr int kNotRegularFile = EINVAL;
+// An existing regular file opened for reading, its length put in *length when given; -1 (errno set) otherwise.
+// Whatever else bears the name is refused without waiting on it: opening a FIFO that nobody writes to would
+// block for good.
+Descriptor openForReading(const std::string& path, int64_t* length = nullptr);
 // How many more descriptors this process may keep open, leaving some for its other files; the soft limit is
 // raised to the hard one first, as a set may have 9,999 pieces.
 uint32_t descriptorsToSpare();
@@ -55,8 +61,6 @@ Descriptor createOutput(const std::string& path, bool replace);
 Descriptor createTemporary(const std::string& folder, std::string& temporary);
 // Whether something (a symlink too) bears this name.
 bool nameTaken(const std::string& path);
-// Size of an open regular file, or -1.
-int64_t sizeOf(int fd);
 
 // Reads until count bytes or the end; returns the bytes read, or -1 (errno set).
 ssize_t readFull(int fd, uint8_t* buffer, size_t count);

@@ -44,19 +44,20 @@ std::string piecePathAsNumbered(const std::string& prefix, uint32_t index) {
 }
 
 void lookAt(PieceState& piece, bool wantMark, uint32_t keepUpTo) {
-    Descriptor file = openForReading(piece.path);
+    Descriptor file = openForReading(piece.path, &piece.length);
     if (!file.valid() && errno == ENOENT) {
         // A set copied from Windows may name its pieces in another case ("SOUR0002.TRN").
         char path[kTextBufferSize];
         copyTextBounded(piece.path.c_str(), path, kTextBufferSize);
         if (!osResolveNameCase(path)) return;
         piece.path = path;
-        file = openForReading(piece.path);
+        file = openForReading(piece.path, &piece.length);
     }
-    if (!file.valid()) return;
-    piece.length = sizeOf(file.get());
-    piece.present = piece.length >= 0;
-    if (!piece.present) return;
+    if (!file.valid()) {
+        piece.error = errno;
+        return;
+    }
+    piece.present = true;
     if (wantMark) {
         uint8_t mark[kMagicSize];
         piece.marked = readFull(file.get(), mark, kMagicSize) == static_cast<ssize_t>(kMagicSize) &&
@@ -105,14 +106,20 @@ SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set, bool hold) {
     PieceState first;
     first.index = 1;
     first.path = piecePath(set.prefix, 1);
-    Descriptor file = openForReading(first.path);
-    int64_t firstLength = file.valid() ? sizeOf(file.get()) : -1;
-    if (firstLength < 0) return SetOpening::FirstMissing;
+    int64_t firstLength = -1;
+    Descriptor file = openForReading(first.path, &firstLength);
+    if (!file.valid()) {
+        set.firstError = errno;
+        return SetOpening::FirstMissing;
+    }
     first.present = true;
     first.length = firstLength;
     uint8_t header[kHeaderSize] = {0};
     ssize_t got = readFull(file.get(), header, kHeaderSize);
-    if (got < 0) return SetOpening::FirstMissing;
+    if (got < 0) {
+        set.firstError = errno;
+        return SetOpening::FirstMissing;
+    }
     if (keepUpTo >= 1) first.held = std::move(file);
     set.mark = printable(header, got < 8 ? static_cast<uint32_t>(got) : 8);
     switch (identifySet(header, static_cast<uint32_t>(got))) {

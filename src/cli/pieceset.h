@@ -12,6 +12,7 @@ struct PieceState {
     uint32_t index = 0;
     std::string path;
     bool present = false;
+    int error = ENOENT;     // why a piece that is not present could not be opened (errno)
     int64_t length = -1;    // bytes on disk
     int64_t expected = -1;  // the length this piece must have (-1: the set does not say)
     bool marked = true;     // a later piece of a header set begins with the piece mark
@@ -38,6 +39,7 @@ struct PieceSet {
     uint64_t pieceBytes = 0;   // data bytes of each piece but the last
     uint64_t cipherSpan = 0;   // bytes at the start of each piece's data that a key scrambles
     bool headerConsistent = true;  // count, size and the first piece's length agree
+    int firstError = ENOENT;       // errno when the first piece could not be opened or read
     std::vector<PieceState> pieces;
 
     uint32_t dataOffset(uint32_t index) const;

@@ -1,8 +1,11 @@
 // Text helpers for the info and verify reports.
 #include "cli/report.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
+#include "cli/fileio.h"
 #include "cli/language.h"
 #include "cli/names.h"
 
@@ -85,7 +88,11 @@ std::string jsonProblems(const PieceSet& set) {
     bool first = true;
     for (const PieceState& p : set.pieces) {
         std::string item;
-        if (!p.present)
+        if (!p.present && p.error != ENOENT)
+            item = "{\"piece\":" + std::to_string(p.index) + ",\"problem\":\"unreadable\",\"reason\":" +
+                   jsonString(p.error == kNotRegularFile ? "not a regular file" : std::strerror(p.error)) +
+                   ",\"path\":" + jsonString(p.path) + "}";
+        else if (!p.present)
             item = "{\"piece\":" + std::to_string(p.index) + ",\"problem\":\"missing\",\"path\":" + jsonString(p.path) + "}";
         else if (!p.marked)
             item = "{\"piece\":" + std::to_string(p.index) + ",\"problem\":\"mark\",\"path\":" + jsonString(p.path) + "}";

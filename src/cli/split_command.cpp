@@ -79,12 +79,15 @@ int openSource(const Options& o, Source& source, std::string& name) {
         return kOutcomeSuccess;
     }
     source.path = o.operand;
-    source.file = openForReading(o.operand);
+    int64_t size = -1;
+    source.file = openForReading(o.operand, &size);
+    if (!source.file.valid() && errno == kNotRegularFile)
+        return fail(kOutcomeMissing, {"'%s' is not a regular file: 'tarn split - --name NAME' cuts a stream",
+                                      "'%s' 不是普通文件: 用 'tarn split - --name 名称' 劈分数据流"},
+                    o.operand.c_str());
     if (!source.file.valid())
         return fail(kOutcomeMissing, {"cannot open '%s': %s", "无法打开 '%s': %s"}, o.operand.c_str(),
                     std::strerror(errno));
-    int64_t size = sizeOf(source.file.get());
-    if (size < 0) return fail(kOutcomeMissing, {"'%s' is not a regular file", "'%s' 不是普通文件"}, o.operand.c_str());
     source.size = static_cast<uint64_t>(size);
     char base[kTextBufferSize];
     fileNameOfPath(o.operand.c_str(), base);

@@ -73,10 +73,12 @@ bool argumentsGiven = false;
 }  // namespace
 
 FileHandle osOpenExisting(const char* path, bool) {
-    int f = open(path, O_RDONLY | O_CLOEXEC);
+    // Only a regular file will do, and anything else is refused without waiting on it: opening a FIFO that
+    // nobody writes to would block for good. O_NONBLOCK then stays, as Linux ignores it for regular files.
+    int f = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (f < 0) return kNoFile;
     struct stat st;
-    if (fstat(f, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (fstat(f, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(f);
         return kNoFile;
     }

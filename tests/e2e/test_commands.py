@@ -566,6 +566,36 @@ class InfoAndVerify(CommandCase):
         self.assertEqual(self.tarn("info", "plain.txt")[0], USAGE)
 
 
+    def test_a_fifo_or_a_piece_that_cannot_be_opened_is_reported_never_waited_on(self):
+        self.make_set()
+        # Nobody writes to the FIFO: opening it for reading would wait for good.
+        os.rename(self.piece(2), self.at("kept2"))
+        os.mkfifo(self.piece(2))
+        os.rename(self.piece(3), self.at("kept3"))
+        os.symlink(self.piece(3), self.piece(3))  # a loop: it cannot be opened, but something is there
+        report = self.info()
+        self.assertEqual(report["missing"], [2, 3])
+        self.assertEqual([(w["piece"], w["problem"], w["reason"]) for w in report["wrong"]],
+                         [(2, "unreadable", "not a regular file"),
+                          (3, "unreadable", "Too many levels of symbolic links")])
+        code, out, _ = self.tarn("verify", self.piece(1))
+        self.assertEqual(code, MISSING)
+        self.assertIn(b"piece 2 is not a regular file", out)
+        self.assertIn(b"piece 3 cannot be read (Too many levels of symbolic links)", out)
+        code, _, err = self.tarn("join", self.piece(1), "-o", "j")
+        self.assertEqual(code, MISSING, err)
+        self.assertFalse(os.path.exists(self.at("j")))
+        os.rename(self.piece(1), self.at("kept1"))
+        os.mkfifo(self.piece(1))
+        code, _, err = self.tarn("info", self.piece(2))
+        self.assertEqual(code, MISSING)
+        self.assertIn("the first piece of '%s' is not a regular file" % self.piece(2), err)
+        before = self.listing(".")
+        code, _, err = self.tarn("split", self.piece(1))
+        self.assertEqual(code, MISSING)
+        self.assertIn("'tarn split - --name NAME' cuts a stream", err)
+        self.assertEqual(self.listing("."), before, "nothing written")
+
 class Terminal(CommandCase):
     def run_with_terminal_stderr(self, *args):
         import pty

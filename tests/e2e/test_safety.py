@@ -283,6 +283,22 @@ class PosixFileTest(SafetyCase):
             self.assertEqual(os.listdir(dest), [safe])
             self.assertEqual(tarnlib.read_file(os.path.join(dest, safe)), data)
 
+    def test_a_fifo_at_a_piece_or_the_source_is_never_waited_on(self):
+        # Nobody writes to these FIFOs: opening one for reading would wait for good.
+        src = self.source("f.bin", 50000)
+        pieces = os.path.join(self.work, "pieces")
+        self.assertEqual(self.run_tarn("/i=" + src, "/o=" + pieces, "/s=20", "/q")[0], 0)
+        os.rename(os.path.join(pieces, "f.bi0002.trn"), os.path.join(self.work, "kept"))
+        os.mkfifo(os.path.join(pieces, "f.bi0002.trn"))
+        code, err = self.run_tarn("/i=" + os.path.join(pieces, "f.bi0001.trn"), "/o=" + self.work + "/j", "/q",
+                                  timeout=30)
+        self.assertEqual(code, FAILED, err)
+        os.mkfifo(os.path.join(self.work, "stream.bin"))
+        code, err = self.run_tarn("/i=" + os.path.join(self.work, "stream.bin"), "/o=" + self.work + "/s", "/q",
+                                  timeout=30)
+        self.assertEqual(code, FAILED, err)
+        self.assertFalse(os.path.exists(os.path.join(self.work, "s")))
+
     def test_all_three_stored_times_survive_the_checksum_pass(self):
         src = self.source("t.bin", 5000)
         access, write = 1300000000 * 10**9, 1400000000 * 10**9
