@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "cli/fileio.h"
+#include "cli/interrupt.h"
 #include "cli/workers.h"
 #include "engine/checksum.h"
 #include "engine/jobstate.h"
@@ -148,7 +149,7 @@ CutResult cutFile(const CutPlan& plan, Progress& progress, unsigned threads) {
     runEach(static_cast<unsigned>(results.size()), [&](unsigned run) {
         Cutter cutter{plan, progress, queue, pieces.get(), results[run], ~uint64_t{0}, {}};
         ChunkQueue::Chunk chunk;
-        while (queue.take(chunk)) cutter.cut(chunk);
+        while (!stopRequested() && queue.take(chunk)) cutter.cut(chunk);
         failedChunks[run] = cutter.failedChunk;
     });
     CutResult all;

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "cli/interrupt.h"
 #include "cli/outcome.h"
 #include "engine/pieceformat.h"
 #include "text/textops.h"
@@ -117,7 +118,7 @@ ssize_t readFull(int fd, uint8_t* buffer, size_t count) {
     size_t done = 0;
     while (done < count) {
         ssize_t got = read(fd, buffer + done, count - done);
-        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && errno == EINTR && !stopRequested()) continue;
         if (got < 0) return -1;
         if (got == 0) break;
         done += static_cast<size_t>(got);

@@ -1,4 +1,4 @@
-// A file removed if the process is stopped by a signal (Ctrl+C, kill, a closed terminal) before it is finished.
+// What a signal (Ctrl+C, kill, a closed terminal) does to work not yet finished: a file removed, or a stop asked.
 #pragma once
 #include <signal.h>
 
@@ -6,6 +6,13 @@
 void removeIfInterrupted(const char* path);
 // The file is finished: a signal from now on leaves it.
 void keepFromNowOn();
+
+// For work that undoes itself on failure (a split): the signals above only ask it to stop. Loops look at
+// stopRequested(), the work unwinds through its own clean-up, and endIfStopped() then ends the process by the
+// signal. A blocked read returns (EINTR) rather than waiting on.
+void stopOnSignal();
+bool stopRequested();
+void endIfStopped();
 
 // Holds the signals above back while it lives: a file created and armed under it is never missed by them, and
 // never removed before it is ours. A signal held back arrives when it ends.

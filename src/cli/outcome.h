@@ -9,4 +9,5 @@ enum Outcome : int {
     kOutcomeDamaged = 4,     // a piece is damaged: a bad header, a length that cannot belong to the set
     kOutcomeUnwritable = 5,  // the output cannot be written (exists without --force, no permission, no folder)
     kOutcomeDiskFull = 6,    // no space left on the output's device
+    kOutcomeInterrupted = 130,  // stopped by a signal; the process then ends by that signal (endIfStopped)
 };

@@ -12,6 +12,7 @@
 #include "cli/console.h"
 #include "cli/cutfile.h"
 #include "cli/fileio.h"
+#include "cli/interrupt.h"
 #include "cli/names.h"
 #include "cli/outcome.h"
 #include "cli/setdata.h"
@@ -199,7 +200,7 @@ int cutStream(const Options& o, int input, const std::string& folder, const char
         return fail(kOutcomeMissing, {"cannot read standard input: %s", "无法读取标准输入: %s"}, std::strerror(errno));
     };
     for (;;) {
-        if (!refill()) return streamFailed();
+        if (stopRequested() || !refill()) return stopRequested() ? kOutcomeInterrupted : streamFailed();
         if (pending == 0 && cut.count >= 1) return kOutcomeSuccess;
         if (++cut.count > kMaxPieces)
             return fail(kOutcomeUsage,
@@ -215,7 +216,7 @@ int cutStream(const Options& o, int input, const std::string& folder, const char
         if (!writePieceStart(piece.get(), cut.count, header)) return writeFailed(path);
         uint64_t inPiece = 0;
         while (inPiece < pieceBytes) {
-            if (!refill()) return streamFailed();
+            if (stopRequested() || !refill()) return stopRequested() ? kOutcomeInterrupted : streamFailed();
             if (pending == 0) break;  // the input ended inside this piece
             size_t count = static_cast<size_t>(std::min<uint64_t>(pending, pieceBytes - inPiece));
             uint8_t* bytes = buffer.data() + pendingAt;
@@ -248,6 +249,8 @@ bool recipher(const std::string& path, uint64_t dataOffset, uint64_t from, uint6
 }  // namespace
 
 int runSplitCommand(const Options& o) {
+    // A signal stops the cut, which then removes what it made and puts back what it set aside.
+    stopOnSignal();
     Source source;
     std::string name;
     int code = openSource(o, source, name);
@@ -348,6 +351,7 @@ int runSplitCommand(const Options& o) {
         cut.checksum = result.checksum;
     }
     progress.finish();
+    if (stopRequested()) return kOutcomeInterrupted;
 
     const uint32_t count = cut.count;
     const uint64_t offset = cut.size;
@@ -378,6 +382,7 @@ int runSplitCommand(const Options& o) {
         if (!writeAll(file.get(), reinterpret_cast<const uint8_t*>(script.data()), length) || !file.close())
             return writeFailed(scriptPath);
     }
+    if (stopRequested()) return kOutcomeInterrupted;
     made.keep = true;
     if (!o.quiet)
         report({"%s: %u piece(s) of at most %s in %s", "%s: %u 块, 每块最多 %s, 在 %s"}, name.c_str(), count,

@@ -1,6 +1,7 @@
 // Runs one subcommand: parses its arguments, then hands over to the command.
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/interrupt.h"
 #include "cli/outcome.h"
 
 int runSubcommand(const std::vector<std::string>& args) {
@@ -20,7 +21,12 @@ int runSubcommand(const std::vector<std::string>& args) {
         return kOutcomeSuccess;
     }
     switch (o.command) {
-        case Command::Split: return runSplitCommand(o);
+        case Command::Split: {
+            // Ends by the signal that stopped it, once the split has undone itself.
+            const int code = runSplitCommand(o);
+            endIfStopped();
+            return code;
+        }
         case Command::Join: return runJoinCommand(o);
         case Command::Info: return runInfoCommand(o);
         case Command::Verify: return runVerifyCommand(o);

@@ -412,6 +412,46 @@ class SplitAndJoin(CommandCase):
             break
         self.assertTrue(interrupted)
 
+    def test_an_interrupted_split_undoes_itself(self):
+        self.source("big.bin", 48 << 20, seed=1)
+        self.assertEqual(self.tarn("split", "big.bin", "-s", "1M", "-q")[0], 0)
+        old = {name: tarnlib.read_file(self.at("big", name)) for name in self.listing("big")}
+        self.source("big.bin", 48 << 20, seed=2)
+        # With --force, stopped once the old pieces are set aside: they are all back, and nothing else is there.
+        interrupted = False
+        for _ in range(5):
+            code = self.interrupt_once(["split", "big.bin", "-s", "1M", "-q", "--force"],
+                                       lambda: any(n.startswith(".tarn-") for n in self.listing("big")))
+            if code == 0:  # it finished first: start again from the old set
+                for name, data in old.items():
+                    tarnlib.write_file(self.at("big", name), data)
+                continue
+            self.assertEqual(code, -signal.SIGINT)
+            self.assertEqual(self.listing("big"), sorted(old))
+            for name, data in old.items():
+                self.assertEqual(tarnlib.read_file(self.at("big", name)), data, name)
+            interrupted = True
+            break
+        self.assertTrue(interrupted)
+        # A new set stopped half way is removed with its folder.
+        code = self.interrupt_once(["split", "big.bin", "-s", "1M", "-q", "-o", "fresh"],
+                                   lambda: len(self.listing("fresh")) >= 2)
+        self.assertIn(code, (0, -signal.SIGINT))
+        if code != 0:
+            self.assertFalse(os.path.exists(self.at("fresh")))
+        # Standard input that has stopped coming: the stop does not wait for more.
+        run = subprocess.Popen([PROGRAM, "split", "-", "--name", "s.bin", "-s", "1M", "-q", "-o", "stream"],
+                               cwd=self.work, stdin=subprocess.PIPE)
+        run.stdin.write(bytes(3 << 20))
+        run.stdin.flush()
+        deadline = time.time() + 30
+        while len(self.listing("stream")) < 3 and time.time() < deadline:
+            time.sleep(0.01)
+        run.send_signal(signal.SIGINT)
+        self.assertEqual(run.wait(timeout=10), -signal.SIGINT)
+        run.stdin.close()
+        self.assertFalse(os.path.exists(self.at("stream")))
+
     def test_force_replaces_only_once_the_new_files_are_whole(self):
         # A split or join that fails with --force leaves what it would have replaced as it was.
         self.source("w.bin", 800000)
