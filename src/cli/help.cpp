@@ -38,7 +38,7 @@ const Text kExitCodes = {
 
 const Text kSplitHelp = {
     "tarn split FILE: cuts FILE into pieces NAME0001.trn, NAME0002.trn, … in ./NAME (NAME: the file's name\n"
-    "less its extension; its first four characters name the pieces).\n"
+    "less its extension; its first four characters name the pieces), or ./NAME.pieces when a file is ./NAME.\n"
     "  -s, --size SIZE      largest piece: KiB, or 899K, 700M, 4G, or a preset: email floppy superfloppy\n"
     "                       zip100 zip250 zip750 cd74 cd80 flash4 … flash1024 dvd (default: email, 899K);\n"
     "                       the pieces are then evened out\n"
@@ -52,7 +52,7 @@ const Text kSplitHelp = {
     "  -f, --force          replace pieces that exist\n"
     "  -q, --quiet          no progress and no summary\n",
     "tarn split 文件: 把文件劈分为 名称0001.trn, 名称0002.trn, … 放在 ./名称 (名称: 去掉扩展名的文件名;\n"
-    "它的前四个字符是块的名称).\n"
+    "它的前四个字符是块的名称); ./名称 是一个文件时放在 ./名称.pieces.\n"
     "  -s, --size 大小      块的最大大小: KiB数, 或 899K, 700M, 4G, 或预设: email floppy superfloppy\n"
     "                       zip100 zip250 zip750 cd74 cd80 flash4 … flash1024 dvd (默认: email, 899K);\n"
     "                       然后各块大小会被平均\n"

@@ -128,6 +128,12 @@ std::string outputFolderFor(const Options& o, const std::string& name) {
     stripExtension(base);
     char folder[kTextBufferSize];
     if (!buildPath(folder, ".", kPathSeparatorText, base[0] != 0 ? base : name.c_str())) return "";
+    // A file without extension has the folder's name itself (so may another file): its pieces go to NAME.pieces.
+    if (nameTaken(folder) && !osFolderExists(folder)) {
+        char taken[kTextBufferSize];
+        copyText(folder, taken);
+        if (!buildPath(folder, taken, ".pieces")) return "";
+    }
     return folder;
 }
 

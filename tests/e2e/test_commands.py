@@ -95,6 +95,24 @@ class SplitAndJoin(CommandCase):
         self.assertEqual(code, 0, err)
         self.assertEqual(tarnlib.read_file(self.at("j", "big.bin")), tarnlib.read_file(self.at("big.bin")))
 
+    def test_a_file_without_extension_goes_to_name_pieces(self):
+        # ./NAME would be the file itself, or another file: the pieces go to ./NAME.pieces instead.
+        _, data = self.source("backup", 300000)
+        code, _, err = self.tarn("split", "backup", "-s", "100K")
+        self.assertEqual(code, 0, err)
+        self.assertIn("./backup.pieces", err)
+        self.assertEqual(self.listing("backup.pieces"), ["back0001.trn", "back0002.trn", "back0003.trn"])
+        self.assertEqual(self.tarn("join", self.at("backup.pieces", "back0002.trn"), "-o", "j", "-q")[0], 0)
+        self.assertEqual(tarnlib.read_file(self.at("j", "backup")), data)
+        self.source("notes.txt", 1000)
+        tarnlib.write_file(self.at("notes"), b"another file")
+        self.assertEqual(self.tarn("split", "notes.txt", "-q")[0], 0)
+        self.assertEqual(self.listing("notes.pieces"), ["note0001.trn"])
+        os.makedirs(self.at("list"))
+        self.source("list.txt", 1000)
+        self.assertEqual(self.tarn("split", "list.txt", "-q")[0], 0)
+        self.assertEqual(self.listing("list"), ["list0001.trn"], "an existing folder is used as before")
+
     def test_usage_errors_write_nothing(self):
         self.source("u.bin", 20000)
         for args in (["split", "u.bin", "-s", "0"], ["split", "u.bin", "-s", "lots"], ["split", "u.bin", "-s", "5T"],
