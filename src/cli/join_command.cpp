@@ -44,7 +44,8 @@ int runJoinCommand(const Options& o) {
     const bool raw = set.format == SetFormat::Raw;
     const bool toStdout = o.output == "-";
 
-    std::string name = localFileName(set.storedName);
+    const std::string whole = localFileName(set.storedName);
+    const std::string name = fittedFileName(whole);
     std::string path, folder = o.output.empty() ? "." : o.output;
     if (!toStdout) {
         char built[kTextBufferSize];
@@ -56,6 +57,10 @@ int runJoinCommand(const Options& o) {
             return fail(outcomeOfWriteError(errno), {"cannot create the folder '%s': %s", "无法创建文件夹 '%s': %s"},
                         folder.c_str(), std::strerror(errno));
     }
+    if (!o.quiet && !toStdout && name != whole)
+        report({"the stored name is too long for this system (%zu bytes): writing '%s'",
+                "保存的文件名对本系统太长 (%zu 字节): 写为 '%s'"},
+               whole.size(), shownText(name).c_str());
     if (!o.quiet && set.descriptionWanted && !set.description.empty())
         report({"description: %s", "描述: %s"}, shownText(set.description).c_str());
     if (o.haveKey) {

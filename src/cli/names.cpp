@@ -83,6 +83,16 @@ std::string localFileName(const std::string& stored) {
     return name;
 }
 
+std::string fittedFileName(const std::string& name) {
+    if (name.size() <= kLongestFileName) return name;
+    // Keep a short extension, so that the file still opens with its program; cut the rest on a character.
+    size_t dot = name.rfind('.');
+    std::string extension = dot != std::string::npos && dot > 0 && name.size() - dot <= 16 ? name.substr(dot) : "";
+    size_t keep = kLongestFileName - extension.size();
+    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) keep--;
+    return name.substr(0, keep) + extension;
+}
+
 std::string storedText(const std::string& local) {
     std::string text;
     if (plainAscii(local) || !isUtf8(local) || !convert("CP936", "UTF-8", local, text)) return local;

@@ -1,5 +1,6 @@
 // The text a set stores, between this system (UTF-8) and the code page 936 of the Windows that Tarn.exe runs on.
 #pragma once
+#include <cstddef>
 #include <string>
 
 bool isUtf8(const std::string& text);
@@ -8,8 +9,12 @@ std::string localText(const std::string& stored);
 // Stored text as a terminal may safely show it on one line: as localText, with control characters written as
 // escapes (\n, \x1b, \u009b), so that a hostile header cannot move the cursor, retitle the window or fake a line.
 std::string shownText(const std::string& stored);
-// The stored name as this system can create it: converted as above, then made safe inside the output folder.
+// The stored name converted as above, then made safe inside the output folder.
 std::string localFileName(const std::string& stored);
+// Windows counts a name's length in characters, Linux in bytes: 140 Chinese characters make a legal name there
+// and 424 bytes of UTF-8 here. A longer name is cut on a character boundary to the limit, its extension kept.
+constexpr size_t kLongestFileName = 255;
+std::string fittedFileName(const std::string& name);
 // Text to store: UTF-8 that code page 936 can hold is stored in it, so that Tarn.exe shows and creates the same
 // name; anything else is stored as it is.
 std::string storedText(const std::string& local);

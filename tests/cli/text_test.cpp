@@ -43,6 +43,24 @@ TEST(StoredText, PieceStemsNeverEndInsideACharacter) {
     EXPECT_STREQ(stem, "\xb1\xa8\xb8\xe6");
 }
 
+TEST(StoredText, NamesLongerThanLinuxTakesAreCutOnACharacterKeepingTheExtension) {
+    std::string chinese;
+    for (int i = 0; i < 140; i++) chinese += "中";  // legal on Windows, 420 bytes here
+    std::string fitted = fittedFileName(chinese + ".txt");
+    EXPECT_LE(fitted.size(), kLongestFileName);
+    EXPECT_EQ(fitted.size(), 83 * 3 + 4u);  // 84 characters would need 256 bytes
+    EXPECT_EQ(fitted.substr(fitted.size() - 4), ".txt");
+    EXPECT_TRUE(isUtf8(fitted));
+    std::string ascii(255, 'a');
+    EXPECT_EQ(fittedFileName(ascii), ascii);  // at the limit: untouched
+    EXPECT_EQ(fittedFileName(ascii + "b.tar.gz"), std::string(252, 'a') + ".gz");
+    // A dot far from the end is no extension; the cut still never splits a character.
+    std::string noExtension = "a." + chinese;
+    fitted = fittedFileName(noExtension);
+    EXPECT_EQ(fitted, noExtension.substr(0, 254));
+    EXPECT_TRUE(isUtf8(fitted));
+}
+
 TEST(ReportText, RangesNumbersAndJson) {
     EXPECT_EQ(indexRanges({1, 2, 3, 5, 7, 8, 9}), "1-3, 5, 7-9");
     EXPECT_EQ(indexRanges({4}), "4");

@@ -113,6 +113,21 @@ class SplitAndJoin(CommandCase):
         self.assertEqual(self.tarn("split", "list.txt", "-q")[0], 0)
         self.assertEqual(self.listing("list"), ["list0001.trn"], "an existing folder is used as before")
 
+    def test_a_windows_name_too_long_for_linux_is_cut_to_fit(self):
+        # 140 Chinese characters are a legal name on Windows and 424 bytes of UTF-8 here, over the 255 Linux takes.
+        data = b"long name" * 1000
+        name = "中" * 140 + ".txt"
+        tarnlib.write_file(self.at("long0001.trn"),
+                           tarnlib.make_header(name.encode("gbk"), len(data), 1, checksum_of(data)) + data)
+        code, _, err = self.tarn("join", "long0001.trn", "-o", "j")
+        self.assertEqual(code, 0, err)
+        fitted = "中" * 83 + ".txt"
+        self.assertEqual(self.listing("j"), [fitted])
+        self.assertEqual(tarnlib.read_file(self.at("j", fitted)), data)
+        self.assertIn("too long for this system (424 bytes)", err)
+        code, out, err = self.tarn("join", "long0001.trn", "-o", "-")
+        self.assertEqual((code, out, err), (0, data, ""), "standard output needs no name")
+
     def test_usage_errors_write_nothing(self):
         self.source("u.bin", 20000)
         for args in (["split", "u.bin", "-s", "0"], ["split", "u.bin", "-s", "lots"], ["split", "u.bin", "-s", "5T"],
