@@ -67,6 +67,13 @@ bool nameTaken(const std::string& path) {
     return lstat(path.c_str(), &st) == 0;
 }
 
+bool makeFolder(const std::string& folder) {
+    if (mkdir(folder.c_str(), 0777) == 0) return true;
+    // "File exists" would read as if the folder were there and still refused.
+    if (errno == EEXIST) errno = ENOTDIR;
+    return false;
+}
+
 uint32_t descriptorsToSpare() {
     constexpr rlim_t kOthers = 64;  // the standard streams, the output file, the C library's own
     rlimit limit{};

@@ -61,6 +61,8 @@ Descriptor createOutput(const std::string& path, bool replace);
 Descriptor createTemporary(const std::string& folder, std::string& temporary);
 // Whether something (a symlink too) bears this name.
 bool nameTaken(const std::string& path);
+// Creates an output folder; false with errno set, ENOTDIR when a file already bears its name.
+bool makeFolder(const std::string& folder);
 
 // Reads until count bytes or the end; returns the bytes read, or -1 (errno set).
 ssize_t readFull(int fd, uint8_t* buffer, size_t count);

@@ -53,7 +53,7 @@ int runJoinCommand(const Options& o) {
             return fail(kOutcomeUsage, {"the output path is too long", "输出路径太长"});
         path = built;
         if ((code = checkRebuiltPath(path, set, o.force)) != kOutcomeSuccess) return code;
-        if (!osFolderExists(folder.c_str()) && mkdir(folder.c_str(), 0777) != 0)
+        if (!osFolderExists(folder.c_str()) && !makeFolder(folder))
             return fail(outcomeOfWriteError(errno), {"cannot create the folder '%s': %s", "无法创建文件夹 '%s': %s"},
                         folder.c_str(), std::strerror(errno));
     }

@@ -295,7 +295,7 @@ int runSplitCommand(const Options& o) {
 
     MadeFiles made;
     if (!osFolderExists(folder.c_str())) {
-        if (mkdir(folder.c_str(), 0777) != 0)
+        if (!makeFolder(folder))
             return fail(outcomeOfWriteError(errno), {"cannot create the folder '%s': %s", "无法创建文件夹 '%s': %s"},
                         folder.c_str(), std::strerror(errno));
         made.folder = folder;

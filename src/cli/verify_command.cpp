@@ -72,7 +72,9 @@ int runVerifyCommand(const Options& o) {
     else if (sum && !readFailed)
         std::printf(pick({"checksum matches: %u\n", "CRC正确: %u\n"}), set.checksum);
     if (outcome == kOutcomeSuccess)
-        std::printf(pick({"OK: %u pieces, %s bytes\n", "正确: %u 块, %s 字节\n"}), set.count, groupedNumber(set.size).c_str());
+        std::printf(set.count == 1 ? pick({"OK: %u piece, %s bytes\n", "正确: %u 块, %s 字节\n"})
+                                   : pick({"OK: %u pieces, %s bytes\n", "正确: %u 块, %s 字节\n"}),
+                    set.count, groupedNumber(set.size).c_str());
     else
         std::printf("%s\n", pick({"FAILED", "失败"}));
     return outcome;

@@ -526,6 +526,10 @@ class SplitAndJoin(CommandCase):
         self.assertFalse(os.path.exists(self.at("j", "w.bin")))
         code, _, err = self.tarn("join", self.at("w", "w.bi0001.trn"), "-o", self.at("afile", "x"))
         self.assertEqual(code, UNWRITABLE, err)
+        for command in (["split", "w.bin"], ["join", self.at("w", "w.bi0001.trn")]):
+            code, _, err = self.tarn(*command, "-o", "afile")
+            self.assertEqual(code, UNWRITABLE, err)
+            self.assertIn("'afile': Not a directory", err, "a file in the way is no folder that 'exists'")
         code, _, err = self.tarn("split", "nosuch.bin")
         self.assertEqual(code, MISSING, err)
 
@@ -568,6 +572,12 @@ class InfoAndVerify(CommandCase):
         self.assertEqual(code, 0)
         self.assertTrue(result["ok"])
         self.assertTrue(result["checksum"]["match"])
+        code, out, _ = self.tarn("verify", self.piece(2))
+        self.assertEqual((code, out.splitlines()[-1]), (0, b"OK: 3 pieces, 250,000 bytes"))
+        self.source("one.bin", 10)
+        self.assertEqual(self.tarn("split", "one.bin", "-q")[0], 0)
+        code, out, _ = self.tarn("verify", self.at("one", "one.0001.trn"))
+        self.assertEqual((code, out.splitlines()[-1]), (0, b"OK: 1 piece, 10 bytes"))
 
     def test_short_missing_and_corrupted_pieces(self):
         data = self.make_set()
