@@ -47,15 +47,26 @@ int runJoinCommand(const Options& o) {
     const std::string whole = localFileName(set.storedName);
     const std::string name = fittedFileName(whole);
     std::string path, folder = o.output.empty() ? "." : o.output;
+    // A join that fails leaves neither a half-made file nor a folder it made for it.
+    struct Undo {
+        std::string file, folder;
+        ~Undo() {
+            if (!file.empty()) unlink(file.c_str());
+            if (!folder.empty()) rmdir(folder.c_str());
+        }
+    } undo;
     if (!toStdout) {
         char built[kTextBufferSize];
         if (!pathInFolder(folder.c_str(), name.c_str(), built))
             return fail(kOutcomeUsage, {"the output path is too long", "输出路径太长"});
         path = built;
         if ((code = checkRebuiltPath(path, set, o.force)) != kOutcomeSuccess) return code;
-        if (!osFolderExists(folder.c_str()) && !makeFolder(folder))
-            return fail(outcomeOfWriteError(errno), {"cannot create the folder '%s': %s", "无法创建文件夹 '%s': %s"},
-                        folder.c_str(), std::strerror(errno));
+        if (!osFolderExists(folder.c_str())) {
+            if (!makeFolder(folder))
+                return fail(outcomeOfWriteError(errno), {"cannot create the folder '%s': %s", "无法创建文件夹 '%s': %s"},
+                            folder.c_str(), std::strerror(errno));
+            undo.folder = folder;
+        }
     }
     if (!o.quiet && !toStdout && name != whole)
         report({"the stored name is too long for this system (%zu bytes): writing '%s'",
@@ -91,13 +102,7 @@ int runJoinCommand(const Options& o) {
                         std::strerror(error));
         }
     }
-    // Nor does a failed one.
-    struct Partial {
-        std::string path;
-        ~Partial() {
-            if (!path.empty()) unlink(path.c_str());
-        }
-    } partial{toStdout ? std::string() : writing};
+    if (!toStdout) undo.file = writing;
     Progress progress(set.size, !o.quiet);
     auto writeFailed = [&](int error) {
         progress.finish();
@@ -149,7 +154,8 @@ int runJoinCommand(const Options& o) {
     progress.finish();
     if (!output.close()) return writeFailed(errno);
     if (replacing && rename(writing.c_str(), path.c_str()) != 0) return writeFailed(errno);
-    partial.path.clear();
+    undo.file.clear();
+    undo.folder.clear();
     keepFromNowOn();
     if (!toStdout && !raw) {
         osSetPathTimes(path.c_str(), set.created, set.accessed, set.written);

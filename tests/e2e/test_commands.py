@@ -523,7 +523,10 @@ class SplitAndJoin(CommandCase):
         self.assertEqual(self.tarn("split", "w.bin", "-s", "100K", "-q")[0], 0)
         code, _, err = self.tarn("join", self.at("w", "w.bi0001.trn"), "-o", "j", limit_kib=150)
         self.assertEqual(code, DISK_FULL, err)
-        self.assertFalse(os.path.exists(self.at("j", "w.bin")))
+        self.assertFalse(os.path.exists(self.at("j")), "neither the file nor the folder made for it is left")
+        os.makedirs(self.at("had"))
+        self.assertEqual(self.tarn("join", self.at("w", "w.bi0001.trn"), "-o", "had", limit_kib=150)[0], DISK_FULL)
+        self.assertEqual(self.listing("had"), [], "a folder that was there stays")
         code, _, err = self.tarn("join", self.at("w", "w.bi0001.trn"), "-o", self.at("afile", "x"))
         self.assertEqual(code, UNWRITABLE, err)
         for command in (["split", "w.bin"], ["join", self.at("w", "w.bi0001.trn")]):
