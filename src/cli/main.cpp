@@ -11,8 +11,9 @@
 
 int main(int argc, char** argv) {
     // A mistyped command ("splt") is told so; a word that names a file stays with the switches as before.
-    if (argc >= 2 && (isSubcommandWord(argv[1]) || (looksLikeCommand(argv[1]) && !osNameTaken(argv[1])))) {
-        std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (argc >= 2 && (isSubcommandWord(argv[1]) || (looksLikeCommand(argv[1]) && !osNameTaken(argv[1])) ||
+                      optionBeforeCommand(args))) {
         int code = runSubcommand(args);
         // Output to a closed pipe or a full disk must not pass for success.
         if (std::fflush(stdout) != 0 && code == kOutcomeSuccess) code = kOutcomeUnwritable;

@@ -134,6 +134,19 @@ bool looksLikeCommand(const std::string& word) {
     return true;
 }
 
+namespace {
+bool isCommandWord(const std::string& word) {
+    return word == "split" || word == "join" || word == "info" || word == "verify";
+}
+}  // namespace
+
+bool optionBeforeCommand(const std::vector<std::string>& args) {
+    if (args.empty() || args[0].size() < 2 || args[0][0] != '-') return false;
+    for (const std::string& a : args)
+        if (isCommandWord(a)) return true;
+    return false;
+}
+
 bool parsePieceSize(const std::string& text, uint32_t& kib) {
     std::string key = presetKey(text);
     for (const Preset& p : kPresets)
@@ -183,13 +196,25 @@ ParsedLine parseArguments(const std::vector<std::string>& args) {
     else if (word == "info") o.command = Command::Info;
     else if (word == "verify") o.command = Command::Verify;
     else {
+        if (optionBeforeCommand(args)) {
+            for (const std::string& a : args)
+                if (isCommandWord(a)) {
+                    char line[1024];
+                    std::snprintf(line, sizeof line,
+                                  pick({"options go after the command: tarn %s %s …", "选项放在命令后面: tarn %s %s …"}),
+                                  a.c_str(), word.c_str());
+                    result.error = line;
+                    return result;
+                }
+        }
         result.error = format({"unknown command '%s'", "未知命令 '%s'"}, word);
         return result;
     }
     std::vector<std::string> operands;
     bool optionsEnd = false;
-    for (size_t i = 1; i < args.size(); i++) {
-        const std::string& a = args[i];
+    std::vector<std::string> list(args);
+    for (size_t i = 1; i < list.size(); i++) {
+        std::string a = list[i];
         if (optionsEnd || a == "-" || a.size() < 2 || a[0] != '-') {
             operands.push_back(a);
             continue;
@@ -215,12 +240,18 @@ ParsedLine parseArguments(const std::vector<std::string>& args) {
             for (const OptionRule& s : kOptions)
                 if (s.shortName != 0 && a[1] == s.shortName) rule = &s;
             if (rule != nullptr && a.size() > 2) {
-                if (rule->takes == Takes::Nothing) {
+                if (rule->takes == Takes::Nothing && a[2] == '-') {
                     result.error = format({"unknown option '%s'", "未知选项 '%s'"}, a);
                     return result;
                 }
-                value = a.substr(2);  // "-s899K"
-                haveValue = true;
+                if (rule->takes == Takes::Nothing) {
+                    // "-qy", "-qs 899K": the rest of the cluster is read next, as getopt does.
+                    list.insert(list.begin() + static_cast<std::ptrdiff_t>(i) + 1, "-" + a.substr(2));
+                    a.resize(2);
+                } else {
+                    value = a.substr(2);  // "-s899K"
+                    haveValue = true;
+                }
             }
         }
         if (rule == nullptr) {
@@ -235,11 +266,11 @@ ParsedLine parseArguments(const std::vector<std::string>& args) {
             return result;
         }
         if (rule->takes == Takes::Value && !haveValue) {
-            if (i + 1 >= args.size()) {
+            if (i + 1 >= list.size()) {
                 result.error = format({"option '%s' needs a value", "选项 '%s' 需要一个值"}, a);
                 return result;
             }
-            value = args[++i];
+            value = list[++i];
         } else if (rule->takes == Takes::Nothing && haveValue) {
             result.error = format({"option '%s' takes no value", "选项 '%s' 不带值"}, a);
             return result;

@@ -39,6 +39,9 @@ bool isSubcommandWord(const std::string& word);
 // A first argument shaped like a command (lower-case letters, or "--" and letters) that is none: told apart from
 // a file name by the caller, it gets "unknown command" rather than the switches' usage.
 bool looksLikeCommand(const std::string& word);
+// An option written before a command word ("tarn -q split FILE"): the switches take only "/" words, so this is
+// someone reaching for a command, told where the option goes.
+bool optionBeforeCommand(const std::vector<std::string>& args);
 // args: everything after the program name, the command word first.
 ParsedLine parseArguments(const std::vector<std::string>& args);
 

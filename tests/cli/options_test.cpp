@@ -60,6 +60,18 @@ TEST(Arguments, EveryOptionInItsForms) {
     line = parse({"split", "-", "--name", "db.sql"});
     EXPECT_TRUE(line.ok) << line.error;
 
+    // Flags cluster as getopt lets them; the last of a cluster may take the rest, or the next word, as its value.
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"split", "-qfs", "10K", "x"},
+                                                 std::vector<std::string>{"split", "-fqs10K", "x"}}) {
+        line = parse(args);
+        ASSERT_TRUE(line.ok) << line.error;
+        EXPECT_TRUE(line.options.quiet && line.options.force);
+        EXPECT_EQ(line.options.sizeKiB, 10u);
+        EXPECT_EQ(line.options.operand, "x");
+    }
+    line = parse({"join", "-yq", "x0001.trn"});
+    EXPECT_TRUE(line.ok && line.options.yes && line.options.quiet) << line.error;
+
     line = parse({"split", "--help"});
     EXPECT_TRUE(line.ok && line.options.commandHelp);
     EXPECT_TRUE(parse({"--version"}).ok);
@@ -75,7 +87,7 @@ TEST(Arguments, RefusedWithAReason) {
         {"split", "x", "--json"},  {"join", "x", "--script"},      {"info", "x", "--key", "k"},
         {"split", "x", "-qz"},     {"split", "x", "--quiet=yes"},  {"split", "x", "--sizes=5"},
         {"split", "-"},            {"split", "x", "-o", ""},       {"split", "x", "-o", "-"},
-        {"verify", "x", "-y"},
+        {"verify", "x", "-y"},     {"split", "x", "-q-"},          {"split", "x", "-qs"},
     };
     for (const auto& args : refused) {
         ParsedLine line = parse(args);
@@ -93,4 +105,12 @@ TEST(Arguments, OnlyCommandWordsLeaveTheSwitchesOfTarnExe) {
     for (const char* word : {"splt", "joni", "--versoin", "--no-such"}) EXPECT_TRUE(looksLikeCommand(word)) << word;
     for (const char* word : {"/i=x", "x.bin", "a", "--", "-q", "Split", "data2", "--x", ""})
         EXPECT_FALSE(looksLikeCommand(word)) << word;
+    // An option before the command is told where it goes; the switches never start with "-".
+    EXPECT_TRUE(optionBeforeCommand({"-q", "split", "x.bin"}));
+    EXPECT_FALSE(optionBeforeCommand({"/q", "/i=split"}));
+    EXPECT_FALSE(optionBeforeCommand({"-q", "/i=x.bin"}));
+    EXPECT_FALSE(optionBeforeCommand({"-", "join"}));
+    ParsedLine line = parse({"-s", "1M", "split", "x.bin"});
+    EXPECT_FALSE(line.ok);
+    EXPECT_NE(line.error.find("tarn split -s"), std::string::npos) << line.error;
 }

@@ -135,7 +135,8 @@ class SplitAndJoin(CommandCase):
                      ["split", "u.bin", "-s", "1", "-n", "2"], ["split"], ["split", "u.bin", "v.bin"],
                      ["split", "u.bin", "--json"], ["split", "u.bin", "--bogus"], ["join", "u.bin", "-s", "5"],
                      ["split", "u.bin", "-o"], ["split", "-", "-s", "5"], ["split", "-", "--name", "x", "-n", "2"],
-                     ["info"], ["verify", "--script", "x0001.trn"], ["split", "u.bin", "-o", "-"]):
+                     ["info"], ["verify", "--script", "x0001.trn"], ["split", "u.bin", "-o", "-"],
+                     ["-q", "split", "u.bin"], ["-s", "5K", "split", "u.bin"]):
             code, out, err = self.tarn(*args)
             self.assertEqual(code, USAGE, (args, err))
             self.assertIn("tarn: ", err)
