@@ -1,6 +1,7 @@
 // Messages on standard error and the progress bar of the subcommands.
 #include "cli/console.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstdarg>
@@ -11,6 +12,22 @@ void vreport(const Text& text, va_list arguments) {
     std::fputs("tarn: ", stderr);
     std::vfprintf(stderr, pick(text), arguments);
     std::fputc('\n', stderr);
+}
+
+// Columns the bar may fill: one less than the terminal's width, so that it never wraps (a wrapped line cannot be
+// redrawn by a carriage return and would leave a trail), and at most 70.
+int barRoom() {
+    winsize size{};
+    int columns = ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+    return columns > 71 ? 70 : columns > 1 ? columns - 1 : 1;
+}
+
+// Terminal columns of UTF-8 text: the Chinese words of the bar take two each.
+int shownWidth(const std::string& text) {
+    int width = 0;
+    for (unsigned char c : text)
+        if ((c & 0xC0) != 0x80) width += c >= 0xE0 ? 2 : 1;
+    return width;
 }
 }  // namespace
 
@@ -64,23 +81,30 @@ void Progress::draw(bool force) {
     last_ = now;
     double seconds = std::chrono::duration<double>(now - start_).count();
     double rate = seconds > 0 ? done_ / seconds : 0;
-    std::string line;
+    std::string percent, line;
     char part[64];
     if (total_ != 0) {
-        std::snprintf(part, sizeof part, "%3u%%  ", static_cast<unsigned>(done_ * 100 / total_));
-        line += part;
-        line += humanBytes(done_) + " / " + humanBytes(total_);
+        std::snprintf(part, sizeof part, "%3u%%", static_cast<unsigned>(done_ * 100 / total_));
+        percent = part;
+        line = percent + "  " + humanBytes(done_) + " / " + humanBytes(total_);
     } else {
-        line += humanBytes(done_);
+        line = percent = humanBytes(done_);
     }
-    line += "  " + humanBytes(static_cast<uint64_t>(rate)) + "/s";
+    std::string parts[2] = {"  " + humanBytes(static_cast<uint64_t>(rate)) + "/s", ""};
     if (total_ != 0 && rate > 0 && done_ < total_) {
         auto left = static_cast<unsigned long>((total_ - done_) / rate);
         std::snprintf(part, sizeof part, "  %lu:%02lu:%02lu %s", left / 3600, left / 60 % 60, left % 60,
                       pick({"left", "剩余"}));
-        line += part;
+        parts[1] = part;
     }
-    std::fprintf(stderr, "\r%-70s", line.c_str());
+    // A narrow terminal gets the front of the bar: the time left goes first, then the rate, then the byte counts.
+    const int room = barRoom();
+    if (shownWidth(line) > room) line = percent;
+    for (const std::string& more : parts)
+        if (shownWidth(line + more) <= room) line += more;
+        else break;
+    if (shownWidth(line) > room) line.resize(static_cast<size_t>(room));  // ASCII at this point
+    std::fprintf(stderr, "\r%-*s", room, line.c_str());
     std::fflush(stderr);
     drawn_ = true;
 }
@@ -88,7 +112,7 @@ void Progress::draw(bool force) {
 void Progress::finish() {
     std::lock_guard<std::mutex> hold(mutex_);
     if (!drawn_) return;
-    std::fprintf(stderr, "\r%-70s\r", "");
+    std::fprintf(stderr, "\r%-*s\r", barRoom(), "");
     std::fflush(stderr);
     drawn_ = false;
 }

@@ -684,9 +684,13 @@ class InfoAndVerify(CommandCase):
         self.assertEqual(self.listing("."), before, "nothing written")
 
 class Terminal(CommandCase):
-    def run_with_terminal_stderr(self, *args):
+    def run_with_terminal_stderr(self, *args, columns=80):
+        import fcntl
         import pty
+        import struct
+        import termios
         master, slave = pty.openpty()
+        fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
         done = subprocess.run([PROGRAM, *args], cwd=self.work, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                               stderr=slave, timeout=120, env=dict(os.environ, LANG="C.UTF-8"))
         os.close(slave)
@@ -710,6 +714,14 @@ class Terminal(CommandCase):
         self.assertIn("6 piece(s)", seen)  # the count rule adds one for an exact multiple, then evens out
         code, seen = self.run_with_terminal_stderr("join", self.at("p", "p.bi0001.trn"), "-o", "j", "-q")
         self.assertEqual((code, seen), (0, ""))
+        # A bar wider than the terminal wraps, and a carriage return cannot take back a wrapped line.
+        code, seen = self.run_with_terminal_stderr("join", self.at("p", "p.bi0001.trn"), "-o", "j2", columns=30)
+        self.assertEqual(code, 0, seen)
+        bars = [part for part in seen.split("\r") if part.strip() and "tarn:" not in part]
+        self.assertTrue(bars, seen)
+        self.assertRegex(bars[0], r"^ +\d+%")
+        for bar in bars:
+            self.assertLessEqual(len(bar), 29, seen)
         code, _, err = self.tarn("verify", self.at("p", "p.bi0001.trn"))
         self.assertEqual(code, 0)
         self.assertNotIn("%", err)
