@@ -60,7 +60,11 @@ void pieceNameOf(const char* stem, uint32_t index, char* name) {
 }
 
 bool pathInFolder(const char* folder, const char* name, char* path) {
-    return buildPath(path, folder, kPathSeparatorText, name);
+    // A folder given with its slash ("out/", "/") takes no second one. Not so a backslash: in code page 936 it
+    // can be the second byte of a character.
+    uint32_t length = textLength(folder);
+    bool ends = kPathSeparatorText[0] == '/' && length > 0 && folder[length - 1] == '/';
+    return buildPath(path, folder, ends ? "" : kPathSeparatorText, name);
 }
 
 bool piecePathOf(const char* prefix, uint32_t index, char* path) {

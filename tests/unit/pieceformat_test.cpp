@@ -52,6 +52,25 @@ TEST(PieceNames, StemsAndNames) {
     EXPECT_EQ(nameOf("aXb.", 123).size(), 12u);
 }
 
+TEST(PieceNames, PathsInAFolder) {
+    char path[kTextBufferSize];
+    const std::string separator = kPathSeparatorText;
+    ASSERT_TRUE(pathInFolder("out", "a.bin", path));
+    EXPECT_EQ(std::string(path), "out" + separator + "a.bin");
+    if (separator == "/") {
+        ASSERT_TRUE(pathInFolder("out/", "a.bin", path));
+        EXPECT_STREQ(path, "out/a.bin");
+        ASSERT_TRUE(pathInFolder("/", "a.bin", path));
+        EXPECT_STREQ(path, "/a.bin");
+    } else {
+        // 0x5C may be the second byte of a code page 936 character: no separator can be assumed there.
+        ASSERT_TRUE(pathInFolder("C:\\x\xB1\x5C", "a.bin", path));
+        EXPECT_STREQ(path, "C:\\x\xB1\x5C\\a.bin");
+    }
+    EXPECT_FALSE(pathInFolder(std::string(590, 'f').c_str(), "a.bin.long", path));
+    EXPECT_STREQ(path, "");
+}
+
 TEST(PieceNames, IdentifySet) {
     const uint8_t* magic = reinterpret_cast<const uint8_t*>("TARN1500");
     EXPECT_EQ(identifySet(magic, 8), SetKind::ThisVersion);
