@@ -82,6 +82,12 @@ int openSource(const Options& o, Source& source, std::string& name) {
     source.path = o.operand;
     int64_t size = -1;
     source.file = openForReading(o.operand, &size);
+    if (!source.file.valid() && errno == kNotRegularFile && osFolderExists(o.operand.c_str()))
+        return fail(kOutcomeMissing, {"'%s' is a folder: tarn cuts one file ('tar c FOLDER | tarn split - --name "
+                                      "FOLDER.tar' cuts a folder)",
+                                      "'%s' 是文件夹: tarn 只劈分一个文件 (用 'tar c 文件夹 | tarn split - --name "
+                                      "文件夹.tar' 劈分文件夹)"},
+                    o.operand.c_str());
     if (!source.file.valid() && errno == kNotRegularFile)
         return fail(kOutcomeMissing, {"'%s' is not a regular file: 'tarn split - --name NAME' cuts a stream",
                                       "'%s' 不是普通文件: 用 'tarn split - --name 名称' 劈分数据流"},

@@ -682,6 +682,10 @@ class InfoAndVerify(CommandCase):
         self.assertEqual(code, MISSING)
         self.assertIn("'tarn split - --name NAME' cuts a stream", err)
         self.assertEqual(self.listing("."), before, "nothing written")
+        code, _, err = self.tarn("split", "set")
+        self.assertEqual(code, MISSING)
+        self.assertIn("'set' is a folder: tarn cuts one file ('tar c FOLDER | tarn split - --name FOLDER.tar'", err)
+        self.assertEqual(self.listing("."), before, "nothing written")
 
 class Terminal(CommandCase):
     def run_with_terminal_stderr(self, *args, columns=80):
