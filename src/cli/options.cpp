@@ -184,6 +184,13 @@ ParsedLine parseArguments(const std::vector<std::string>& args) {
     if (word == "--help" || word == "-h" || word == "help") {
         o.command = Command::Help;
         result.ok = true;
+        if (word == "help" && args.size() > 1) {  // "tarn help split", as "tarn split --help"
+            result = parseArguments({args[1], "--help"});
+            if (!result.ok && !isCommandWord(args[1]))
+                result.error = format({"no help on '%s': the commands are split, join, info and verify",
+                                       "没有 '%s' 的帮助: 命令有 split, join, info 和 verify"},
+                                      args[1]);
+        }
         return result;
     }
     if (word == "--version" || word == "-V") {

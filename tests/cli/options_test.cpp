@@ -77,6 +77,12 @@ TEST(Arguments, EveryOptionInItsForms) {
     EXPECT_TRUE(parse({"--version"}).ok);
     EXPECT_EQ(parse({"--version"}).options.command, Command::Version);
     EXPECT_EQ(parse({"help"}).options.command, Command::Help);
+    line = parse({"help", "verify"});
+    EXPECT_TRUE(line.ok && line.options.commandHelp);
+    EXPECT_EQ(line.options.command, Command::Verify);
+    line = parse({"help", "frob"});
+    EXPECT_FALSE(line.ok);
+    EXPECT_NE(line.error.find("split, join, info and verify"), std::string::npos) << line.error;
 }
 
 TEST(Arguments, RefusedWithAReason) {
