@@ -37,6 +37,11 @@ int checkRebuiltPath(const std::string& path, const PieceSet& set, bool force) {
 }  // namespace
 
 int runJoinCommand(const Options& o) {
+    // A file's bytes on a terminal are noise at best and terminal commands at worst; "-o -" was meant for a pipe.
+    if (o.output == "-" && !o.force && isatty(STDOUT_FILENO) == 1)
+        return fail(kOutcomeUsage, {"standard output is a terminal: send it to a file or a program (-o - > FILE, "
+                                    "-o - | PROGRAM), or use --force",
+                                    "标准输出是终端: 请重定向到文件或程序 (-o - > 文件, -o - | 程序), 或用 --force"});
     PieceSet set;
     int code = openSetOrReport(o, set, o.yes, true);
     if (code != kOutcomeSuccess) return code;

@@ -730,6 +730,32 @@ class Terminal(CommandCase):
         self.assertEqual(code, 0)
         self.assertNotIn("%", err)
 
+    def test_the_rebuilt_bytes_go_to_a_terminal_only_with_force(self):
+        import pty
+        self.source("t.bin", 3000)
+        self.assertEqual(self.tarn("split", "t.bin", "-q")[0], 0)
+        for extra, expected_code in (((), USAGE), (("--force",), 0)):
+            master, slave = pty.openpty()
+            done = subprocess.run([PROGRAM, "join", self.at("t", "t.bi0001.trn"), "-o", "-", *extra], cwd=self.work,
+                                  stdin=subprocess.DEVNULL, stdout=slave, stderr=subprocess.PIPE, timeout=60)
+            os.close(slave)
+            shown = b""
+            try:
+                while True:
+                    chunk = os.read(master, 65536)
+                    if not chunk:
+                        break
+                    shown += chunk
+            except OSError:
+                pass
+            os.close(master)
+            self.assertEqual(done.returncode, expected_code, done.stderr)
+            if expected_code == USAGE:
+                self.assertEqual(shown, b"")
+                self.assertIn(b"standard output is a terminal", done.stderr)
+            else:
+                self.assertGreater(len(shown), 1000)
+
 
 class HelpAndVersion(CommandCase):
     def test_help_version_and_language(self):
