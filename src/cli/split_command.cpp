@@ -165,6 +165,41 @@ int checkTarget(const std::string& path, const Source& source, bool force) {
     return kOutcomeSuccess;
 }
 
+// With --force a set is replaced whole: the old set's pieces past the new count would otherwise stay beside the
+// new one, to be counted, copied and mailed with it, and a join of pieces without header would take them in.
+// Only the old set's own pieces go: those its first piece counts, or for pieces without header the run that a
+// join would read. Never the source, and only once the new set is whole; removed says how many were set aside.
+int setAsideOldSetRest(const std::string& folder, const char* stem, uint32_t newCount, const Source& source,
+                       MadeFiles& made, uint32_t& removed) {
+    removed = 0;
+    const std::string first = pathOfPiece(folder, stem, 1);
+    uint32_t oldCount = 0;
+    bool counted = false;
+    for (const auto& old : made.setAside) {
+        if (old.first != first) continue;
+        oldCount = kMaxPieces;  // a run, up to the first piece missing
+        uint8_t header[kHeaderSize];
+        Descriptor file = openForReading(old.second);
+        if (file.valid() && readFull(file.get(), header, kHeaderSize) == static_cast<ssize_t>(kHeaderSize) &&
+            identifySet(header, kHeaderSize) == SetKind::ThisVersion) {
+            oldCount = static_cast<uint32_t>(header[8] | header[9] << 8 | header[10] << 16 | header[11] << 24);
+            counted = true;
+        }
+    }
+    for (uint32_t index = newCount + 1; index <= oldCount && index <= kMaxPieces; index++) {
+        const std::string path = pathOfPiece(folder, stem, index);
+        struct stat st;
+        const bool there = !path.empty() && lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+        if (!there && !counted) break;
+        if (!there) continue;
+        if (!source.path.empty() && osSameFile(path.c_str(), source.path.c_str())) continue;
+        int code = setAside(path, folder, made);
+        if (code != kOutcomeSuccess) return code;
+        removed++;
+    }
+    return kOutcomeSuccess;
+}
+
 int createFailed(const std::string& path, int error) {
     if (error == EEXIST)
         return fail(kOutcomeUnwritable, {"'%s' already exists (--force replaces it)", "'%s' 已存在 (--force 可覆盖)"},
@@ -394,10 +429,15 @@ int runSplitCommand(const Options& o) {
         if (!writeAll(file.get(), reinterpret_cast<const uint8_t*>(script.data()), length) || !file.close())
             return writeFailed(scriptPath);
     }
+    uint32_t removed = 0;
+    if (o.force && (code = setAsideOldSetRest(folder, stem, count, source, made, removed)) != kOutcomeSuccess)
+        return code;
     if (stopRequested()) return kOutcomeInterrupted;
     made.keep = true;
     if (!o.quiet)
         report({"%s: %u piece(s) of at most %s in %s", "%s: %u 块, 每块最多 %s, 在 %s"}, name.c_str(), count,
                humanBytes(pieceBytes).c_str(), folder.c_str());
+    if (!o.quiet && removed > 0)
+        report({"removed %u later piece(s) of the set it replaced", "删除了被替换的那组块中后面的 %u 块"}, removed);
     return kOutcomeSuccess;
 }

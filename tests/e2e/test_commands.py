@@ -507,13 +507,40 @@ class SplitAndJoin(CommandCase):
         # Done, the old files are gone and the new ones are in their place.
         code, _, err = self.tarn("split", "-", "--name", "w.bin", "-s", "300K", "--force", "-q", stdin=data)
         self.assertEqual(code, 0, err)
-        self.assertEqual(self.listing("w"), ["UnTarn.bat"] + ["w.bi%04d.trn" % i for i in range(1, 9)])
+        # The old set's later pieces went with it; its script, not replaced, stays.
+        self.assertEqual(self.listing("w"), ["UnTarn.bat"] + ["w.bi%04d.trn" % i for i in range(1, 4)])
         self.assertEqual(len(tarnlib.read_file(self.at("w", "w.bi0002.trn"))), 300 * 1024 + 8)  # the new set's
         code, _, err = self.tarn("join", self.at("w", "w.bi0001.trn"), "-o", "j", "--force", "-q")
         self.assertEqual(code, 0, err)
         self.assertEqual(contents("j"), {"w.bin": data})
 
-    def test_write_failures_have_their_own_codes(self):
+    def test_force_removes_only_the_later_pieces_the_replaced_set_counts(self):
+        self.source("r.bin", 100000)
+        self.assertEqual(self.tarn("split", "r.bin", "-s", "10K", "-q")[0], 0)  # 10 pieces
+        code, _, err = self.tarn("split", "r.bin", "-s", "30K", "--force")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(self.listing("r"), ["r.bi%04d.trn" % i for i in range(1, 5)])
+        self.assertIn("removed 6 later piece(s) of the set it replaced", err)
+        self.assertEqual(self.tarn("verify", self.at("r", "r.bi0001.trn"), "-q")[0], 0)
+        # Pieces no first piece there counts (the second disk of someone's set) are not the split's to remove.
+        for index in (7, 8):
+            tarnlib.write_file(self.at("r", "r.bi%04d.trn" % index), b"kept %d" % index)
+        os.remove(self.at("r", "r.bi0001.trn"))
+        self.assertEqual(self.tarn("split", "r.bin", "-s", "50K", "--force", "-q")[0], 0)
+        self.assertEqual(self.listing("r"), ["r.bi%04d.trn" % i for i in (1, 2, 3, 4, 7, 8)])
+        # Nor the file being split, though the old set counts it.
+        self.assertEqual(self.tarn("split", "r.bin", "-s", "10K", "--force", "-q")[0], 0)
+        source = tarnlib.read_file(self.at("r", "r.bi0009.trn"))
+        code, _, err = self.tarn("split", self.at("r", "r.bi0009.trn"), "-o", "r", "-s", "5K", "--force", "-q")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(self.listing("r"), ["r.bi%04d.trn" % i for i in (1, 2, 3, 9)])
+        self.assertEqual(tarnlib.read_file(self.at("r", "r.bi0009.trn")), source)
+        # Pieces without header are counted as a join reads them: up to the first one missing.
+        for index in range(1, 6):
+            tarnlib.write_file(self.at("r", "r.bi%04d.trn" % index), b"raw %d" % index)
+        self.assertEqual(self.tarn("split", "r.bin", "-s", "50K", "--force", "-q")[0], 0)
+        self.assertEqual(self.listing("r"), ["r.bi%04d.trn" % i for i in (1, 2, 9)])
+
         self.source("w.bin", 400000)
         code, _, err = self.tarn("split", "w.bin", "-s", "100K", limit_kib=50)
         self.assertEqual(code, DISK_FULL, err)
