@@ -541,6 +541,7 @@ class SplitAndJoin(CommandCase):
         self.assertEqual(self.tarn("split", "r.bin", "-s", "50K", "--force", "-q")[0], 0)
         self.assertEqual(self.listing("r"), ["r.bi%04d.trn" % i for i in (1, 2, 9)])
 
+    def test_write_failures_have_their_own_codes(self):
         self.source("w.bin", 400000)
         code, _, err = self.tarn("split", "w.bin", "-s", "100K", limit_kib=50)
         self.assertEqual(code, DISK_FULL, err)
