@@ -11,6 +11,7 @@
 
 namespace {
 char pending[PATH_MAX];
+char pendingFolder[PATH_MAX];
 volatile sig_atomic_t armed = 0;
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
@@ -19,7 +20,10 @@ std::atomic<int> stopSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only touch a lock-free atomic");
 
 void onSignal(int number) {
-    if (armed) unlink(pending);
+    if (armed) {
+        unlink(pending);
+        if (pendingFolder[0] != 0) rmdir(pendingFolder);
+    }
     signal(number, SIG_DFL);
     raise(number);
 }
@@ -39,9 +43,11 @@ void handleSignals(void (*handler)(int)) {
 }
 }  // namespace
 
-void removeIfInterrupted(const char* path) {
+void removeIfInterrupted(const char* path, const char* folder) {
     if (std::strlen(path) >= sizeof pending) return;
     std::strcpy(pending, path);
+    pendingFolder[0] = 0;
+    if (folder != nullptr && std::strlen(folder) < sizeof pendingFolder) std::strcpy(pendingFolder, folder);
     armed = 1;
     handleSignals(onSignal);
 }

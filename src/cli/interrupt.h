@@ -2,8 +2,9 @@
 #pragma once
 #include <signal.h>
 
-// Removes path if SIGINT, SIGTERM or SIGHUP ends the process; then the signal ends it as it would have.
-void removeIfInterrupted(const char* path);
+// Removes path if SIGINT, SIGTERM or SIGHUP ends the process, and then folder when given (the folder made for it,
+// removed only while empty); then the signal ends the process as it would have.
+void removeIfInterrupted(const char* path, const char* folder = nullptr);
 // The file is finished: a signal from now on leaves it.
 void keepFromNowOn();
 

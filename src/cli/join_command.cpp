@@ -99,7 +99,8 @@ int runJoinCommand(const Options& o) {
             // An interrupted join leaves no half-made file behind: armed as the file is made, so no moment is missed.
             HeldSignals held;
             output = replacing ? createTemporary(folder, writing) : createOutput(path, o.force);
-            if (output.valid()) removeIfInterrupted(writing.c_str());
+            if (output.valid())
+                removeIfInterrupted(writing.c_str(), undo.folder.empty() ? nullptr : undo.folder.c_str());
         }
         if (!output.valid()) {
             int error = errno;

@@ -428,7 +428,8 @@ class SplitAndJoin(CommandCase):
             removed = True
             break
         self.assertTrue(removed)
-        self.assertTrue(os.path.isdir(self.at("j")))
+        self.assertFalse(os.path.exists(self.at("j")), "the folder made for the file goes with it")
+        os.makedirs(self.at("j"))
         # Replacing a file: interrupted while the new one is being written, the old one is still there, alone.
         interrupted = False
         for _ in range(5):
