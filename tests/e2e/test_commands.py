@@ -716,6 +716,21 @@ class InfoAndVerify(CommandCase):
         self.assertIn("'set' is a folder: tarn cuts one file ('tar c FOLDER | tarn split - --name FOLDER.tar'", err)
         self.assertEqual(self.listing("."), before, "nothing written")
 
+def drain(master):
+    """Everything a pseudo-terminal showed, once its program has ended; closes it."""
+    seen = b""
+    try:
+        while True:
+            chunk = os.read(master, 65536)
+            if not chunk:
+                break
+            seen += chunk
+    except OSError:  # Linux reports the closed far side as EIO
+        pass
+    os.close(master)
+    return seen
+
+
 class Terminal(CommandCase):
     def run_with_terminal_stderr(self, *args, columns=80):
         import fcntl
@@ -727,17 +742,7 @@ class Terminal(CommandCase):
         done = subprocess.run([PROGRAM, *args], cwd=self.work, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                               stderr=slave, timeout=120, env=dict(os.environ, LANG="C.UTF-8"))
         os.close(slave)
-        seen = b""
-        try:
-            while True:
-                chunk = os.read(master, 65536)
-                if not chunk:
-                    break
-                seen += chunk
-        except OSError:
-            pass
-        os.close(master)
-        return done.returncode, seen.decode("utf-8", "replace")
+        return done.returncode, drain(master).decode("utf-8", "replace")
 
     def test_progress_bar_at_a_terminal_and_never_with_quiet_or_a_pipe(self):
         self.source("p.bin", 5 * 1048576)
@@ -768,16 +773,7 @@ class Terminal(CommandCase):
             done = subprocess.run([PROGRAM, "join", self.at("t", "t.bi0001.trn"), "-o", "-", *extra], cwd=self.work,
                                   stdin=subprocess.DEVNULL, stdout=slave, stderr=subprocess.PIPE, timeout=60)
             os.close(slave)
-            shown = b""
-            try:
-                while True:
-                    chunk = os.read(master, 65536)
-                    if not chunk:
-                        break
-                    shown += chunk
-            except OSError:
-                pass
-            os.close(master)
+            shown = drain(master)
             self.assertEqual(done.returncode, expected_code, done.stderr)
             if expected_code == USAGE:
                 self.assertEqual(shown, b"")
