@@ -138,14 +138,17 @@ namespace {
 bool isCommandWord(const std::string& word) {
     return word == "split" || word == "join" || word == "info" || word == "verify";
 }
+
+// The command word that follows an option written first, or nullptr.
+const std::string* commandAfterOption(const std::vector<std::string>& args) {
+    if (args.empty() || args[0].size() < 2 || args[0][0] != '-') return nullptr;
+    for (const std::string& a : args)
+        if (isCommandWord(a)) return &a;
+    return nullptr;
+}
 }  // namespace
 
-bool optionBeforeCommand(const std::vector<std::string>& args) {
-    if (args.empty() || args[0].size() < 2 || args[0][0] != '-') return false;
-    for (const std::string& a : args)
-        if (isCommandWord(a)) return true;
-    return false;
-}
+bool optionBeforeCommand(const std::vector<std::string>& args) { return commandAfterOption(args) != nullptr; }
 
 bool parsePieceSize(const std::string& text, uint32_t& kib) {
     std::string key = presetKey(text);
@@ -203,16 +206,13 @@ ParsedLine parseArguments(const std::vector<std::string>& args) {
     else if (word == "info") o.command = Command::Info;
     else if (word == "verify") o.command = Command::Verify;
     else {
-        if (optionBeforeCommand(args)) {
-            for (const std::string& a : args)
-                if (isCommandWord(a)) {
-                    char line[1024];
-                    std::snprintf(line, sizeof line,
-                                  pick({"options go after the command: tarn %s %s …", "选项放在命令后面: tarn %s %s …"}),
-                                  a.c_str(), word.c_str());
-                    result.error = line;
-                    return result;
-                }
+        if (const std::string* command = commandAfterOption(args)) {
+            char line[1024];
+            std::snprintf(line, sizeof line,
+                          pick({"options go after the command: tarn %s %s …", "选项放在命令后面: tarn %s %s …"}),
+                          command->c_str(), word.c_str());
+            result.error = line;
+            return result;
         }
         result.error = format({"unknown command '%s'", "未知命令 '%s'"}, word);
         return result;

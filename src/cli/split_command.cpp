@@ -182,7 +182,7 @@ int setAsideOldSetRest(const std::string& folder, const char* stem, uint32_t new
         Descriptor file = openForReading(old.second);
         if (file.valid() && readFull(file.get(), header, kHeaderSize) == static_cast<ssize_t>(kHeaderSize) &&
             identifySet(header, kHeaderSize) == SetKind::ThisVersion) {
-            oldCount = static_cast<uint32_t>(header[8] | header[9] << 8 | header[10] << 16 | header[11] << 24);
+            oldCount = headerPieceCount(header);
             counted = true;
         }
     }

@@ -96,8 +96,10 @@ void buildFirstPieceHeader(uint8_t* header) {
     put16(header + 650, jobState.fileAttributes);
 }
 
+uint32_t headerPieceCount(const uint8_t* header) { return get32(header + 8); }
+
 void readFirstPieceHeader(const uint8_t* header) {
-    jobState.pieceCount = get32(header + 8);
+    jobState.pieceCount = headerPieceCount(header);
     settings.useDescription = static_cast<uint32_t>(header[12]) | static_cast<uint32_t>(header[13]) << 8;
     readTextField(header + 14, jobState.description);
     readTextField(header + 314, jobState.sourceName);

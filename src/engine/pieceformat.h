@@ -30,6 +30,8 @@ SetKind identifySet(const uint8_t* firstBytes, uint32_t count);
 void buildFirstPieceHeader(uint8_t* header);
 // Reads the header fields after the magic from bytes (at least kHeaderSize) into the job record.
 void readFirstPieceHeader(const uint8_t* header);
+// The piece count a first-piece header records, without touching the job record.
+uint32_t headerPieceCount(const uint8_t* header);
 
 // The bytes of UnTarn.bat for pieceCount pieces of stem and sourceName; returns their length.
 uint32_t buildRebuildScript(const char* stem, uint32_t pieceCount, const char* sourceName, char* out, uint32_t outSize);
