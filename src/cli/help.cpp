@@ -49,7 +49,8 @@ const Text kSplitHelp = {
     "  -d, --description T  a description the join shows\n"
     "      --name NAME      the file's name when FILE is - (standard input)\n"
     "      --no-checksum    record no checksum\n"
-    "  -f, --force          replace pieces that exist (a replaced set's later pieces go too)\n"
+    "  -f, --force          replace pieces that exist (a replaced set's later pieces go too); with -, read\n"
+    "                       from a terminal too\n"
     "  -q, --quiet          no progress and no summary\n",
     "tarn split 文件: 把文件劈分为 名称0001.trn, 名称0002.trn, … 放在 ./名称 (名称: 去掉扩展名的文件名;\n"
     "它的前四个字符是块的名称); ./名称 是一个文件时放在 ./名称.pieces.\n"
@@ -63,7 +64,7 @@ const Text kSplitHelp = {
     "  -d, --description 描述  合并时显示的描述\n"
     "      --name 名称      文件为 - (标准输入) 时的文件名\n"
     "      --no-checksum    不记录CRC\n"
-    "  -f, --force          覆盖已存在的块 (被替换的那组块中后面的块也删除)\n"
+    "  -f, --force          覆盖已存在的块 (被替换的那组块中后面的块也删除); 文件为 - 时也从终端读取\n"
     "  -q, --quiet          不显示进度和摘要\n"};
 
 const Text kJoinHelp = {

@@ -74,6 +74,12 @@ struct Source {
 // The input: a regular file, or standard input read to its end.
 int openSource(const Options& o, Source& source, std::string& name) {
     if (o.operand == "-") {
+        // Bytes typed at a terminal are never what a split was for, and waiting for them hangs a script.
+        if (!o.force && isatty(STDIN_FILENO) == 1)
+            return fail(kOutcomeUsage, {"standard input is a terminal: send the data in from a file or a program "
+                                        "(< FILE, PROGRAM | tarn split - --name NAME), or use --force",
+                                        "标准输入是终端: 请从文件或程序输入数据 (< 文件, 程序 | tarn split - "
+                                        "--name 名称), 或用 --force"});
         source.stream = true;
         source.file = Descriptor(dup(STDIN_FILENO));
         name = o.name;

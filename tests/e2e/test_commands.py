@@ -781,6 +781,24 @@ class Terminal(CommandCase):
             else:
                 self.assertGreater(len(shown), 1000)
 
+    def test_a_stream_split_reads_a_terminal_only_with_force(self):
+        import pty
+        master, slave = pty.openpty()
+        # Without --force it must refuse at once: waiting for typed bytes would hang here until the timeout.
+        done = subprocess.run([PROGRAM, "split", "-", "--name", "typed.txt", "-s", "1K"], cwd=self.work, stdin=slave,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+        self.assertEqual(done.returncode, USAGE, done.stderr)
+        self.assertIn(b"standard input is a terminal", done.stderr)
+        self.assertEqual(os.listdir(self.work), [])
+        # With it, a line typed and then Ctrl+D is the stream.
+        os.write(master, b"typed by hand\n\x04")
+        done = subprocess.run([PROGRAM, "split", "-", "--name", "typed.txt", "-s", "1K", "--force", "-q"],
+                              cwd=self.work, stdin=slave, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+        os.close(slave)
+        os.close(master)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(self.tarn("join", self.at("typed", "type0001.trn"), "-o", "-")[1], b"typed by hand\n")
+
 
 class HelpAndVersion(CommandCase):
     def test_help_version_and_language(self):
