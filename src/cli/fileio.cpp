@@ -47,7 +47,7 @@ bool Descriptor::close() {
     return result == 0;
 }
 
-Descriptor openForReading(const std::string& path, int64_t* length) {
+Descriptor openForReading(const std::string& path, int64_t* length, bool* holed) {
     Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!file.valid()) return file;
     struct stat st;
@@ -59,6 +59,7 @@ Descriptor openForReading(const std::string& path, int64_t* length) {
     }
     // O_NONBLOCK stays: Linux ignores it for regular files, and clearing it would cost a call per piece.
     if (length != nullptr) *length = st.st_size;
+    if (holed != nullptr) *holed = static_cast<uint64_t>(st.st_blocks) * 512 < static_cast<uint64_t>(st.st_size);
     return file;
 }
 
@@ -161,8 +162,9 @@ Extent extentAt(int fd, uint64_t offset, uint64_t limit) {
     return {false, std::min<uint64_t>(limit, static_cast<uint64_t>(hole) - offset)};
 }
 
-bool reserveLength(int fd, uint64_t length) {
+bool reserveLength(int fd, uint64_t length, bool allocate) {
     if (length == 0) return true;
+    if (!allocate) return ftruncate(fd, static_cast<off_t>(length)) == 0;
     if (fallocate(fd, 0, 0, static_cast<off_t>(length)) == 0) return true;
     if (errno != EOPNOTSUPP && errno != ENOSYS && errno != EINVAL) return false;
     return ftruncate(fd, static_cast<off_t>(length)) == 0;  // a file system that allocates nothing ahead

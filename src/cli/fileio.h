@@ -46,10 +46,10 @@ private:
 
 // errno of openForReading for a name that is there but is no regular file (a folder, a FIFO, a device).
 constexpr int kNotRegularFile = EINVAL;
-// An existing regular file opened for reading, its length put in *length when given; -1 (errno set) otherwise.
-// Whatever else bears the name is refused without waiting on it: opening a FIFO that nobody writes to would
-// block for good.
-Descriptor openForReading(const std::string& path, int64_t* length = nullptr);
+// An existing regular file opened for reading, its length put in *length when given, and in *holed whether its
+// blocks cover less than that (it may hold holes); -1 (errno set) otherwise. Whatever else bears the name is
+// refused without waiting on it: opening a FIFO that nobody writes to would block for good.
+Descriptor openForReading(const std::string& path, int64_t* length = nullptr, bool* holed = nullptr);
 // How many more descriptors this process may keep open, leaving some for its other files; the soft limit is
 // raised to the hard one first, as a set may have 9,999 pieces.
 uint32_t descriptorsToSpare();
@@ -75,8 +75,9 @@ struct Extent {
 };
 Extent extentAt(int fd, uint64_t offset, uint64_t limit);
 // Gives an empty file its final length, its blocks allocated where the file system can: a disk too small shows
-// at once, and the writes that fill it measured cheaper. False with errno set.
-bool reserveLength(int fd, uint64_t length);
+// at once, and the writes that fill it measured cheaper. Without allocate, only the length: for a file whose
+// unwritten stretches are to stay holes. False with errno set.
+bool reserveLength(int fd, uint64_t length, bool allocate = true);
 // Writes every byte (at offset when offset >= 0); false with errno set.
 bool writeAll(int fd, const uint8_t* bytes, size_t count, int64_t offset = -1);
 

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -127,7 +128,11 @@ int runJoinCommand(const Options& o) {
     // Chunks are independent: a file is written at each chunk's place by one thread per processor (measured
     // faster than a kernel copy on one). Standard output takes the data in order.
     const unsigned threads = toStdout ? 1 : threadsFor(dataChunks(set));
-    if (!pass.decipher && !pass.sum && threads == 1) {
+    // The holes of a sparse set's pieces stay holes in the file, as the split kept them: a disk image of a few
+    // used GiB joins in the room it was cut from. The kernel's copy would write them out as zeros.
+    pass.keepHoles = !toStdout && std::any_of(set.pieces.begin(), set.pieces.end(),
+                                              [](const PieceState& piece) { return piece.holed; });
+    if (!pass.decipher && !pass.sum && !pass.keepHoles && threads == 1) {
         // No byte changes and none needs looking at: the kernel moves the data.
         CopyBuffer buffer;
         for (PieceState& piece : set.pieces) {
@@ -145,11 +150,12 @@ int runJoinCommand(const Options& o) {
             uint64_t total = 0;
             for (const PieceState& piece : set.pieces) total += set.dataBytes(piece);
             // Sized at once, so that the threads fill a file of its final length.
-            if (!reserveLength(output.get(), total)) return writeFailed(errno);
+            if (!reserveLength(output.get(), total, !pass.keepHoles)) return writeFailed(errno);
         }
         PassResult result = readSetData(
             set, pass, progress,
             [&](const uint8_t* bytes, size_t count, uint64_t at) {
+                if (bytes == nullptr) return true;  // a hole, left unwritten
                 return toStdout ? writeAll(output.get(), bytes, count)
                                 : writeAll(output.get(), bytes, count, static_cast<int64_t>(at));
             },

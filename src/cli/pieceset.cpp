@@ -44,14 +44,14 @@ std::string piecePathAsNumbered(const std::string& prefix, uint32_t index) {
 }
 
 void lookAt(PieceState& piece, bool wantMark, uint32_t keepUpTo) {
-    Descriptor file = openForReading(piece.path, &piece.length);
+    Descriptor file = openForReading(piece.path, &piece.length, &piece.holed);
     if (!file.valid() && errno == ENOENT) {
         // A set copied from Windows may name its pieces in another case ("SOUR0002.TRN").
         char path[kTextBufferSize];
         copyTextBounded(piece.path.c_str(), path, kTextBufferSize);
         if (!osResolveNameCase(path)) return;
         piece.path = path;
-        file = openForReading(piece.path, &piece.length);
+        file = openForReading(piece.path, &piece.length, &piece.holed);
     }
     if (!file.valid()) {
         piece.error = errno;
@@ -107,7 +107,7 @@ SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set, bool hold) {
     first.index = 1;
     first.path = piecePath(set.prefix, 1);
     int64_t firstLength = -1;
-    Descriptor file = openForReading(first.path, &firstLength);
+    Descriptor file = openForReading(first.path, &firstLength, &first.holed);
     if (!file.valid()) {
         set.firstError = errno;
         return SetOpening::FirstMissing;

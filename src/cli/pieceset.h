@@ -14,6 +14,7 @@ struct PieceState {
     bool present = false;
     int error = ENOENT;     // why a piece that is not present could not be opened (errno)
     int64_t length = -1;    // bytes on disk
+    bool holed = false;     // its blocks cover less than its length: it may hold holes
     int64_t expected = -1;  // the length this piece must have (-1: the set does not say)
     bool marked = true;     // a later piece of a header set begins with the piece mark
     // The piece as it was looked at, kept open when asked so that its data is read from the file that was checked

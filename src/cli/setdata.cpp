@@ -62,20 +62,30 @@ void readChunks(PieceSet& set, const std::vector<uint64_t>& at, ChunkQueue& queu
         }
         const size_t count = static_cast<size_t>(chunk.bytes);
         const uint64_t inPiece = chunk.offset, where = at[chunk.item] + inPiece;
+        const uint64_t stored = set.dataOffset(piece.index) + inPiece;  // the chunk's place in the piece
+        // Zeros add nothing to the sum: a hole needs neither reading nor summing, and a sink that leaves it
+        // unwritten keeps it a hole.
+        bool hole = false;
+        if (count > 0 && pass.keepHoles && piece.holed && !(pass.decipher && inPiece < set.cipherSpan)) {
+            const Extent extent = extentAt(file, stored, count);
+            hole = extent.hole && extent.length == count;
+        }
         if (count > 0) {
-            ssize_t got = readFullAt(file, buffer.data(), count,
-                                     static_cast<int64_t>(set.dataOffset(piece.index) + inPiece));
-            if (got != static_cast<ssize_t>(count)) {
-                if (got >= 0) errno = EIO;  // shorter than when it was measured
-                failed(PassResult::ReadFailed);
-                continue;
+            if (!hole) {
+                ssize_t got = readFullAt(file, buffer.data(), count, static_cast<int64_t>(stored));
+                if (got != static_cast<ssize_t>(count)) {
+                    if (got >= 0) errno = EIO;  // shorter than when it was measured
+                    failed(PassResult::ReadFailed);
+                    continue;
+                }
+                if (pass.decipher && inPiece < set.cipherSpan)
+                    cipherBytes(buffer.data(),
+                                static_cast<uint32_t>(std::min<uint64_t>(count, set.cipherSpan - inPiece)), inPiece);
+                if (pass.sum)
+                    reader.checksum =
+                        addToChecksum(reader.checksum, where, buffer.data(), static_cast<uint32_t>(count));
             }
-            if (pass.decipher && inPiece < set.cipherSpan)
-                cipherBytes(buffer.data(), static_cast<uint32_t>(std::min<uint64_t>(count, set.cipherSpan - inPiece)),
-                            inPiece);
-            if (pass.sum)
-                reader.checksum = addToChecksum(reader.checksum, where, buffer.data(), static_cast<uint32_t>(count));
-            if (!sink(buffer.data(), count, where)) {
+            if (!sink(hole ? nullptr : buffer.data(), count, where)) {
                 failed(PassResult::SinkFailed);
                 continue;
             }

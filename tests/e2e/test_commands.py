@@ -264,7 +264,7 @@ class SplitAndJoin(CommandCase):
         self.assertEqual(pipe.returncode, 0)
         self.assertEqual(self.listing("z"), ["z.bi0001.trn", "z.bi0002.trn", "z.bi0003.trn", "z.bi0004.trn"])
 
-    def test_sparse_source_gives_sparse_pieces_with_the_same_bytes(self):
+    def test_sparse_source_gives_sparse_pieces_and_joins_to_a_sparse_file_with_the_same_bytes(self):
         path = self.at("disk.img")
         with open(path, "wb") as f:
             f.truncate(64 << 20)
@@ -285,9 +285,12 @@ class SplitAndJoin(CommandCase):
             self.assertEqual(tarnlib.read_header(self.at("disk", names[0]))["checksum"],
                              0 if extra == ["--no-checksum"] else checksum_of(data))
             key = extra if extra[:1] == ["--key"] else []
-            code, _, err = self.tarn("join", self.at("disk", names[-1]), "-o", "j", "-q", *key)
+            # Without a checksum to check, one processor is left the kernel's copy, which would fill the holes.
+            one = ["taskset", "-c", "0"] if extra == ["--no-checksum"] else []
+            code, _, err = self.tarn("join", self.at("disk", names[-1]), "-o", "j", "-q", *key, prefix=one)
             self.assertEqual(code, 0, err)
             self.assertEqual(tarnlib.read_file(self.at("j", "disk.img")), data, extra)
+            self.assertLess(os.stat(self.at("j", "disk.img")).st_blocks * 512, 12 << 20, extra)
 
     def test_chinese_names_are_stored_as_windows_stores_them(self):
         # A set from Chinese Windows stores its name in code page 936: joined here it gets its UTF-8 name back.
