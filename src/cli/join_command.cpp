@@ -130,9 +130,9 @@ int runJoinCommand(const Options& o) {
     const unsigned threads = toStdout ? 1 : threadsFor(dataChunks(set));
     // The holes of a sparse set's pieces stay holes in the file, as the split kept them: a disk image of a few
     // used GiB joins in the room it was cut from. The kernel's copy would write them out as zeros.
-    pass.keepHoles = !toStdout && std::any_of(set.pieces.begin(), set.pieces.end(),
+    pass.skipHoles = !toStdout && std::any_of(set.pieces.begin(), set.pieces.end(),
                                               [](const PieceState& piece) { return piece.holed; });
-    if (!pass.decipher && !pass.sum && !pass.keepHoles && threads == 1) {
+    if (!pass.decipher && !pass.sum && !pass.skipHoles && threads == 1) {
         // No byte changes and none needs looking at: the kernel moves the data.
         CopyBuffer buffer;
         for (PieceState& piece : set.pieces) {
@@ -150,7 +150,7 @@ int runJoinCommand(const Options& o) {
             uint64_t total = 0;
             for (const PieceState& piece : set.pieces) total += set.dataBytes(piece);
             // Sized at once, so that the threads fill a file of its final length.
-            if (!reserveLength(output.get(), total, !pass.keepHoles)) return writeFailed(errno);
+            if (!reserveLength(output.get(), total, !pass.skipHoles)) return writeFailed(errno);
         }
         PassResult result = readSetData(
             set, pass, progress,

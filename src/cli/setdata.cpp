@@ -66,7 +66,7 @@ void readChunks(PieceSet& set, const std::vector<uint64_t>& at, ChunkQueue& queu
         // Zeros add nothing to the sum: a hole needs neither reading nor summing, and a sink that leaves it
         // unwritten keeps it a hole.
         bool hole = false;
-        if (count > 0 && pass.keepHoles && piece.holed && !(pass.decipher && inPiece < set.cipherSpan)) {
+        if (count > 0 && pass.skipHoles && piece.holed && !(pass.decipher && inPiece < set.cipherSpan)) {
             const Extent extent = extentAt(file, stored, count);
             hole = extent.hole && extent.length == count;
         }

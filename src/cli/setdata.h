@@ -16,15 +16,15 @@ struct DataPass {
     bool decipher = false;  // the key (expanded in the job record) is XORed back over each piece's start
     bool sum = false;
     // A chunk that is all a hole of its piece (outside the key's span) is not read: sink gets it as null bytes.
-    bool keepHoles = false;
+    bool skipHoles = false;
     uint32_t checksum = 0;
     uint64_t total = 0;
     uint32_t failedPiece = 0;  // the piece being read when the pass failed
     int error = 0;             // errno of that failure
 };
 
-// Takes a chunk of the data and its place in the rebuilt file (bytes null: that many zeros, a hole when the pass
-// keeps holes); false (errno set) stops the pass.
+// Takes a chunk of the data and its place in the rebuilt file (bytes null: that many zeros, a hole of its piece
+// when the pass skips holes); false (errno set) stops the pass.
 using DataSink = std::function<bool(const uint8_t* bytes, size_t count, uint64_t at)>;
 
 // How many chunks readSetData cuts the set's data into: more threads than this would have nothing to do.
