@@ -178,6 +178,10 @@ int runJoinCommand(const Options& o) {
                     {"checksum mismatch: %s differs from the file that was cut (recorded %u, found %u)",
                      "CRC失败: %s 与原文件不同 (记录 %u, 实际 %u)"},
                     toStdout ? pick({"the output", "输出"}) : path.c_str(), set.checksum, pass.checksum);
+    // The name comes from the set, not from the user: say what was written, as a split says what it made.
+    if (!o.quiet && !toStdout)
+        report({"%s: rebuilt from %u piece(s) in %s", "%s: 已由 %u 块重建, 在 %s"}, shownText(name).c_str(),
+               static_cast<unsigned>(set.pieces.size()), folder.c_str());
     if (!o.quiet && !raw && set.checksum == 0 && o.checksum)
         report({"the set records no checksum: the data was not checked", "这组块没有记录CRC: 数据未检查"});
     return kOutcomeSuccess;

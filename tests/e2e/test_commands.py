@@ -76,6 +76,7 @@ class SplitAndJoin(CommandCase):
         os.makedirs(self.at("j"))
         code, _, err = self.tarn("join", self.at("report", "repo0002.trn"), cwd=self.at("j"))
         self.assertEqual(code, 0, err)
+        self.assertIn("report.doc: rebuilt from 3 piece(s) in .", err)  # the name came from the set: it is told
         rebuilt = self.at("j", "report.doc")
         self.assertEqual(tarnlib.read_file(rebuilt), data)
         self.assertEqual(os.stat(rebuilt).st_mtime_ns, old)
