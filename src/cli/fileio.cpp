@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstring>
 
 #include "cli/interrupt.h"
 #include "cli/outcome.h"
@@ -68,11 +70,41 @@ bool nameTaken(const std::string& path) {
     return lstat(path.c_str(), &st) == 0;
 }
 
-bool makeFolder(const std::string& folder) {
-    if (mkdir(folder.c_str(), 0777) == 0) return true;
-    // "File exists" would read as if the folder were there and still refused.
-    if (errno == EEXIST) errno = ENOTDIR;
-    return false;
+bool makeFolder(const std::string& folder, std::string& top) {
+    top.clear();
+    std::string deepest;  // made so far
+    // "-o backups/2026/photos" names one place: the folders on the way are made too.
+    for (size_t end = folder.find('/', 1);; end = folder.find('/', end + 1)) {
+        const std::string step = end == std::string::npos ? folder : folder.substr(0, end);
+        if (end != std::string::npos && step.back() == '/') continue;  // "a//b"
+        if (mkdir(step.c_str(), 0777) == 0) {
+            if (top.empty()) top = step;
+            deepest = step;
+        } else if (struct stat st; errno != EEXIST || stat(step.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            // "File exists" would read as if the folder were there and still refused.
+            const int error = errno == EEXIST ? ENOTDIR : errno;
+            if (!top.empty()) removeMadeFolders(deepest.c_str(), top.c_str());
+            top.clear();
+            errno = error;
+            return false;
+        }
+        if (end == std::string::npos) return true;
+    }
+}
+
+void removeMadeFolders(const char* folder, const char* top) {
+    char path[PATH_MAX];
+    size_t length = std::strlen(folder), topLength = std::strlen(top);
+    if (length >= sizeof path || topLength == 0) return;
+    std::memcpy(path, folder, length + 1);
+    while (rmdir(path) == 0) {
+        // Up to the parent: past trailing separators, the last name, and the separators before it.
+        while (length > 0 && path[length - 1] == '/') length--;
+        while (length > 0 && path[length - 1] != '/') length--;
+        while (length > 0 && path[length - 1] == '/') length--;
+        if (length < topLength) return;
+        path[length] = 0;
+    }
 }
 
 uint32_t descriptorsToSpare() {

@@ -61,8 +61,12 @@ Descriptor createOutput(const std::string& path, bool replace);
 Descriptor createTemporary(const std::string& folder, std::string& temporary);
 // Whether something (a symlink too) bears this name.
 bool nameTaken(const std::string& path);
-// Creates an output folder; false with errno set, ENOTDIR when a file already bears its name.
-bool makeFolder(const std::string& folder);
+// Creates an output folder and any folder missing on the way to it, as mkdir -p does; top gets the outermost
+// folder it made. False with errno set and nothing left made; ENOTDIR when a file bears a name on the way.
+bool makeFolder(const std::string& folder, std::string& top);
+// Removes folder, then each parent up to top (as makeFolder gave it), stopping at one that is not empty. Safe in
+// a signal handler.
+void removeMadeFolders(const char* folder, const char* top);
 
 // Reads until count bytes or the end; returns the bytes read, or -1 (errno set).
 ssize_t readFull(int fd, uint8_t* buffer, size_t count);

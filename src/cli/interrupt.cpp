@@ -9,9 +9,12 @@
 #include <climits>
 #include <cstring>
 
+#include "cli/fileio.h"
+
 namespace {
 char pending[PATH_MAX];
 char pendingFolder[PATH_MAX];
+char pendingTop[PATH_MAX];
 volatile sig_atomic_t armed = 0;
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
@@ -22,7 +25,7 @@ static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only 
 void onSignal(int number) {
     if (armed) {
         unlink(pending);
-        if (pendingFolder[0] != 0) rmdir(pendingFolder);
+        if (pendingFolder[0] != 0) removeMadeFolders(pendingFolder, pendingTop);
     }
     signal(number, SIG_DFL);
     raise(number);
@@ -43,11 +46,14 @@ void handleSignals(void (*handler)(int)) {
 }
 }  // namespace
 
-void removeIfInterrupted(const char* path, const char* folder) {
+void removeIfInterrupted(const char* path, const char* folder, const char* top) {
     if (std::strlen(path) >= sizeof pending) return;
     std::strcpy(pending, path);
     pendingFolder[0] = 0;
     if (folder != nullptr && std::strlen(folder) < sizeof pendingFolder) std::strcpy(pendingFolder, folder);
+    const char* outermost = top != nullptr ? top : folder;  // without a top, only the folder itself
+    pendingTop[0] = 0;
+    if (outermost != nullptr && std::strlen(outermost) < sizeof pendingTop) std::strcpy(pendingTop, outermost);
     armed = 1;
     handleSignals(onSignal);
 }

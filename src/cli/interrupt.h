@@ -2,9 +2,10 @@
 #pragma once
 #include <signal.h>
 
-// Removes path if SIGINT, SIGTERM or SIGHUP ends the process, and then folder when given (the folder made for it,
-// removed only while empty); then the signal ends the process as it would have.
-void removeIfInterrupted(const char* path, const char* folder = nullptr);
+// Removes path if SIGINT, SIGTERM or SIGHUP ends the process, and then folder when given (the folder made for it)
+// and its parents up to top (the outermost folder made), each only while empty; then the signal ends the process
+// as it would have.
+void removeIfInterrupted(const char* path, const char* folder = nullptr, const char* top = nullptr);
 // The file is finished: a signal from now on leaves it.
 void keepFromNowOn();
 

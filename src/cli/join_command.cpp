@@ -55,10 +55,10 @@ int runJoinCommand(const Options& o) {
     std::string path, folder = o.output.empty() ? "." : o.output;
     // A join that fails leaves neither a half-made file nor a folder it made for it.
     struct Undo {
-        std::string file, folder;
+        std::string file, folder, top;  // top: the outermost folder made for it
         ~Undo() {
             if (!file.empty()) unlink(file.c_str());
-            if (!folder.empty()) rmdir(folder.c_str());
+            if (!folder.empty()) removeMadeFolders(folder.c_str(), top.c_str());
         }
     } undo;
     if (!toStdout) {
@@ -68,7 +68,7 @@ int runJoinCommand(const Options& o) {
         path = built;
         if ((code = checkRebuiltPath(path, set, o.force)) != kOutcomeSuccess) return code;
         if (!osFolderExists(folder.c_str())) {
-            if (!makeFolder(folder))
+            if (!makeFolder(folder, undo.top))
                 return fail(outcomeOfWriteError(errno), {"cannot create the folder '%s': %s", "无法创建文件夹 '%s': %s"},
                             folder.c_str(), std::strerror(errno));
             undo.folder = folder;
@@ -101,7 +101,7 @@ int runJoinCommand(const Options& o) {
             HeldSignals held;
             output = replacing ? createTemporary(folder, writing) : createOutput(path, o.force);
             if (output.valid())
-                removeIfInterrupted(writing.c_str(), undo.folder.empty() ? nullptr : undo.folder.c_str());
+                removeIfInterrupted(writing.c_str(), undo.folder.empty() ? nullptr : undo.folder.c_str(), undo.top.c_str());
         }
         if (!output.valid()) {
             int error = errno;

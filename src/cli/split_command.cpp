@@ -33,7 +33,7 @@ constexpr uint32_t kArchiveAttribute = 0x20;
 // --force wait under a name of their own until the split is done, and a split that fails puts them back.
 struct MadeFiles {
     std::vector<std::string> files;
-    std::string folder;  // made by this split
+    std::string folder, top;  // made by this split: the output folder, and the outermost folder made for it
     std::vector<std::pair<std::string, std::string>> setAside;  // a replaced file's name, and where it waits
     bool keep = false;
     ~MadeFiles() {
@@ -43,7 +43,7 @@ struct MadeFiles {
         }
         for (const std::string& path : files) unlink(path.c_str());
         for (const auto& old : setAside) rename(old.second.c_str(), old.first.c_str());
-        if (!folder.empty()) rmdir(folder.c_str());
+        if (!folder.empty()) removeMadeFolders(folder.c_str(), top.c_str());
     }
 };
 
@@ -342,7 +342,7 @@ int runSplitCommand(const Options& o) {
 
     MadeFiles made;
     if (!osFolderExists(folder.c_str())) {
-        if (!makeFolder(folder))
+        if (!makeFolder(folder, made.top))
             return fail(outcomeOfWriteError(errno), {"cannot create the folder '%s': %s", "无法创建文件夹 '%s': %s"},
                         folder.c_str(), std::strerror(errno));
         made.folder = folder;

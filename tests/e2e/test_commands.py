@@ -421,8 +421,8 @@ class SplitAndJoin(CommandCase):
         # The rebuilt file has its full length from the start: one left behind would look whole.
         _, data = self.source("big.bin", 48 << 20)
         self.assertEqual(self.tarn("split", "big.bin", "-s", "1M", "-q", "--no-checksum")[0], 0)
-        target = self.at("j", "big.bin")
-        join = ["join", self.at("big", "big.0001.trn"), "-o", "j", "-q"]
+        target = self.at("j", "k", "big.bin")
+        join = ["join", self.at("big", "big.0001.trn"), "-o", "j/k", "-q"]
         removed = False
         for _ in range(5):
             shutil.rmtree(self.at("j"), ignore_errors=True)
@@ -434,20 +434,20 @@ class SplitAndJoin(CommandCase):
             removed = True
             break
         self.assertTrue(removed)
-        self.assertFalse(os.path.exists(self.at("j")), "the folder made for the file goes with it")
-        os.makedirs(self.at("j"))
+        self.assertFalse(os.path.exists(self.at("j")), "the folders made for the file go with it")
+        os.makedirs(self.at("j", "k"))
         # Replacing a file: interrupted while the new one is being written, the old one is still there, alone.
         interrupted = False
         for _ in range(5):
             tarnlib.write_file(target, b"old")
-            code = self.interrupt_once(join + ["--force"], lambda: len(self.listing("j")) > 1)
+            code = self.interrupt_once(join + ["--force"], lambda: len(self.listing("j/k")) > 1)
             if code == 0:
-                self.assertEqual(self.listing("j"), ["big.bin"])
+                self.assertEqual(self.listing("j/k"), ["big.bin"])
                 continue
             self.assertEqual(code, -signal.SIGINT)
             if tarnlib.read_file(target) == data:  # stopped after the rename
                 continue
-            self.assertEqual(self.listing("j"), ["big.bin"])
+            self.assertEqual(self.listing("j/k"), ["big.bin"])
             self.assertEqual(tarnlib.read_file(target), b"old")
             interrupted = True
             break
@@ -550,19 +550,22 @@ class SplitAndJoin(CommandCase):
 
     def test_write_failures_have_their_own_codes(self):
         self.source("w.bin", 400000)
-        code, _, err = self.tarn("split", "w.bin", "-s", "100K", limit_kib=50)
+        code, _, err = self.tarn("split", "w.bin", "-s", "100K", "-o", "made/w", limit_kib=50)
         self.assertEqual(code, DISK_FULL, err)
-        self.assertFalse(os.path.exists(self.at("w")))  # no half-made set
+        self.assertFalse(os.path.exists(self.at("made")))  # no half-made set, nor the folders made for it
         tarnlib.write_file(self.at("afile"), b"x")
         code, _, err = self.tarn("split", "w.bin", "-o", self.at("afile", "sub"))
         self.assertEqual(code, UNWRITABLE, err)
         self.assertEqual(self.tarn("split", "w.bin", "-s", "100K", "-q")[0], 0)
-        code, _, err = self.tarn("join", self.at("w", "w.bi0001.trn"), "-o", "j", limit_kib=150)
+        code, _, err = self.tarn("join", self.at("w", "w.bi0001.trn"), "-o", "j/k", limit_kib=150)
         self.assertEqual(code, DISK_FULL, err)
-        self.assertFalse(os.path.exists(self.at("j")), "neither the file nor the folder made for it is left")
+        self.assertFalse(os.path.exists(self.at("j")), "neither the file nor the folders made for it are left")
         os.makedirs(self.at("had"))
-        self.assertEqual(self.tarn("join", self.at("w", "w.bi0001.trn"), "-o", "had", limit_kib=150)[0], DISK_FULL)
+        code, _, err = self.tarn("join", self.at("w", "w.bi0001.trn"), "-o", "had/new/er", limit_kib=150)
+        self.assertEqual(code, DISK_FULL, err)
         self.assertEqual(self.listing("had"), [], "a folder that was there stays")
+        self.assertEqual(self.tarn("join", self.at("w", "w.bi0001.trn"), "-o", "had/new/er", "-q")[0], 0)
+        self.assertEqual(self.listing("had/new/er"), ["w.bin"])
         code, _, err = self.tarn("join", self.at("w", "w.bi0001.trn"), "-o", self.at("afile", "x"))
         self.assertEqual(code, UNWRITABLE, err)
         for command in (["split", "w.bin"], ["join", self.at("w", "w.bi0001.trn")]):
