@@ -73,14 +73,15 @@ const Text kJoinHelp = {
     "  -o, --output DIR     where the file goes (default: the current folder); -o - writes it to standard output\n"
     "  -k, --key KEY        the key the set was cut with\n"
     "      --no-checksum    do not check the checksum\n"
-    "  -y, --yes            join a set of another version, or pieces without header (until one is missing)\n"
+    "  -y, --yes            join a set of another version, or pieces without header (as many as UnTarn.bat\n"
+    "                       names, or until one is missing)\n"
     "  -f, --force          replace a file that exists; with -o -, write to a terminal too\n"
     "  -q, --quiet          no progress, description, summary or notes\n",
     "tarn join 块: 用块所属的一组块 (任意一块) 重建文件, 恢复其名称, 时间和属性, 并检查CRC.\n"
     "  -o, --output 文件夹  文件的存放位置 (默认: 当前文件夹); -o - 写到标准输出\n"
     "  -k, --key 密钥       劈分时用的密钥\n"
     "      --no-checksum    不检查CRC\n"
-    "  -y, --yes            合并其他版本的块, 或没有头部的块 (直到缺少的那一块)\n"
+    "  -y, --yes            合并其他版本的块, 或没有头部的块 (UnTarn.bat 列出的各块, 否则直到缺少的那一块)\n"
     "  -f, --force          覆盖已存在的文件; 与 -o - 一起时也写到终端\n"
     "  -q, --quiet          不显示进度, 描述, 摘要或提示\n"};
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "cli/fileio.h"
+#include "cli/names.h"
 #include "cli/workers.h"
 #include "engine/jobstate.h"
 #include "engine/pieceformat.h"
@@ -27,6 +28,26 @@ std::string printable(const uint8_t* bytes, uint32_t count) {
     std::string text;
     for (uint32_t i = 0; i < count; i++) text += bytes[i] >= 32 && bytes[i] < 127 ? static_cast<char>(bytes[i]) : '?';
     return text;
+}
+
+// A script set's UnTarn.bat beside its pieces, when it is the one written for them: its piece count and file name.
+bool readScriptOfSet(const std::string& prefix, uint32_t& count, char* name) {
+    const size_t slash = prefix.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : prefix.substr(0, slash + 1);
+    const std::string stem = slash == std::string::npos ? prefix : prefix.substr(slash + 1);
+    char path[kTextBufferSize];
+    if (!pathInFolder(folder.c_str(), kScriptName, path)) return false;
+    int64_t length = -1;
+    Descriptor file = openForReading(path, &length);
+    if (!file.valid() && errno == ENOENT && osResolveNameCase(path)) file = openForReading(path, &length);
+    // The longest script: 9999 piece names and a name of the longest the header takes.
+    constexpr int64_t kLongest = 13 * kMaxPieces + 10 + kTextBufferSize;
+    if (!file.valid() || length <= 0 || length > kLongest) return false;
+    std::vector<char> bytes(static_cast<size_t>(length));
+    if (readFull(file.get(), reinterpret_cast<uint8_t*>(bytes.data()), bytes.size()) != length) return false;
+    // Windows wrote the pieces' names in code page 936; copied here they may have become UTF-8.
+    return readRebuildScript(bytes.data(), static_cast<uint32_t>(length), stem.c_str(), &count, name) ||
+           readRebuildScript(bytes.data(), static_cast<uint32_t>(length), storedText(stem).c_str(), &count, name);
 }
 
 std::string piecePath(const std::string& prefix, uint32_t index) {
@@ -128,23 +149,29 @@ SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set, bool hold) {
         case SetKind::NoHeader: set.format = SetFormat::Raw; break;
     }
     if (set.format == SetFormat::Raw) {
-        // Nothing recorded: the pieces found in a row from the first are the set.
+        // Nothing recorded in the pieces: a script set's UnTarn.bat names them and the file; otherwise the
+        // pieces found in a row from the first are the set.
+        std::string name = anyPiece.substr(anyPiece.find_last_of('/') == std::string::npos
+                                               ? 0
+                                               : anyPiece.find_last_of('/') + 1);
+        uint32_t scripted = 0;
+        char scriptedName[kTextBufferSize];
+        set.scripted = readScriptOfSet(set.prefix, scripted, scriptedName);
         set.pieces.push_back(std::move(first));
         set.size = static_cast<uint64_t>(firstLength);
-        for (uint32_t index = 2; index <= kMaxPieces; index++) {
+        for (uint32_t index = 2; index <= (set.scripted ? scripted : kMaxPieces); index++) {
             PieceState piece;
             piece.index = index;
             piece.path = piecePathAsNumbered(set.prefix, index);
             lookAt(piece, false, keepUpTo);
-            if (!piece.present) break;
-            set.size += static_cast<uint64_t>(piece.length);
+            if (!piece.present && !set.scripted) break;
+            // The script's pieces are all as long as the first but the last, which is no longer.
+            if (index < scripted) piece.expected = firstLength;
+            if (piece.present) set.size += static_cast<uint64_t>(piece.length);
             set.pieces.push_back(std::move(piece));
         }
         set.count = static_cast<uint32_t>(set.pieces.size());
-        std::string name = anyPiece.substr(anyPiece.find_last_of('/') == std::string::npos
-                                               ? 0
-                                               : anyPiece.find_last_of('/') + 1);
-        set.storedName = name.substr(0, 4);
+        set.storedName = set.scripted ? scriptedName : name.substr(0, 4);
         set.pieceBytes = static_cast<uint64_t>(firstLength);
         set.cipherSpan = (static_cast<uint64_t>(firstLength) >> 10) == 0 ? 0 : (static_cast<uint64_t>(firstLength) >> 10) - 1;
         return SetOpening::Opened;

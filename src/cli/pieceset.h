@@ -29,7 +29,8 @@ struct PieceSet {
     std::string prefix;  // folder and stem: a piece's path less its four digits and ".trn"
     SetFormat format = SetFormat::Header;
     std::string mark;    // the first 8 bytes of the first piece, printable
-    uint32_t count = 0;  // recorded (a set without header: the pieces found in a row)
+    uint32_t count = 0;  // recorded (a set without header: its script's count, or the pieces found in a row)
+    bool scripted = false;  // a set without header named by its UnTarn.bat
     std::string storedName;
     std::string description;
     bool descriptionWanted = false;

@@ -71,6 +71,8 @@ std::string formatPhrase(const PieceSet& set) {
         case SetFormat::OtherVersion:
             return std::string(pick({"set of another Tarn version (", "其他版本的Tarn块 ("})) + set.mark + ")";
         case SetFormat::Raw:
+            if (set.scripted)
+                return pick({"script set without header (named by UnTarn.bat)", "没有头部的脚本方式的块 (由 UnTarn.bat 命名)"});
             return pick({"pieces without header (a script set or another tool's)", "没有头部的块 (脚本方式或其他程序)"});
     }
     return "";

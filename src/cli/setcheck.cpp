@@ -31,6 +31,10 @@ int openSetOrReport(const Options& o, PieceSet& set, bool allowOdd, bool hold) {
                     {"this set was cut by another version of Tarn (%s): -y joins it anyway",
                      "这些文件被不同版本的Tarn程序劈分 (%s): 用 -y 仍然合并"},
                     set.mark.c_str());
+    if (!allowOdd && set.scripted)
+        return fail(kOutcomeDamaged, {"these pieces have no Tarn header (a script set, named by its UnTarn.bat): "
+                                      "-y joins them",
+                                      "这些文件没有Tarn头部 (脚本方式, 由 UnTarn.bat 命名): 用 -y 合并"});
     if (!allowOdd && set.format == SetFormat::Raw)
         return fail(kOutcomeDamaged,
                     {"these pieces have no Tarn header: -y joins them in order until one is missing",

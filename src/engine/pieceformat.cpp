@@ -112,6 +112,37 @@ void readFirstPieceHeader(const uint8_t* header) {
     jobState.fileAttributes = static_cast<uint32_t>(header[650]) | static_cast<uint32_t>(header[651]) << 8;
 }
 
+bool readRebuildScript(const char* script, uint32_t length, const char* stem, uint32_t* pieceCount,
+                       char* sourceName) {
+    constexpr uint32_t kStart = 8, kNameLength = 12;  // "Copy /b ", "repo0001.trn": a stem is 4 bytes
+    if (textLength(stem) != 4 || length < kStart || std::memcmp(script, "Copy /b ", kStart) != 0) return false;
+    uint32_t at = kStart, count = 0;
+    for (;;) {
+        char expected[32], found[kNameLength + 1];
+        pieceNameOf(stem, count + 1, expected);
+        if (count == kMaxPieces || length - at < kNameLength) return false;
+        std::memcpy(found, script + at, kNameLength);
+        found[kNameLength] = 0;
+        // A set copied through FAT may have had its names' case changed, in the script as in the pieces.
+        if (std::strcmp(lowerAscii(found), lowerAscii(expected)) != 0) return false;
+        at += kNameLength;
+        count++;
+        if (at == length || script[at] != '+') break;
+        at++;
+    }
+    // Then a space and the name in double quotes, which end the file.
+    if (length - at < 3 || script[at] != ' ' || script[at + 1] != '"' || script[length - 1] != '"') return false;
+    const uint32_t nameLength = length - at - 3;
+    const char* name = script + at + 2;
+    if (nameLength == 0 || nameLength >= kTextBufferSize || std::memchr(name, '"', nameLength) != nullptr ||
+        std::memchr(name, 0, nameLength) != nullptr)
+        return false;
+    std::memcpy(sourceName, name, nameLength);
+    sourceName[nameLength] = 0;
+    *pieceCount = count;
+    return true;
+}
+
 uint32_t buildRebuildScript(const char* stem, uint32_t pieceCount, const char* sourceName, char* out,
                             uint32_t outSize) {
     std::string script = "Copy /b ";

@@ -194,8 +194,30 @@ class SplitAndJoin(CommandCase):
         self.assertIn("-y", err)
         self.assertFalse(os.path.exists(self.at("j")))
         code, _, err = self.tarn("join", self.at("movie", "movi0003.trn"), "-o", "j", "-y")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(tarnlib.read_file(self.at("j", "movie.avi")), data)  # the script names the file
+        # The script counts the pieces too: without the last one the join is refused, not cut short.
+        os.rename(self.at("movie", "movi0003.trn"), self.at("kept"))
+        code, _, err = self.tarn("join", self.at("movie", "movi0001.trn"), "-o", "j2", "-y")
+        self.assertEqual(code, MISSING, err)
+        self.assertFalse(os.path.exists(self.at("j2")))
+        os.rename(self.at("kept"), self.at("movie", "movi0003.trn"))
+        # Without it, the pieces found in a row are the set, named by their stem.
+        os.remove(self.at("movie", "UnTarn.bat"))
+        code, _, err = self.tarn("join", self.at("movie", "movi0003.trn"), "-o", "j3", "-y")
         self.assertEqual(code, 0, err)  # ended at its last piece: a success
-        self.assertEqual(tarnlib.read_file(self.at("j", "movi")), data)
+        self.assertEqual(tarnlib.read_file(self.at("j3", "movi")), data)
+        # From Chinese Windows: the script in code page 936, the pieces' names come here in UTF-8.
+        os.makedirs(self.at("win"))
+        for number in (1, 2):
+            tarnlib.write_file(self.at("win", "报告%04d.trn" % number), data[(number - 1) * 5000:number * 5000])
+        names = b"+".join(("报告%04d.trn" % number).encode("gbk") for number in (1, 2))
+        tarnlib.write_file(self.at("win", "UnTarn.bat"), b"Copy /b " + names + b' "' + "报告书.avi".encode("gbk") + b'"')
+        code, out, _ = self.tarn("info", self.at("win", "报告0002.trn"), "--json")
+        self.assertEqual((code, json.loads(out)["script"], json.loads(out)["name"]), (0, True, "报告书.avi"))
+        code, _, err = self.tarn("join", self.at("win", "报告0001.trn"), "-o", "j4", "-y")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(tarnlib.read_file(self.at("j4", "报告书.avi")), data)
         # Another version's set joins with -y and is refused without it.
         _, other = self.source("o.bin", 3000)
         os.makedirs(self.at("old"))

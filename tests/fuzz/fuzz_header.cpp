@@ -1,4 +1,5 @@
-// Fuzzes set identification and the first-piece header reader on arbitrary first-piece bytes.
+// Fuzzes set identification and the first-piece header reader on arbitrary first-piece bytes, and the reader of
+// a script set's UnTarn.bat on the same bytes.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,16 @@ uint32_t le16(const uint8_t* p) { return p[0] | static_cast<uint32_t>(p[1]) << 8
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // Read as a script, anything accepted is what the writer makes of its count and name, to the byte count.
+    char name[kTextBufferSize];
+    uint32_t count = 0;
+    if (size <= 200000 && readRebuildScript(reinterpret_cast<const char*>(data), static_cast<uint32_t>(size), "repo",
+                                            &count, name)) {
+        static char again[200000 + kTextBufferSize];
+        check(count >= 1 && count <= kMaxPieces && textLength(name) > 0);
+        check(buildRebuildScript("repo", count, name, again, sizeof again) == size);
+    }
+
     // As the analysis reads it: up to 652 bytes into a zeroed header.
     uint8_t header[kHeaderSize] = {0};
     uint32_t got = size < kHeaderSize ? static_cast<uint32_t>(size) : kHeaderSize;

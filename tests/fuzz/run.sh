@@ -11,9 +11,12 @@ cmake --build "$build" -j2 --target fuzz_header fuzz_tokenizer fuzz_options
 for name in header tokenizer options; do
   corpus="$build/corpus_$name"
   mkdir -p "$corpus"
+  # Seeds kept in the repository start the fuzzer on inputs it would hardly make up (a rebuild script).
+  seeds=()
+  [ -d "$root/tests/fuzz/seeds_$name" ] && seeds=("$root/tests/fuzz/seeds_$name")
   echo "== fuzz_$name for ${seconds}s"
   # Stops at the first crash, leak or failed check and leaves the input in the build folder.
   "$build/tests/fuzz/fuzz_$name" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 \
-    -artifact_prefix="$build/crash_${name}_" "$corpus"
+    -artifact_prefix="$build/crash_${name}_" "$corpus" "${seeds[@]}"
 done
 echo "fuzzing passed"

@@ -181,3 +181,25 @@ TEST(RebuildScript, ExactBytesAndLength) {
         EXPECT_EQ(std::count(s.begin(), s.end(), '+'), static_cast<long>(pieces - 1));
     }
 }
+
+TEST(RebuildScript, ReadBackForItsOwnStemOnly) {
+    std::vector<char> out(200000);
+    char name[kTextBufferSize];
+    uint32_t count = 0;
+    for (uint32_t pieces : {1u, 3u, 9999u}) {
+        uint32_t n = buildRebuildScript("myXf", pieces, "my file", out.data(), static_cast<uint32_t>(out.size()));
+        ASSERT_TRUE(readRebuildScript(out.data(), n, "MYXF", &count, name)) << pieces;
+        EXPECT_EQ(count, pieces);
+        EXPECT_STREQ(name, "my file");
+    }
+    const std::string good = "Copy /b repo0001.trn+REPO0002.TRN \"report.doc\"";
+    EXPECT_TRUE(readRebuildScript(good.data(), static_cast<uint32_t>(good.size()), "repo", &count, name));
+    EXPECT_EQ(count, 2u);
+    for (const std::string& bad : {std::string("Copy /b repo0001.trn+repo0003.trn \"r\""),  // a number skipped
+                                   std::string("Copy /b abcd0001.trn \"r\""),               // another set's
+                                   std::string("Copy /b repo0001.trn+ \"r\""), std::string("Copy /b repo0001.trn \"\""),
+                                   std::string("Copy /b repo0001.trn \"a\"b\""), std::string("Copy /b repo0001.trn \"r"),
+                                   std::string("Copy /b repo0001.trn \"r\"\r\n"), std::string("copy /b repo0001.trn"),
+                                   std::string("Copy /b repo0001.trn \"a\0b\"", 26)})
+        EXPECT_FALSE(readRebuildScript(bad.data(), static_cast<uint32_t>(bad.size()), "repo", &count, name)) << bad;
+}
