@@ -30,6 +30,9 @@ int checkRebuiltPath(const std::string& path, const PieceSet& set, bool force) {
     for (const PieceState& piece : set.pieces)
         if (piece.present && osSameFile(path.c_str(), piece.path.c_str()))
             return fail(kOutcomeUnwritable, {"'%s' is a piece of the set itself", "'%s' 是这组块中的一块"}, path.c_str());
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))  // --force replaces files, never a folder
+        return fail(kOutcomeUnwritable, {"'%s' is a folder", "'%s' 是文件夹"}, path.c_str());
     if (!force && nameTaken(path))
         return fail(kOutcomeUnwritable, {"'%s' already exists (--force replaces it)", "'%s' 已存在 (--force 可覆盖)"},
                     path.c_str());
@@ -92,10 +95,6 @@ int runJoinCommand(const Options& o) {
     if (toStdout) {
         output = Descriptor(dup(STDOUT_FILENO));
     } else {
-        struct stat st;
-        if (replacing && lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))  // replaced files, never a folder
-            return fail(outcomeOfWriteError(EISDIR), {"cannot create '%s': %s", "无法创建 '%s': %s"}, path.c_str(),
-                        std::strerror(EISDIR));
         {
             // An interrupted join leaves no half-made file behind: armed as the file is made, so no moment is missed.
             HeldSignals held;

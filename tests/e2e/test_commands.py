@@ -420,6 +420,14 @@ class SplitAndJoin(CommandCase):
         self.assertIn("f.bi0004.trn' is a folder", err)
         self.assertTrue(os.path.isdir(self.at("f", "f.bi0004.trn")))
         self.assertEqual({n: tarnlib.read_file(self.at("f", n)) for n in self.listing("f") if n != "f.bi0004.trn"}, old)
+        # A folder where the join's file goes is named as one, with or without --force.
+        self.source("g.bin", 1000)
+        self.assertEqual(self.tarn("split", "g.bin", "-q")[0], 0)
+        os.makedirs(self.at("j", "g.bin"))
+        for extra in ([], ["--force"]):
+            code, _, err = self.tarn("join", self.at("g", "g.bi0001.trn"), "-o", "j", *extra)
+            self.assertEqual(code, UNWRITABLE, err)
+            self.assertIn("'j/g.bin' is a folder", err)
 
     def interrupt_once(self, args, ready):
         """Runs tarn in short steps until ready() holds, then interrupts it there; returns its exit code."""
