@@ -37,17 +37,8 @@ bool readScriptOfSet(const std::string& prefix, uint32_t& count, char* name) {
     const std::string stem = slash == std::string::npos ? prefix : prefix.substr(slash + 1);
     char path[kTextBufferSize];
     if (!pathInFolder(folder.c_str(), kScriptName, path)) return false;
-    int64_t length = -1;
-    Descriptor file = openForReading(path, &length);
-    if (!file.valid() && errno == ENOENT && osResolveNameCase(path)) file = openForReading(path, &length);
-    // The longest script: 9999 piece names and a name of the longest the header takes.
-    constexpr int64_t kLongest = 13 * kMaxPieces + 10 + kTextBufferSize;
-    if (!file.valid() || length <= 0 || length > kLongest) return false;
-    std::vector<char> bytes(static_cast<size_t>(length));
-    if (readFull(file.get(), reinterpret_cast<uint8_t*>(bytes.data()), bytes.size()) != length) return false;
-    // Windows wrote the pieces' names in code page 936; copied here they may have become UTF-8.
-    return readRebuildScript(bytes.data(), static_cast<uint32_t>(length), stem.c_str(), &count, name) ||
-           readRebuildScript(bytes.data(), static_cast<uint32_t>(length), storedText(stem).c_str(), &count, name);
+    if (!osResolveNameCase(path)) return false;
+    return readSetScript(path, stem, count, name);
 }
 
 std::string piecePath(const std::string& prefix, uint32_t index) {
@@ -92,6 +83,19 @@ int PieceState::readable(Descriptor& spare) const {
     if (held.valid()) return held.get();
     spare = openForReading(path);
     return spare.get();
+}
+
+bool readSetScript(const std::string& path, const std::string& stem, uint32_t& count, char* name) {
+    int64_t length = -1;
+    Descriptor file = openForReading(path, &length);
+    // The longest script: 9999 piece names and a name of the longest the header takes.
+    constexpr int64_t kLongest = 13 * kMaxPieces + 10 + kTextBufferSize;
+    if (!file.valid() || length <= 0 || length > kLongest) return false;
+    std::vector<char> bytes(static_cast<size_t>(length));
+    if (readFull(file.get(), reinterpret_cast<uint8_t*>(bytes.data()), bytes.size()) != length) return false;
+    // Windows wrote the pieces' names in code page 936; copied here they may have become UTF-8.
+    return readRebuildScript(bytes.data(), static_cast<uint32_t>(length), stem.c_str(), &count, name) ||
+           readRebuildScript(bytes.data(), static_cast<uint32_t>(length), storedText(stem).c_str(), &count, name);
 }
 
 uint32_t PieceSet::dataOffset(uint32_t index) const {

@@ -52,6 +52,10 @@ struct PieceSet {
     std::vector<uint32_t> misfits() const;
 };
 
+// The piece count and file name that the script at path records, when it is the UnTarn.bat written for pieces
+// named stem (as the names are on disk; code page 936 is tried too).
+bool readSetScript(const std::string& path, const std::string& stem, uint32_t& count, char* name);
+
 enum class SetOpening { Opened, NotAPiece, FirstMissing };
 // Reads the set that anyPiece (any of its pieces, named stem + four digits + ".trn") belongs to; hold keeps the
 // pieces open for reading their data.

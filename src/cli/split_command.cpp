@@ -15,6 +15,7 @@
 #include "cli/interrupt.h"
 #include "cli/names.h"
 #include "cli/outcome.h"
+#include "cli/pieceset.h"
 #include "cli/setdata.h"
 #include "cli/times.h"
 #include "cli/workers.h"
@@ -175,12 +176,22 @@ int checkTarget(const std::string& path, const Source& source, bool force) {
 // new one, to be counted, copied and mailed with it, and a join of pieces without header would take them in.
 // Only the old set's own pieces go: those its first piece counts, or for pieces without header the run that a
 // join would read. Never the source, and only once the new set is whole; removed says how many were set aside.
+// The old set's script goes too when the new set has none: run on Windows it would copy the new pieces, headers
+// and all, into a damaged file.
 int setAsideOldSetRest(const std::string& folder, const char* stem, uint32_t newCount, const Source& source,
-                       MadeFiles& made, uint32_t& removed) {
+                       const std::string& scriptPath, bool newScript, MadeFiles& made, uint32_t& removed,
+                       bool& scriptRemoved) {
     removed = 0;
+    scriptRemoved = false;
     const std::string first = pathOfPiece(folder, stem, 1);
     uint32_t oldCount = 0;
     bool counted = false;
+    std::string oldScript = nameTaken(scriptPath) ? scriptPath : "";  // where the old script is now
+    for (const auto& old : made.setAside)
+        if (old.first == scriptPath) oldScript = old.second;
+    uint32_t scripted = 0;
+    char name[kTextBufferSize];
+    const bool oldScriptFits = !oldScript.empty() && readSetScript(oldScript, stem, scripted, name);
     for (const auto& old : made.setAside) {
         if (old.first != first) continue;
         oldCount = kMaxPieces;  // a run, up to the first piece missing
@@ -190,7 +201,15 @@ int setAsideOldSetRest(const std::string& folder, const char* stem, uint32_t new
             identifySet(header, kHeaderSize) == SetKind::ThisVersion) {
             oldCount = headerPieceCount(header);
             counted = true;
+        } else if (oldScriptFits) {
+            oldCount = scripted;
+            counted = true;
         }
+    }
+    if (oldCount > 0 && oldScriptFits && !newScript) {
+        int code = setAside(scriptPath, folder, made);
+        if (code != kOutcomeSuccess) return code;
+        scriptRemoved = true;
     }
     for (uint32_t index = newCount + 1; index <= oldCount && index <= kMaxPieces; index++) {
         const std::string path = pathOfPiece(folder, stem, index);
@@ -329,8 +348,10 @@ int runSplitCommand(const Options& o) {
     char stem[16];
     pieceStemFor(name, stem);
     char scriptPath[kTextBufferSize] = "";
-    if (folder.empty() || pathOfPiece(folder, stem, 1).empty() ||
-        (o.script && !pathInFolder(folder.c_str(), kScriptName, scriptPath)))
+    // The script's place is wanted without --script too: an old set's script may have to go.
+    const bool scriptPlace = pathInFolder(folder.c_str(), kScriptName, scriptPath);
+    if (!scriptPlace) scriptPath[0] = 0;
+    if (folder.empty() || pathOfPiece(folder, stem, 1).empty() || (o.script && !scriptPlace))
         return fail(kOutcomeUsage, {"the output path is too long", "输出路径太长"});
     // Everything that would be replaced is checked before anything is written.
     uint32_t checkUpTo = source.stream ? 1 : plannedCount;
@@ -436,7 +457,9 @@ int runSplitCommand(const Options& o) {
             return writeFailed(scriptPath);
     }
     uint32_t removed = 0;
-    if (o.force && (code = setAsideOldSetRest(folder, stem, count, source, made, removed)) != kOutcomeSuccess)
+    bool scriptRemoved = false;
+    if (o.force && (code = setAsideOldSetRest(folder, stem, count, source, scriptPath, o.script, made, removed,
+                                              scriptRemoved)) != kOutcomeSuccess)
         return code;
     if (stopRequested()) return kOutcomeInterrupted;
     made.keep = true;
@@ -445,5 +468,7 @@ int runSplitCommand(const Options& o) {
                humanBytes(pieceBytes).c_str(), folder.c_str());
     if (!o.quiet && removed > 0)
         report({"removed %u later piece(s) of the set it replaced", "删除了被替换的那组块中后面的 %u 块"}, removed);
+    if (!o.quiet && scriptRemoved)
+        report({"removed the %s of the set it replaced", "删除了被替换的那组块的 %s"}, kScriptName);
     return kOutcomeSuccess;
 }

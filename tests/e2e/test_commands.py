@@ -544,8 +544,9 @@ class SplitAndJoin(CommandCase):
         # Done, the old files are gone and the new ones are in their place.
         code, _, err = self.tarn("split", "-", "--name", "w.bin", "-s", "300K", "--force", "-q", stdin=data)
         self.assertEqual(code, 0, err)
-        # The old set's later pieces went with it; its script, not replaced, stays.
-        self.assertEqual(self.listing("w"), ["UnTarn.bat"] + ["w.bi%04d.trn" % i for i in range(1, 4)])
+        # The old set's later pieces went with it, and so did its script, which would copy the new pieces
+        # (headers and all) into a damaged file.
+        self.assertEqual(self.listing("w"), ["w.bi%04d.trn" % i for i in range(1, 4)])
         self.assertEqual(len(tarnlib.read_file(self.at("w", "w.bi0002.trn"))), 300 * 1024 + 8)  # the new set's
         code, _, err = self.tarn("join", self.at("w", "w.bi0001.trn"), "-o", "j", "--force", "-q")
         self.assertEqual(code, 0, err)
@@ -577,6 +578,15 @@ class SplitAndJoin(CommandCase):
             tarnlib.write_file(self.at("r", "r.bi%04d.trn" % index), b"raw %d" % index)
         self.assertEqual(self.tarn("split", "r.bin", "-s", "50K", "--force", "-q")[0], 0)
         self.assertEqual(self.listing("r"), ["r.bi%04d.trn" % i for i in (1, 2, 9)])
+        # A script set's UnTarn.bat counts its pieces, past a gap, and goes with them.
+        for index in (1, 2, 3, 5, 6):
+            tarnlib.write_file(self.at("r", "r.bi%04d.trn" % index), b"raw %d" % index)
+        names = "+".join("r.bi%04d.trn" % i for i in range(1, 7))
+        tarnlib.write_file(self.at("r", "UnTarn.bat"), b'Copy /b %s "r.bin"' % names.encode())
+        code, _, err = self.tarn("split", "r.bin", "-s", "50K", "--force")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(self.listing("r"), ["r.bi%04d.trn" % i for i in (1, 2, 9)])
+        self.assertIn("removed the UnTarn.bat of the set it replaced", err)
 
     def test_write_failures_have_their_own_codes(self):
         self.source("w.bin", 400000)
