@@ -139,8 +139,10 @@ std::string outputFolderFor(const Options& o, const std::string& name) {
     char base[kTextBufferSize];
     copyTextBounded(name.c_str(), base, kTextBufferSize);
     stripExtension(base);
+    // "..x" less its extension would be the current folder, and "...x" its parent: those go by the whole name.
+    const bool usable = base[0] != 0 && std::strcmp(base, ".") != 0 && std::strcmp(base, "..") != 0;
     char folder[kTextBufferSize];
-    if (!buildPath(folder, ".", kPathSeparatorText, base[0] != 0 ? base : name.c_str())) return "";
+    if (!buildPath(folder, ".", kPathSeparatorText, usable ? base : name.c_str())) return "";
     // A file without extension has the folder's name itself (so may another file): its pieces go to NAME.pieces.
     if (nameTaken(folder) && !osFolderExists(folder)) {
         char taken[kTextBufferSize];

@@ -109,6 +109,13 @@ class SplitAndJoin(CommandCase):
         tarnlib.write_file(self.at("notes"), b"another file")
         self.assertEqual(self.tarn("split", "notes.txt", "-q")[0], 0)
         self.assertEqual(self.listing("notes.pieces"), ["note0001.trn"])
+        # Less its extension "...x" would be the parent folder and "..x" this one: they go by the whole name.
+        os.makedirs(self.at("in"))
+        for name in ("...x", "..x"):
+            self.source(os.path.join("in", name), 1000)
+            self.assertEqual(self.tarn("split", name, "-q", cwd=self.at("in"))[0], 0)
+        self.assertEqual(self.listing("in"), ["...x", "...x.pieces", "..x", "..x.pieces"])
+        self.assertEqual(self.listing("in/...x.pieces"), ["...x0001.trn"])
         os.makedirs(self.at("list"))
         self.source("list.txt", 1000)
         self.assertEqual(self.tarn("split", "list.txt", "-q")[0], 0)
