@@ -61,7 +61,10 @@ int runVerifyCommand(const Options& o) {
     }
     if (o.quiet) return outcome;
     for (const std::string& line : problems) std::printf("%s\n", line.c_str());
-    if (raw)
+    if (raw && set.scripted)
+        std::printf("%s\n", pick({"no header: only the pieces' presence and lengths can be checked (by UnTarn.bat)",
+                                  "没有头部: 只能检查块是否存在及其长度 (依据 UnTarn.bat)"}));
+    else if (raw)
         std::printf("%s\n", pick({"no header: only the pieces' presence can be checked",
                                   "没有头部: 只能检查块是否存在"}));
     else if (set.checksum == 0)

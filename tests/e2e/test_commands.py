@@ -209,6 +209,13 @@ class SplitAndJoin(CommandCase):
         self.assertEqual(code, MISSING, err)
         self.assertFalse(os.path.exists(self.at("j2")))
         os.rename(self.at("kept"), self.at("movie", "movi0003.trn"))
+        # And all but the last are as long as the first: a short one is found by verify.
+        second = tarnlib.read_file(self.at("movie", "movi0002.trn"))
+        tarnlib.write_file(self.at("movie", "movi0002.trn"), second[:100])
+        code, out, _ = self.tarn("verify", self.at("movie", "movi0001.trn"))
+        self.assertEqual(code, DAMAGED, out)
+        self.assertIn(b"piece 2 has 100 bytes, the set needs 4096", out)
+        tarnlib.write_file(self.at("movie", "movi0002.trn"), second)
         # Without it, the pieces found in a row are the set, named by their stem.
         os.remove(self.at("movie", "UnTarn.bat"))
         code, _, err = self.tarn("join", self.at("movie", "movi0003.trn"), "-o", "j3", "-y")
