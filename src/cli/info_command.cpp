@@ -30,7 +30,8 @@ std::string jsonTime(uint64_t filetime) {
 
 void printJson(const PieceSet& set, const std::string& operand) {
     bool raw = set.format == SetFormat::Raw;
-    std::printf("{\"set\":%s,\"kind\":\"%s\",\"script\":%s,\"mark\":%s,\"name\":%s,\"size\":%llu,\"pieces\":%u,\"piece_size\":%llu,",
+    std::printf("{\"set\":%s,\"kind\":\"%s\",\"script\":%s,\"mark\":%s,\"name\":%s,\"size\":%llu,\"pieces\":%u,"
+                "\"piece_size\":%llu,",
                 jsonString(operand).c_str(), formatWord(set.format), set.scripted ? "true" : "false",
                 jsonString(set.mark).c_str(),
                 jsonString(set.storedName).c_str(), static_cast<unsigned long long>(set.size), set.count,

@@ -100,7 +100,8 @@ int runJoinCommand(const Options& o) {
             HeldSignals held;
             output = replacing ? createTemporary(folder, writing) : createOutput(path, o.force);
             if (output.valid())
-                removeIfInterrupted(writing.c_str(), undo.folder.empty() ? nullptr : undo.folder.c_str(), undo.top.c_str());
+                removeIfInterrupted(writing.c_str(), undo.folder.empty() ? nullptr : undo.folder.c_str(),
+                                    undo.top.c_str());
         }
         if (!output.valid()) {
             int error = errno;

@@ -169,7 +169,7 @@ SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set, bool hold) {
             piece.path = piecePathAsNumbered(set.prefix, index);
             lookAt(piece, false, keepUpTo);
             if (!piece.present && !set.scripted) break;
-            // The script's pieces are all as long as the first but the last, which is no longer.
+            // A script set's pieces but the last are all as long as the first.
             if (index < scripted) piece.expected = firstLength;
             if (piece.present) set.size += static_cast<uint64_t>(piece.length);
             set.pieces.push_back(std::move(piece));
