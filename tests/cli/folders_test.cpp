@@ -4,11 +4,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <fstream>
 #include <string>
 
 #include "cli/fileio.h"
+#include "temp_folder.h"
 
 namespace {
 bool isFolder(const std::string& path) {
@@ -16,44 +16,35 @@ bool isFolder(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-class Folders : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/tarn-folders-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root = pattern;
-    }
-    void TearDown() override { std::system(("rm -rf '" + root + "'").c_str()); }
-    std::string root;
-};
+class Folders : public TempFolderTest {};
 }  // namespace
 
 TEST_F(Folders, MadeOnTheWayAndTakenBackUpToTheOutermostMade) {
     std::string top;
-    ASSERT_TRUE(makeFolder(root + "/a//b/c/", top));
-    EXPECT_EQ(top, root + "/a");
-    EXPECT_TRUE(isFolder(root + "/a/b/c"));
-    removeMadeFolders((root + "/a//b/c/").c_str(), top.c_str());
-    EXPECT_FALSE(isFolder(root + "/a"));
-    EXPECT_TRUE(isFolder(root));
+    ASSERT_TRUE(makeFolder(folder + "/a//b/c/", top));
+    EXPECT_EQ(top, folder + "/a");
+    EXPECT_TRUE(isFolder(folder + "/a/b/c"));
+    removeMadeFolders((folder + "/a//b/c/").c_str(), top.c_str());
+    EXPECT_FALSE(isFolder(folder + "/a"));
+    EXPECT_TRUE(isFolder(folder));
 
     // A folder someone put something in meanwhile stops the removal there.
-    ASSERT_TRUE(makeFolder(root + "/x/y/z", top));
-    std::ofstream(root + "/x/theirs.txt") << "kept";
-    removeMadeFolders((root + "/x/y/z").c_str(), top.c_str());
-    EXPECT_FALSE(isFolder(root + "/x/y"));
-    EXPECT_TRUE(isFolder(root + "/x"));
+    ASSERT_TRUE(makeFolder(folder + "/x/y/z", top));
+    std::ofstream(folder + "/x/theirs.txt") << "kept";
+    removeMadeFolders((folder + "/x/y/z").c_str(), top.c_str());
+    EXPECT_FALSE(isFolder(folder + "/x/y"));
+    EXPECT_TRUE(isFolder(folder + "/x"));
 }
 
 TEST_F(Folders, AFailureOnTheWayLeavesNothingMade) {
     std::string top;
-    std::ofstream(root + "/afile") << "x";
-    EXPECT_FALSE(makeFolder(root + "/afile/sub", top));
+    std::ofstream(folder + "/afile") << "x";
+    EXPECT_FALSE(makeFolder(folder + "/afile/sub", top));
     EXPECT_EQ(errno, ENOTDIR);
-    EXPECT_FALSE(makeFolder(root + "/afile", top));
+    EXPECT_FALSE(makeFolder(folder + "/afile", top));
     EXPECT_EQ(errno, ENOTDIR);  // not "File exists", which reads as if the folder were there
-    EXPECT_FALSE(makeFolder(root + "/new/" + std::string(300, 'n'), top));
+    EXPECT_FALSE(makeFolder(folder + "/new/" + std::string(300, 'n'), top));
     EXPECT_EQ(errno, ENAMETOOLONG);
     EXPECT_TRUE(top.empty());
-    EXPECT_FALSE(isFolder(root + "/new"));
+    EXPECT_FALSE(isFolder(folder + "/new"));
 }

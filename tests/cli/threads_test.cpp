@@ -24,6 +24,7 @@
 #include "engine/checksum.h"
 #include "engine/jobstate.h"
 #include "engine/pieceformat.h"
+#include "temp_folder.h"
 #include "text/textops.h"
 
 namespace {
@@ -38,12 +39,10 @@ std::string slurp(const std::string& path) {
     return bytes;
 }
 
-class ThreadedSet : public ::testing::Test {
+class ThreadedSet : public TempFolderTest {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/tarn-threads-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
+        TempFolderTest::SetUp();
         std::mt19937 random(7);
         // Not a whole number of words or pieces, so runs and pieces end inside words.
         data.resize(5 * 3072 + 1001);
@@ -53,7 +52,6 @@ protected:
         std::fwrite(data.data(), 1, data.size(), file);
         std::fclose(file);
     }
-    void TearDown() override { std::system(("rm -rf '" + folder + "'").c_str()); }
 
     // Cuts the source into pieces of pieceKB KiB in out/, with a header unless raw; returns what the cut says.
     CutResult cut(const std::string& out, unsigned threads, bool raw, bool key, bool force = false,
@@ -92,7 +90,7 @@ protected:
         return addToChecksum(0, 0, reinterpret_cast<const uint8_t*>(data.data()), static_cast<uint32_t>(data.size()));
     }
 
-    std::string folder, source, data;
+    std::string source, data;
     uint8_t header[kHeaderSize];
 };
 }  // namespace
