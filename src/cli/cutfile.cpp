@@ -62,7 +62,7 @@ struct Cutter {
         std::lock_guard<std::mutex> hold(out.mutex);
         if (!out.tried) {
             out.tried = true;
-            out.file = createOutput(plan.paths[i], plan.force);
+            out.file = createOutput(plan.paths[i], plan.force, plan.mode);
             if (!out.file.valid()) {
                 out.failure = CutResult::CreateFailed;
                 out.error = errno;

@@ -12,6 +12,7 @@ struct CutPlan {
     uint64_t pieceBytes = 0;  // data bytes of each piece but the last
     std::vector<std::string> paths;  // of pieces 1, 2, …
     bool force = false;       // a name in the way is replaced
+    unsigned mode = 0666;     // the pieces' permissions, less the umask
     const uint8_t* header = nullptr;  // written at the start of piece 1 (and the mark before the others); none: raw
     bool checksum = false;
     bool key = false;         // the expanded key in the job record scrambles the start of each piece's data

@@ -120,7 +120,7 @@ uint32_t descriptorsToSpare() {
     return limit.rlim_cur > kOthers ? static_cast<uint32_t>(std::min<rlim_t>(limit.rlim_cur - kOthers, UINT32_MAX)) : 0;
 }
 
-Descriptor createOutput(const std::string& path, bool replace) {
+Descriptor createOutput(const std::string& path, bool replace, unsigned mode) {
     if (replace && nameTaken(path)) {
         struct stat st;
         if (lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -129,7 +129,7 @@ Descriptor createOutput(const std::string& path, bool replace) {
         }
         if (unlink(path.c_str()) != 0) return Descriptor();
     }
-    return Descriptor(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    return Descriptor(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
 }
 
 Descriptor createTemporary(const std::string& folder, std::string& temporary) {

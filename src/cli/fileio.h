@@ -53,9 +53,9 @@ Descriptor openForReading(const std::string& path, int64_t* length = nullptr, bo
 // How many more descriptors this process may keep open, leaving some for its other files; the soft limit is
 // raised to the hard one first, as a set may have 9,999 pieces.
 uint32_t descriptorsToSpare();
-// A new file at path. An existing name is an error (errno EEXIST) unless replace; a replaced name is removed
-// first, so a symlink there is replaced, never followed.
-Descriptor createOutput(const std::string& path, bool replace);
+// A new file at path, with mode less the umask. An existing name is an error (errno EEXIST) unless replace; a
+// replaced name is removed first, so a symlink there is replaced, never followed.
+Descriptor createOutput(const std::string& path, bool replace, unsigned mode = 0666);
 // A new file in folder under a name of its own (".tarn-" and eight letters), written in full before it takes
 // another file's place by rename; its path is put in temporary.
 Descriptor createTemporary(const std::string& folder, std::string& temporary);

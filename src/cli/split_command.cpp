@@ -70,6 +70,9 @@ struct Source {
     bool stream = false;
     std::string path;  // empty for standard input
     uint64_t size = 0;
+    // The pieces' permissions: a file only its owner may read is cut into pieces only its owner may read, as gzip
+    // keeps a file's mode. The execute bits are the source's own business.
+    unsigned mode = 0666;
 };
 
 // The input: a regular file, or standard input read to its end.
@@ -103,6 +106,8 @@ int openSource(const Options& o, Source& source, std::string& name) {
         return fail(kOutcomeMissing, {"cannot open '%s': %s", "无法打开 '%s': %s"}, o.operand.c_str(),
                     std::strerror(errno));
     source.size = static_cast<uint64_t>(size);
+    struct stat st;
+    if (fstat(source.file.get(), &st) == 0) source.mode = st.st_mode & 0666;
     char base[kTextBufferSize];
     fileNameOfPath(o.operand.c_str(), base);
     name = base;
@@ -235,8 +240,8 @@ int createFailed(const std::string& path, int error) {
                 std::strerror(error));
 }
 
-int createFile(const std::string& path, bool force, MadeFiles& made, Descriptor& file) {
-    file = createOutput(path, force);
+int createFile(const std::string& path, bool force, unsigned mode, MadeFiles& made, Descriptor& file) {
+    file = createOutput(path, force, mode);
     if (!file.valid()) return createFailed(path, errno);
     made.files.push_back(path);
     return kOutcomeSuccess;
@@ -285,7 +290,7 @@ int cutStream(const Options& o, int input, const std::string& folder, const char
         if (path.empty()) return fail(kOutcomeUsage, {"the output path is too long", "输出路径太长"});
         Descriptor piece;
         int code = o.force ? setAside(path, folder, made) : kOutcomeSuccess;
-        if (code == kOutcomeSuccess) code = createFile(path, o.force, made, piece);
+        if (code == kOutcomeSuccess) code = createFile(path, o.force, 0666, made, piece);
         if (code != kOutcomeSuccess) return code;
         if (!writePieceStart(piece.get(), cut.count, header)) return writeFailed(path);
         uint64_t inPiece = 0;
@@ -409,6 +414,7 @@ int runSplitCommand(const Options& o) {
         plan.pieceBytes = pieceBytes;
         for (uint32_t index = 1; index <= plannedCount; index++) plan.paths.push_back(pathOfPiece(folder, stem, index));
         plan.force = o.force;
+        plan.mode = source.mode;
         plan.header = header ? headerBytes : nullptr;
         plan.checksum = o.checksum;
         plan.key = o.haveKey;
@@ -454,7 +460,7 @@ int runSplitCommand(const Options& o) {
         std::vector<char> script(13 * kMaxPieces + 16 + kTextBufferSize);
         uint32_t length = buildRebuildScript(stem, count, storedName.c_str(), script.data(), static_cast<uint32_t>(script.size()));
         Descriptor file;
-        if ((code = createFile(scriptPath, o.force, made, file)) != kOutcomeSuccess) return code;
+        if ((code = createFile(scriptPath, o.force, source.mode, made, file)) != kOutcomeSuccess) return code;
         if (!writeAll(file.get(), reinterpret_cast<const uint8_t*>(script.data()), length) || !file.close())
             return writeFailed(scriptPath);
     }

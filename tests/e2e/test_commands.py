@@ -81,6 +81,16 @@ class SplitAndJoin(CommandCase):
         self.assertEqual(tarnlib.read_file(rebuilt), data)
         self.assertEqual(os.stat(rebuilt).st_mtime_ns, old)
 
+    def test_a_private_file_gives_private_pieces(self):
+        # As gzip keeps a file's mode: pieces of a file only its owner may read are readable by nobody else.
+        path, _ = self.source("id.key", 30000)
+        for mode in (0o600, 0o640):
+            os.chmod(path, mode | 0o100)  # an execute bit is not passed on to the pieces
+            code, _, err = self.tarn("split", "id.key", "-s", "10K", "--script", "--force", "-q")
+            self.assertEqual(code, 0, err)
+            for name in self.listing("id"):
+                self.assertEqual(os.stat(self.at("id", name)).st_mode & 0o777, mode & ~current_umask(), name)
+
     def test_sizes_counts_and_presets(self):
         self.source("big.bin", 3 * 1048576 + 5)
         cases = [(["-s", "1M"], 4), (["-s", "1024"], 4), (["--size=2M"], 2), (["-s1536K"], 3), (["-n", "7"], 7),
@@ -778,6 +788,12 @@ class InfoAndVerify(CommandCase):
         self.assertEqual(code, MISSING)
         self.assertIn("'set' is a folder: tarn cuts one file ('tar c FOLDER | tarn split - --name FOLDER.tar'", err)
         self.assertEqual(self.listing("."), before, "nothing written")
+
+def current_umask():
+    mask = os.umask(0o22)
+    os.umask(mask)
+    return mask
+
 
 def drain(master):
     """Everything a pseudo-terminal showed, once its program has ended; closes it."""
