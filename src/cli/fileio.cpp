@@ -132,7 +132,7 @@ Descriptor createOutput(const std::string& path, bool replace, unsigned mode) {
     return Descriptor(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
 }
 
-Descriptor createTemporary(const std::string& folder, std::string& temporary) {
+Descriptor createTemporary(const std::string& folder, std::string& temporary, unsigned mode) {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; attempt++) {
         uint8_t noise[8] = {0};
@@ -144,7 +144,7 @@ Descriptor createTemporary(const std::string& folder, std::string& temporary) {
             errno = ENAMETOOLONG;
             return Descriptor();
         }
-        Descriptor file(open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        Descriptor file(open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
         if (file.valid()) {
             temporary = path;
             return file;

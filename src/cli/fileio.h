@@ -58,7 +58,7 @@ uint32_t descriptorsToSpare();
 Descriptor createOutput(const std::string& path, bool replace, unsigned mode = 0666);
 // A new file in folder under a name of its own (".tarn-" and eight letters), written in full before it takes
 // another file's place by rename; its path is put in temporary.
-Descriptor createTemporary(const std::string& folder, std::string& temporary);
+Descriptor createTemporary(const std::string& folder, std::string& temporary, unsigned mode = 0666);
 // Whether something (a symlink too) bears this name.
 bool nameTaken(const std::string& path);
 // Creates an output folder and any folder missing on the way to it, as mkdir -p does; top gets the outermost

@@ -91,6 +91,10 @@ int runJoinCommand(const Options& o) {
     // own and renames that into place at the end, so a join that fails leaves the old file as it was.
     const bool replacing = !toStdout && o.force && nameTaken(path);
     std::string writing = path;
+    // The file gets its first piece's read and write permissions: a private file's pieces are private, and so
+    // must the file be that they rebuild.
+    struct stat first;
+    const unsigned mode = stat(set.pieces[0].path.c_str(), &first) == 0 ? (first.st_mode & 0666) : 0666;
     Descriptor output;
     if (toStdout) {
         output = Descriptor(dup(STDOUT_FILENO));
@@ -98,7 +102,7 @@ int runJoinCommand(const Options& o) {
         {
             // An interrupted join leaves no half-made file behind: armed as the file is made, so no moment is missed.
             HeldSignals held;
-            output = replacing ? createTemporary(folder, writing) : createOutput(path, o.force);
+            output = replacing ? createTemporary(folder, writing, mode) : createOutput(path, o.force, mode);
             if (output.valid())
                 removeIfInterrupted(writing.c_str(), undo.folder.empty() ? nullptr : undo.folder.c_str(),
                                     undo.top.c_str());

@@ -81,15 +81,19 @@ class SplitAndJoin(CommandCase):
         self.assertEqual(tarnlib.read_file(rebuilt), data)
         self.assertEqual(os.stat(rebuilt).st_mtime_ns, old)
 
-    def test_a_private_file_gives_private_pieces(self):
-        # As gzip keeps a file's mode: pieces of a file only its owner may read are readable by nobody else.
+    def test_a_private_file_gives_private_pieces_and_is_rebuilt_private(self):
+        # As gzip keeps a file's mode: pieces of a file only its owner may read are readable by nobody else, and
+        # so is the file they rebuild (whether it is new or replaces one).
         path, _ = self.source("id.key", 30000)
         for mode in (0o600, 0o640):
             os.chmod(path, mode | 0o100)  # an execute bit is not passed on to the pieces
-            code, _, err = self.tarn("split", "id.key", "-s", "10K", "--script", "--force", "-q")
+            code, _, err = self.tarn("split", "id.key", "-s", "10K", "--force", "-q")
             self.assertEqual(code, 0, err)
             for name in self.listing("id"):
                 self.assertEqual(os.stat(self.at("id", name)).st_mode & 0o777, mode & ~current_umask(), name)
+            code, _, err = self.tarn("join", self.at("id", "id.k0001.trn"), "-o", "j", "--force", "-q")
+            self.assertEqual(code, 0, err)
+            self.assertEqual(os.stat(self.at("j", "id.key")).st_mode & 0o777, mode & ~current_umask())
 
     def test_sizes_counts_and_presets(self):
         self.source("big.bin", 3 * 1048576 + 5)
