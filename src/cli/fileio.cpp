@@ -120,6 +120,10 @@ uint32_t descriptorsToSpare() {
     return limit.rlim_cur > kOthers ? static_cast<uint32_t>(std::min<rlim_t>(limit.rlim_cur - kOthers, UINT32_MAX)) : 0;
 }
 
+unsigned modeAsPrivateAs(unsigned mode) {
+    return 0600 | ((mode & 0040) != 0 ? 0060 : 0) | ((mode & 0004) != 0 ? 0006 : 0);
+}
+
 Descriptor createOutput(const std::string& path, bool replace, unsigned mode) {
     if (replace && nameTaken(path)) {
         struct stat st;

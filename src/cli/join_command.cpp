@@ -91,10 +91,9 @@ int runJoinCommand(const Options& o) {
     // own and renames that into place at the end, so a join that fails leaves the old file as it was.
     const bool replacing = !toStdout && o.force && nameTaken(path);
     std::string writing = path;
-    // The file gets its first piece's read and write permissions: a private file's pieces are private, and so
-    // must the file be that they rebuild.
+    // A private file's pieces are private, and so must the file be that they rebuild.
     struct stat first;
-    const unsigned mode = stat(set.pieces[0].path.c_str(), &first) == 0 ? (first.st_mode & 0666) : 0666;
+    const unsigned mode = stat(set.pieces[0].path.c_str(), &first) == 0 ? modeAsPrivateAs(first.st_mode) : 0666;
     Descriptor output;
     if (toStdout) {
         output = Descriptor(dup(STDOUT_FILENO));

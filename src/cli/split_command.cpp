@@ -70,9 +70,7 @@ struct Source {
     bool stream = false;
     std::string path;  // empty for standard input
     uint64_t size = 0;
-    // The pieces' permissions: a file only its owner may read is cut into pieces only its owner may read, as gzip
-    // keeps a file's mode. The execute bits are the source's own business.
-    unsigned mode = 0666;
+    unsigned mode = 0666;  // the pieces' permissions (less the umask)
 };
 
 // The input: a regular file, or standard input read to its end.
@@ -107,7 +105,7 @@ int openSource(const Options& o, Source& source, std::string& name) {
                     std::strerror(errno));
     source.size = static_cast<uint64_t>(size);
     struct stat st;
-    if (fstat(source.file.get(), &st) == 0) source.mode = st.st_mode & 0666;
+    if (fstat(source.file.get(), &st) == 0) source.mode = modeAsPrivateAs(st.st_mode);
     char base[kTextBufferSize];
     fileNameOfPath(o.operand.c_str(), base);
     name = base;

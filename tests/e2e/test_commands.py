@@ -85,15 +85,19 @@ class SplitAndJoin(CommandCase):
         # As gzip keeps a file's mode: pieces of a file only its owner may read are readable by nobody else, and
         # so is the file they rebuild (whether it is new or replaces one).
         path, _ = self.source("id.key", 30000)
-        for mode in (0o600, 0o640):
-            os.chmod(path, mode | 0o100)  # an execute bit is not passed on to the pieces
+        # Neither an execute bit nor read-only is passed on to pieces, nor from pieces read-only as on a CD. A
+        # read-only file is rebuilt read-only all the same: the set records it.
+        for given, pieces, rebuilt in ((0o700, 0o600, 0o600), (0o640, 0o660, 0o660), (0o444, 0o666, 0o444),
+                                       (0o400, 0o600, 0o400)):
+            os.chmod(path, given)
             code, _, err = self.tarn("split", "id.key", "-s", "10K", "--force", "-q")
             self.assertEqual(code, 0, err)
             for name in self.listing("id"):
-                self.assertEqual(os.stat(self.at("id", name)).st_mode & 0o777, mode & ~current_umask(), name)
+                self.assertEqual(os.stat(self.at("id", name)).st_mode & 0o777, pieces & ~current_umask(), name)
+                os.chmod(self.at("id", name), given & 0o555)
             code, _, err = self.tarn("join", self.at("id", "id.k0001.trn"), "-o", "j", "--force", "-q")
             self.assertEqual(code, 0, err)
-            self.assertEqual(os.stat(self.at("j", "id.key")).st_mode & 0o777, mode & ~current_umask())
+            self.assertEqual(os.stat(self.at("j", "id.key")).st_mode & 0o777, rebuilt & ~current_umask(), oct(given))
 
     def test_sizes_counts_and_presets(self):
         self.source("big.bin", 3 * 1048576 + 5)
