@@ -121,7 +121,7 @@ uint32_t descriptorsToSpare() {
 }
 
 unsigned modeAsPrivateAs(unsigned mode) {
-    return 0600 | ((mode & 0040) != 0 ? 0060 : 0) | ((mode & 0004) != 0 ? 0006 : 0);
+    return 0600 | (mode & 0066);
 }
 
 Descriptor createOutput(const std::string& path, bool replace, unsigned mode) {

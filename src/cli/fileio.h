@@ -53,8 +53,9 @@ Descriptor openForReading(const std::string& path, int64_t* length = nullptr, bo
 // How many more descriptors this process may keep open, leaving some for its other files; the soft limit is
 // raised to the hard one first, as a set may have 9,999 pieces.
 uint32_t descriptorsToSpare();
-// The permissions for a file made from another (pieces of a file, a file from its pieces): no more readable than
-// it, so a private file stays private, but always writable by its owner (pieces from a CD are read-only).
+// The permissions for a file made from another (pieces of a file, a file from its pieces): group and others may
+// do what they could with it, so a private file stays private; its owner may always read and write it (pieces
+// from a CD are read-only).
 unsigned modeAsPrivateAs(unsigned mode);
 // A new file at path, with mode less the umask. An existing name is an error (errno EEXIST) unless replace; a
 // replaced name is removed first, so a symlink there is replaced, never followed.

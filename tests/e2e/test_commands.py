@@ -87,7 +87,7 @@ class SplitAndJoin(CommandCase):
         path, _ = self.source("id.key", 30000)
         # Neither an execute bit nor read-only is passed on to pieces, nor from pieces read-only as on a CD. A
         # read-only file is rebuilt read-only all the same: the set records it.
-        for given, pieces, rebuilt in ((0o700, 0o600, 0o600), (0o640, 0o660, 0o660), (0o444, 0o666, 0o444),
+        for given, pieces, rebuilt in ((0o700, 0o600, 0o600), (0o640, 0o640, 0o640), (0o444, 0o644, 0o444),
                                        (0o400, 0o600, 0o400)):
             os.chmod(path, given)
             code, _, err = self.tarn("split", "id.key", "-s", "10K", "--force", "-q")
