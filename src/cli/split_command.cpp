@@ -456,7 +456,10 @@ int runSplitCommand(const Options& o) {
     }
     if (o.script) {
         std::vector<char> script(13 * kMaxPieces + 16 + kTextBufferSize);
-        uint32_t length = buildRebuildScript(stem, count, storedName.c_str(), script.data(), static_cast<uint32_t>(script.size()));
+        // cmd reads the script in code page 936, the pieces' names as well as the file's: "报X0001.trn" is found
+        // by the bytes of 报 in that code page, not in UTF-8.
+        uint32_t length = buildRebuildScript(storedText(stem).c_str(), count, storedName.c_str(), script.data(),
+                                             static_cast<uint32_t>(script.size()));
         Descriptor file;
         if ((code = createFile(scriptPath, o.force, source.mode, made, file)) != kOutcomeSuccess) return code;
         if (!writeAll(file.get(), reinterpret_cast<const uint8_t*>(script.data()), length) || !file.close())

@@ -114,18 +114,22 @@ void readFirstPieceHeader(const uint8_t* header) {
 
 bool readRebuildScript(const char* script, uint32_t length, const char* stem, uint32_t* pieceCount,
                        char* sourceName) {
-    constexpr uint32_t kStart = 8, kNameLength = 12;  // "Copy /b ", "repo0001.trn": a stem is 4 bytes
-    if (textLength(stem) != 4 || length < kStart || std::memcmp(script, "Copy /b ", kStart) != 0) return false;
+    // "Copy /b ", then names such as "repo0001.trn": a stem of 4 bytes, or fewer once a stem cut from a UTF-8
+    // name is in code page 936 ("报X" is 3 bytes there).
+    constexpr uint32_t kStart = 8;
+    const uint32_t stemLength = textLength(stem), pieceNameLength = stemLength + 8;
+    if (stemLength == 0 || stemLength > 4 || length < kStart || std::memcmp(script, "Copy /b ", kStart) != 0)
+        return false;
     uint32_t at = kStart, count = 0;
     for (;;) {
-        char expected[32], found[kNameLength + 1];
+        char expected[32], found[16];
         pieceNameOf(stem, count + 1, expected);
-        if (count == kMaxPieces || length - at < kNameLength) return false;
-        std::memcpy(found, script + at, kNameLength);
-        found[kNameLength] = 0;
+        if (count == kMaxPieces || length - at < pieceNameLength) return false;
+        std::memcpy(found, script + at, pieceNameLength);
+        found[pieceNameLength] = 0;
         // A set copied through FAT may have had its names' case changed, in the script as in the pieces.
         if (std::strcmp(lowerAscii(found), lowerAscii(expected)) != 0) return false;
-        at += kNameLength;
+        at += pieceNameLength;
         count++;
         if (at == length || script[at] != '+') break;
         at++;

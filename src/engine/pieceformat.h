@@ -35,7 +35,7 @@ uint32_t headerPieceCount(const uint8_t* header);
 
 // The bytes of UnTarn.bat for pieceCount pieces of stem and sourceName; returns their length.
 uint32_t buildRebuildScript(const char* stem, uint32_t pieceCount, const char* sourceName, char* out, uint32_t outSize);
-// Reads back what buildRebuildScript wrote for stem (4 bytes; the pieces' names in any case): the piece count,
-// and the source name into sourceName (kTextBufferSize bytes). False for any other bytes.
+// Reads back what buildRebuildScript wrote for stem (1 to 4 bytes; the pieces' names in any case): the piece
+// count, and the source name into sourceName (kTextBufferSize bytes). False for any other bytes.
 bool readRebuildScript(const char* script, uint32_t length, const char* stem, uint32_t* pieceCount,
                        char* sourceName);

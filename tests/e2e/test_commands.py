@@ -250,6 +250,15 @@ class SplitAndJoin(CommandCase):
         code, _, err = self.tarn("join", self.at("win", "报告0001.trn"), "-o", "j4", "-y")
         self.assertEqual(code, 0, err)
         self.assertEqual(tarnlib.read_file(self.at("j4", "报告书.avi")), data)
+        # Cut here, the script is in code page 936 throughout, as cmd on Chinese Windows reads it.
+        _, report = self.source("报告.doc", 10000)
+        self.assertEqual(self.tarn("split", "报告.doc", "-s", "4K", "--script", "-q")[0], 0)
+        names = b"+".join(("报X%04d.trn" % number).encode("gbk") for number in (1, 2, 3))
+        self.assertEqual(tarnlib.read_file(self.at("报告", "UnTarn.bat")),
+                         b"Copy /b " + names + b' "' + "报告.doc".encode("gbk") + b'"')
+        code, _, err = self.tarn("join", self.at("报告", "报X0002.trn"), "-o", "j5", "-y")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(tarnlib.read_file(self.at("j5", "报告.doc")), report)
         # Another version's set joins with -y and is refused without it.
         _, other = self.source("o.bin", 3000)
         os.makedirs(self.at("old"))

@@ -192,6 +192,10 @@ TEST(RebuildScript, ReadBackForItsOwnStemOnly) {
         EXPECT_EQ(count, pieces);
         EXPECT_STREQ(name, "my file");
     }
+    // A stem cut from a UTF-8 name is shorter in code page 936: 报X is 3 bytes there.
+    const std::string chinese = "Copy /b \xb1\xa8X0001.trn \"\xb1\xa8\xb8\xe6.doc\"";
+    ASSERT_TRUE(readRebuildScript(chinese.data(), static_cast<uint32_t>(chinese.size()), "\xb1\xa8X", &count, name));
+    EXPECT_STREQ(name, "\xb1\xa8\xb8\xe6.doc");
     const std::string good = "Copy /b repo0001.trn+REPO0002.TRN \"report.doc\"";
     EXPECT_TRUE(readRebuildScript(good.data(), static_cast<uint32_t>(good.size()), "repo", &count, name));
     EXPECT_EQ(count, 2u);
