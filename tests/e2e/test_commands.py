@@ -968,6 +968,17 @@ class WithTarnExe(CommandCase):
         self.assertEqual(tarnlib.read_file(self.at("n", "cross.bin")), data)
         self.assertEqual(os.stat(self.at("n", "cross.bin")).st_mtime_ns, old)
 
+    def test_a_script_cut_here_rebuilds_the_file_with_cmd(self):
+        # cmd reads UnTarn.bat in code page 936: the pieces' names too must be written in it.
+        _, chinese = self.source("报告.doc", 30000)
+        code, _, err = self.tarn("split", "报告.doc", "-s", "10K", "--script", "-q")
+        self.assertEqual(code, 0, err)
+        done = subprocess.run([WINE, "cmd", "/c", "UnTarn.bat"], cwd=self.at("报告"), stdin=subprocess.DEVNULL,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120,
+                              env={k: v for k, v in os.environ.items() if k != "DISPLAY"})
+        self.assertEqual(done.returncode, 0, done.stdout)
+        self.assertEqual(tarnlib.read_file(self.at("报告", "报告.doc")), chinese)
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
