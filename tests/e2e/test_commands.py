@@ -968,7 +968,7 @@ class WithTarnExe(CommandCase):
         self.assertEqual(tarnlib.read_file(self.at("n", "cross.bin")), data)
         self.assertEqual(os.stat(self.at("n", "cross.bin")).st_mtime_ns, old)
 
-    def test_a_script_cut_here_rebuilds_the_file_with_cmd(self):
+    def test_script_sets_both_ways(self):
         # cmd reads UnTarn.bat in code page 936: the pieces' names too must be written in it.
         _, chinese = self.source("报告.doc", 30000)
         code, _, err = self.tarn("split", "报告.doc", "-s", "10K", "--script", "-q")
@@ -978,6 +978,16 @@ class WithTarnExe(CommandCase):
                               env={k: v for k, v in os.environ.items() if k != "DISPLAY"})
         self.assertEqual(done.returncode, 0, done.stdout)
         self.assertEqual(tarnlib.read_file(self.at("报告", "报告.doc")), chinese)
+        # Cut by Tarn.exe as a script set, its script names the file and counts the pieces for a join here.
+        self.windows.write_settings(method=1)
+        code, err = self.windows.run("/i=" + self.windows.path(self.at("报告.doc")),
+                                     "/o=" + self.windows.path(self.at("ws")), "/s=10", "/q", headless=True)
+        self.assertEqual(code, 0, err)
+        os.remove(self.at("ws", "报告0003.trn"))
+        code, _, err = self.tarn("join", self.at("ws", "报告0001.trn"), "-o", "j", "-y")
+        self.assertEqual(code, MISSING, err)
+        code, out, _ = self.tarn("info", self.at("ws", "报告0001.trn"), "--json")
+        self.assertEqual((json.loads(out)["name"], json.loads(out)["missing"]), ("报告.doc", [3]))
 
 
 if __name__ == "__main__":
