@@ -74,7 +74,7 @@ const Text kJoinHelp = {
     "  -k, --key KEY        the key the set was cut with\n"
     "      --no-checksum    do not check the checksum\n"
     "  -y, --yes            join a set of another version, or pieces without header (as many as UnTarn.bat\n"
-    "                       names, or until one is missing)\n"
+    "                       names, or up to the highest number there)\n"
     "  -f, --force          replace a file that exists; with -o -, write to a terminal too\n"
     "  -q, --quiet          no progress, description, summary or notes\n",
     "tarn join 块: 用块所属的一组块 (任意一块) 重建文件, 恢复其名称, 时间和属性, 并检查CRC.\n"
@@ -82,7 +82,7 @@ const Text kJoinHelp = {
     "  -k, --key 密钥       劈分时用的密钥\n"
     "      --no-checksum    不检查CRC\n"
     "  -y, --yes            合并其他版本的块, 或没有头部的块 (UnTarn.bat 列出的各块,\n"
-    "                       否则直到缺少的那一块)\n"
+    "                       否则直到编号最大的那一块)\n"
     "  -f, --force          覆盖已存在的文件; 与 -o - 一起时也写到终端\n"
     "  -q, --quiet          不显示进度, 描述, 摘要或提示\n"};
 

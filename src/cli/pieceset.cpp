@@ -1,6 +1,8 @@
 // Reads a set's first-piece header and looks at every piece it names, without changing anything.
 #include "cli/pieceset.h"
 
+#include <dirent.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -39,6 +41,26 @@ bool readScriptOfSet(const std::string& prefix, uint32_t& count, char* name) {
     if (!pathInFolder(folder.c_str(), kScriptName, path)) return false;
     if (!osResolveNameCase(path)) return false;
     return readSetScript(path, stem, count, name);
+}
+
+// The highest number among the pieces named like the first (in any case) in its folder; 1 when there is none.
+uint32_t highestPieceNumber(const std::string& prefix) {
+    const size_t slash = prefix.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : prefix.substr(0, slash + 1);
+    std::string stem = slash == std::string::npos ? prefix : prefix.substr(slash + 1);
+    for (char& c : stem) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    uint32_t highest = 1;
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return highest;
+    while (const dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name.size() != stem.size() + 8 || !pieceNameShape(name)) continue;
+        for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        if (name.compare(0, stem.size(), stem) != 0) continue;
+        highest = std::max<uint32_t>(highest, static_cast<uint32_t>(std::stoul(name.substr(stem.size(), 4))));
+    }
+    closedir(dir);
+    return highest;
 }
 
 std::string piecePath(const std::string& prefix, uint32_t index) {
@@ -153,8 +175,8 @@ SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set, bool hold) {
         case SetKind::NoHeader: set.format = SetFormat::Raw; break;
     }
     if (set.format == SetFormat::Raw) {
-        // Nothing recorded in the pieces: a script set's UnTarn.bat names them and the file; otherwise the
-        // pieces found in a row from the first are the set.
+        // Nothing recorded in the pieces: a script set's UnTarn.bat names them and the file; otherwise the pieces
+        // up to the highest number there are the set, so that one missing before others is found missing.
         std::string name = anyPiece.substr(anyPiece.find_last_of('/') == std::string::npos
                                                ? 0
                                                : anyPiece.find_last_of('/') + 1);
@@ -163,12 +185,12 @@ SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set, bool hold) {
         set.scripted = readScriptOfSet(set.prefix, scripted, scriptedName);
         set.pieces.push_back(std::move(first));
         set.size = static_cast<uint64_t>(firstLength);
-        for (uint32_t index = 2; index <= (set.scripted ? scripted : kMaxPieces); index++) {
+        const uint32_t last = set.scripted ? scripted : highestPieceNumber(set.prefix);
+        for (uint32_t index = 2; index <= last; index++) {
             PieceState piece;
             piece.index = index;
             piece.path = piecePathAsNumbered(set.prefix, index);
             lookAt(piece, false, keepUpTo);
-            if (!piece.present && !set.scripted) break;
             // A script set's pieces but the last are all as long as the first.
             if (index < scripted) piece.expected = firstLength;
             if (piece.present) set.size += static_cast<uint64_t>(piece.length);

@@ -37,8 +37,8 @@ int openSetOrReport(const Options& o, PieceSet& set, bool allowOdd, bool hold) {
                                       "这些文件没有Tarn头部 (脚本方式, 由 UnTarn.bat 命名): 用 -y 合并"});
     if (!allowOdd && set.format == SetFormat::Raw)
         return fail(kOutcomeDamaged,
-                    {"these pieces have no Tarn header: -y joins them in order until one is missing",
-                     "这些文件没有Tarn头部: 用 -y 按顺序合并到缺少的那一块为止"});
+                    {"these pieces have no Tarn header: -y joins them in order, up to the highest number there",
+                     "这些文件没有Tarn头部: 用 -y 按顺序合并到编号最大的那一块"});
     if (set.format != SetFormat::Raw && !set.headerConsistent && set.count == 0)
         return fail(kOutcomeDamaged, {"the header of the first piece is damaged: it records no valid piece count",
                                       "第一个文件的头部已损坏: 块数无效"});

@@ -179,8 +179,9 @@ int checkTarget(const std::string& path, const Source& source, bool force) {
 
 // With --force a set is replaced whole: the old set's pieces past the new count would otherwise stay beside the
 // new one, to be counted, copied and mailed with it, and a join of pieces without header would take them in.
-// Only the old set's own pieces go: those its first piece counts, or for pieces without header the run that a
-// join would read. Never the source, and only once the new set is whole; removed says how many were set aside.
+// Only the old set's own pieces go: those its first piece or its script counts, or else for pieces without header
+// their unbroken run from the first (a piece past a gap may be someone else's). Never the source, and only once
+// the new set is whole; removed says how many were set aside.
 // The old set's script goes too when the new set has none: run on Windows it would copy the new pieces, headers
 // and all, into a damaged file.
 int setAsideOldSetRest(const std::string& folder, const char* stem, uint32_t newCount, const Source& source,

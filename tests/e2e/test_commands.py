@@ -234,11 +234,18 @@ class SplitAndJoin(CommandCase):
         self.assertEqual(code, DAMAGED, out)
         self.assertIn(b"piece 2 has 100 bytes, the set needs 4096", out)
         tarnlib.write_file(self.at("movie", "movi0002.trn"), second)
-        # Without it, the pieces found in a row are the set, named by their stem.
+        # Without it, the pieces up to the highest number there are the set, named by their stem.
         os.remove(self.at("movie", "UnTarn.bat"))
         code, _, err = self.tarn("join", self.at("movie", "movi0003.trn"), "-o", "j3", "-y")
         self.assertEqual(code, 0, err)  # ended at its last piece: a success
         self.assertEqual(tarnlib.read_file(self.at("j3", "movi")), data)
+        # One missing before another is missing, not the end of the set (piece 1 alone was joined as a success).
+        os.rename(self.at("movie", "movi0002.trn"), self.at("kept"))
+        code, _, err = self.tarn("join", self.at("movie", "movi0001.trn"), "-o", "j6", "-y")
+        self.assertEqual(code, MISSING, err)
+        self.assertIn("piece 2 is missing", err)
+        self.assertFalse(os.path.exists(self.at("j6")))
+        os.rename(self.at("kept"), self.at("movie", "movi0002.trn"))
         # From Chinese Windows: the script in code page 936, the pieces' names come here in UTF-8.
         os.makedirs(self.at("win"))
         for number in (1, 2):
