@@ -3,6 +3,7 @@
 #include "cli/names.h"
 
 #include <cstdio>
+#include <cstring>
 #include <iconv.h>
 
 #include "engine/pieceformat.h"
@@ -111,4 +112,10 @@ void pieceStemFor(const std::string& name, char* stem) {
         start += length;
     }
     for (size_t i = start; i < 4; i++) stem[i] = 'X';
+    // Nor may a piece's name hold what Windows refuses in a name (a name here may): the pieces are meant to be
+    // carried there, and "a:b.0001.trn" could not even be copied to a FAT stick.
+    for (size_t i = 0; i < start; i++) {
+        const auto c = static_cast<unsigned char>(stem[i]);
+        if (c < 0x20 || std::strchr("<>:\"\\|?*", c) != nullptr) stem[i] = 'X';
+    }
 }

@@ -19,5 +19,6 @@ std::string fittedFileName(const std::string& name);
 // name; anything else is stored as it is.
 std::string storedText(const std::string& local);
 // The four-byte stem of the piece names, as Tarn.exe makes it, but never ending inside a UTF-8 character: the
-// bytes of a character cut at the fourth byte become X, so that piece names stay readable text here.
+// bytes of a character cut at the fourth byte become X, so that piece names stay readable text here, and so do
+// the characters Windows refuses in a name.
 void pieceStemFor(const std::string& name, char* stem);

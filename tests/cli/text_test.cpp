@@ -41,6 +41,15 @@ TEST(StoredText, PieceStemsNeverEndInsideACharacter) {
     EXPECT_STREQ(stem, "xXXX");
     pieceStemFor("\xb1\xa8\xb8\xe6.doc", stem);  // already code page 936: as Tarn.exe cuts it
     EXPECT_STREQ(stem, "\xb1\xa8\xb8\xe6");
+    pieceStemFor("\xb1\\|.doc", stem);  // 0x5C and 0x7C as second bytes there are no separator or pipe
+    EXPECT_STREQ(stem, "\xb1\\|.");
+    // Pieces are carried to Windows, which refuses these in a name.
+    pieceStemFor("a:b.txt", stem);
+    EXPECT_STREQ(stem, "aXb.");
+    pieceStemFor("<?|*", stem);
+    EXPECT_STREQ(stem, "XXXX");
+    pieceStemFor("\"\\\x1b>.x", stem);
+    EXPECT_STREQ(stem, "XXXX");
 }
 
 TEST(StoredText, NamesLongerThanLinuxTakesAreCutOnACharacterKeepingTheExtension) {
