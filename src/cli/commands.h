@@ -1,5 +1,6 @@
 // The four subcommands and the help texts; each returns the process exit code (see cli/outcome.h).
 #pragma once
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -12,5 +13,6 @@ int runVerifyCommand(const Options& options);
 
 // Runs "tarn WORD …" for a subcommand word (see isSubcommandWord); args include the word.
 int runSubcommand(const std::vector<std::string>& args);
-void printHelp(Command command);
+// The help of a command, or the general help (Command::Help), on out.
+void printHelp(Command command, std::FILE* out = stdout);
 void printVersion();

@@ -115,27 +115,27 @@ const Text kCompatible = {
     "5 内存不足, 112 文件写入错误, 183 另一个tarn仍在运行.\n"};
 }  // namespace
 
-void printHelp(Command command) {
+void printHelp(Command command, std::FILE* out) {
     switch (command) {
-        case Command::Split: std::fputs(pick(kSplitHelp), stdout); break;
-        case Command::Join: std::fputs(pick(kJoinHelp), stdout); break;
-        case Command::Info: std::fputs(pick(kInfoHelp), stdout); break;
-        case Command::Verify: std::fputs(pick(kVerifyHelp), stdout); break;
+        case Command::Split: std::fputs(pick(kSplitHelp), out); break;
+        case Command::Join: std::fputs(pick(kJoinHelp), out); break;
+        case Command::Info: std::fputs(pick(kInfoHelp), out); break;
+        case Command::Verify: std::fputs(pick(kVerifyHelp), out); break;
         default:
             std::fputs(pick({"tarn: cuts files into numbered pieces and joins them again.\n\n",
                              "tarn: 把文件劈分为编号的块, 再把块合并起来.\n\n"}),
-                       stdout);
-            std::fputs(pick(kUsage), stdout);
-            std::fputs("\n", stdout);
-            std::fputs(pick(kExitCodes), stdout);
-            std::fputs("\n", stdout);
-            std::fputs(pick(kCompatible), stdout);
+                       out);
+            std::fputs(pick(kUsage), out);
+            std::fputs("\n", out);
+            std::fputs(pick(kExitCodes), out);
+            std::fputs("\n", out);
+            std::fputs(pick(kCompatible), out);
             std::fputs(pick({"\nMore: tarn COMMAND --help, man tarn\n", "\n更多: tarn 命令 --help, man tarn\n"}),
-                       stdout);
+                       out);
             return;
     }
-    std::fputs("\n", stdout);
-    std::fputs(pick(kExitCodes), stdout);
+    std::fputs("\n", out);
+    std::fputs(pick(kExitCodes), out);
 }
 
 void printVersion() { std::printf("tarn %s\n", TARN_VERSION); }

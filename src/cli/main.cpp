@@ -10,10 +10,17 @@
 #include "os/os.h"
 
 int main(int argc, char** argv) {
+    // Run bare, tarn shows the commands in the user's language, where it showed the usage of the switches in
+    // Chinese: those are for scripts written for Tarn.exe, and the help names them too. Standard error and exit 0
+    // as before: nothing was asked for, and nothing failed.
+    if (argc == 1) {
+        printHelp(Command::Help, stderr);
+        return kOutcomeSuccess;
+    }
     // A mistyped command ("splt") is told so; a word that names a file stays with the switches as before.
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (argc >= 2 && (isSubcommandWord(argv[1]) || (looksLikeCommand(argv[1]) && !osNameTaken(argv[1])) ||
-                      optionBeforeCommand(args))) {
+    if (isSubcommandWord(argv[1]) || (looksLikeCommand(argv[1]) && !osNameTaken(argv[1])) ||
+        optionBeforeCommand(args)) {
         int code = runSubcommand(args);
         // Output to a closed pipe or a full disk must not pass for success.
         if (std::fflush(stdout) != 0 && code == kOutcomeSuccess) code = kOutcomeUnwritable;

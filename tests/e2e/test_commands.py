@@ -909,6 +909,7 @@ class HelpAndVersion(CommandCase):
         self.assertEqual(code, 0)
         for text in (b"tarn split", b"tarn join", b"tarn info", b"tarn verify", b"/i=", b"6 disk full"):
             self.assertIn(text, out)
+        self.assertEqual(self.tarn(), (0, b"", out.decode()))  # run bare, the same help, not the switches' usage
         code, out, _ = self.tarn("split", "--help")
         self.assertEqual(code, 0)
         self.assertIn(b"--script", out)
