@@ -16,14 +16,27 @@
 #include "text/textops.h"
 
 namespace {
+std::string lowered(std::string text) {
+    for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    return text;
+}
+
 bool pieceNameShape(const std::string& path) {
     if (path.size() < 8) return false;
     std::string tail = path.substr(path.size() - 8);
     for (int i = 0; i < 4; i++)
         if (tail[i] < '0' || tail[i] > '9') return false;
-    std::string extension = tail.substr(4);
-    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    return extension == ".trn";
+    return lowered(tail.substr(4)) == ".trn";
+}
+
+// A set's folder ("." when none is named) and the stem of its pieces, from its prefix.
+struct FolderAndStem {
+    std::string folder, stem;
+};
+FolderAndStem splitPrefix(const std::string& prefix) {
+    const size_t slash = prefix.find_last_of('/');
+    if (slash == std::string::npos) return {".", prefix};
+    return {prefix.substr(0, slash + 1), prefix.substr(slash + 1)};
 }
 
 std::string printable(const uint8_t* bytes, uint32_t count) {
@@ -34,29 +47,24 @@ std::string printable(const uint8_t* bytes, uint32_t count) {
 
 // A script set's UnTarn.bat beside its pieces, when it is the one written for them: its piece count and file name.
 bool readScriptOfSet(const std::string& prefix, uint32_t& count, char* name) {
-    const size_t slash = prefix.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : prefix.substr(0, slash + 1);
-    const std::string stem = slash == std::string::npos ? prefix : prefix.substr(slash + 1);
+    const FolderAndStem set = splitPrefix(prefix);
     char path[kTextBufferSize];
-    if (!pathInFolder(folder.c_str(), kScriptName, path)) return false;
+    if (!pathInFolder(set.folder.c_str(), kScriptName, path)) return false;
     if (!osResolveNameCase(path)) return false;
-    return readSetScript(path, stem, count, name);
+    return readSetScript(path, set.stem, count, name);
 }
 
 // The highest number among the pieces named like the first (in any case) in its folder; 1 when there is none.
 uint32_t highestPieceNumber(const std::string& prefix) {
-    const size_t slash = prefix.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : prefix.substr(0, slash + 1);
-    std::string stem = slash == std::string::npos ? prefix : prefix.substr(slash + 1);
-    for (char& c : stem) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    const FolderAndStem set = splitPrefix(prefix);
+    const std::string stem = lowered(set.stem);
     uint32_t highest = 1;
-    DIR* dir = opendir(folder.c_str());
+    DIR* dir = opendir(set.folder.c_str());
     if (dir == nullptr) return highest;
     while (const dirent* entry = readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name.size() != stem.size() + 8 || !pieceNameShape(name)) continue;
-        for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-        if (name.compare(0, stem.size(), stem) != 0) continue;
+        const std::string name = lowered(entry->d_name);
+        if (name.size() != stem.size() + 8 || !pieceNameShape(name) || name.compare(0, stem.size(), stem) != 0)
+            continue;
         highest = std::max<uint32_t>(highest, static_cast<uint32_t>(std::stoul(name.substr(stem.size(), 4))));
     }
     closedir(dir);
