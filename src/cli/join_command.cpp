@@ -178,9 +178,10 @@ int runJoinCommand(const Options& o) {
     }
     if (pass.sum && pass.checksum != set.checksum)
         return fail(kOutcomeChecksum,
-                    {"checksum mismatch: %s differs from the file that was cut (recorded %u, found %u)",
-                     "CRC失败: %s 与原文件不同 (记录 %u, 实际 %u)"},
-                    toStdout ? pick({"the output", "输出"}) : path.c_str(), set.checksum, pass.checksum);
+                    {"checksum mismatch: %s differs from the file that was cut (recorded %u, found %u)%s",
+                     "CRC失败: %s 与原文件不同 (记录 %u, 实际 %u)%s"},
+                    toStdout ? pick({"the output", "输出"}) : path.c_str(), set.checksum, pass.checksum,
+                    o.haveKey ? "" : pick({" (an enciphered set needs --key)", " (加密的块需要 --key)"}));
     // The name comes from the set, not from the user: say what was written, as a split says what it made.
     if (!o.quiet && !toStdout)
         report({"%s: rebuilt from %u piece(s) in %s", "%s: 已由 %u 块重建, 在 %s"}, shownText(name).c_str(),

@@ -296,6 +296,10 @@ class SplitAndJoin(CommandCase):
             code, _, err = self.tarn("join", first, "-o", "j", "--key", "wrong", "--force", "-q")
             self.assertEqual(code, CHECKSUM, err)
             self.assertTrue(os.path.exists(self.at("j", "sec.bin")))  # kept, as Tarn.exe keeps it
+            self.assertNotIn("--key", err)
+            code, _, err = self.tarn("join", first, "-o", "j", "--force")
+            self.assertEqual(code, CHECKSUM, err)
+            self.assertIn("needs --key", err)
         _, data = self.source("plain.bin", 70000)
         code, _, err = self.tarn("split", "plain.bin", "-s", "20K", "--no-checksum", "-q")
         self.assertEqual(code, 0, err)
