@@ -1,10 +1,14 @@
 // Entry of the native tarn: the subcommands when the first argument names one, else the switches of Tarn.exe.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/startup.h"
 #include "cli/commands.h"
+#include "cli/console.h"
+#include "cli/fileio.h"
 #include "cli/options.h"
 #include "cli/outcome.h"
 #include "os/os.h"
@@ -22,8 +26,12 @@ int main(int argc, char** argv) {
     if (isSubcommandWord(argv[1]) || (looksLikeCommand(argv[1]) && !osNameTaken(argv[1])) ||
         optionBeforeCommand(args)) {
         int code = runSubcommand(args);
-        // Output to a closed pipe or a full disk must not pass for success.
-        if (std::fflush(stdout) != 0 && code == kOutcomeSuccess) code = kOutcomeUnwritable;
+        // Output to a closed pipe or a full disk must not pass for success, nor fail without a word.
+        const int error = std::fflush(stdout) != 0 ? errno : 0;
+        if ((error != 0 || std::ferror(stdout)) && code == kOutcomeSuccess)
+            code = fail(error != 0 ? outcomeOfWriteError(error) : kOutcomeUnwritable,
+                        {"cannot write standard output: %s", "无法写入标准输出: %s"},
+                        error != 0 ? std::strerror(error) : pick({"write error", "写入错误"}));
         return code;
     }
     osInitCommandLine(argc, argv);

@@ -666,6 +666,15 @@ class SplitAndJoin(CommandCase):
             self.assertIn("'afile': Not a directory", err, "a file in the way is no folder that 'exists'")
         code, _, err = self.tarn("split", "nosuch.bin")
         self.assertEqual(code, MISSING, err)
+        # Reports to a full disk fail out loud too.
+        env = {k: v for k, v in os.environ.items() if not k.startswith("LC_")}
+        env["LANG"] = "C.UTF-8"
+        with open("/dev/full", "wb") as full:
+            for command in (["info", "w/w.bi0001.trn", "--json"], ["verify", "w/w.bi0001.trn"], ["--help"]):
+                done = subprocess.run([PROGRAM, *command], stdout=full, stderr=subprocess.PIPE, cwd=self.work,
+                                      env=env)
+                self.assertEqual(done.returncode, DISK_FULL, command)
+                self.assertIn(b"cannot write standard output: No space left on device", done.stderr)
 
 
 class InfoAndVerify(CommandCase):
