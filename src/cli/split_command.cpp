@@ -104,6 +104,15 @@ int openSource(const Options& o, Source& source, std::string& name) {
         return fail(kOutcomeMissing, {"cannot open '%s': %s", "无法打开 '%s': %s"}, o.operand.c_str(),
                     std::strerror(errno));
     source.size = static_cast<uint64_t>(size);
+    // Files such as those of /proc say they are empty and still hold data: they are cut as the stream they are.
+    char probe;
+    if (size == 0 && pread(source.file.get(), &probe, 1, 0) == 1) {
+        if (o.haveCount)
+            return fail(kOutcomeUsage, {"'%s' tells its length only once read to its end: give -s, not -n",
+                                        "'%s' 要读完才知道长度: 请用 -s, 不要用 -n"},
+                        o.operand.c_str());
+        source.stream = true;
+    }
     struct stat st;
     if (fstat(source.file.get(), &st) == 0) source.mode = modeAsPrivateAs(st.st_mode);
     char base[kTextBufferSize];

@@ -897,6 +897,19 @@ class Terminal(CommandCase):
             else:
                 self.assertGreater(len(shown), 1000)
 
+    def test_a_file_that_says_it_is_empty_but_holds_data_is_cut_whole(self):
+        with open("/proc/version", "rb") as f:
+            data = f.read()
+        self.assertGreater(len(data), 0)
+        code, _, err = self.tarn("split", "/proc/version", "-n", "2")
+        self.assertEqual(code, USAGE, err)
+        self.assertFalse(os.path.exists(self.at("version")))
+        code, _, err = self.tarn("split", "/proc/version", "-s", "1K", "-q")
+        self.assertEqual(code, 0, err)
+        code, _, err = self.tarn("join", self.at("version", "vers0001.trn"), "-o", "j", "-q")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(tarnlib.read_file(self.at("j", "version")), data)
+
     def test_a_stream_split_reads_a_terminal_only_with_force(self):
         import pty
         master, slave = pty.openpty()
