@@ -68,8 +68,8 @@ const Text kSplitHelp = {
     "  -q, --quiet          不显示进度和摘要\n"};
 
 const Text kJoinHelp = {
-    "tarn join PIECE: rebuilds the file of the set PIECE belongs to (any of its pieces), with its name,\n"
-    "times and attributes, and checks its checksum.\n"
+    "tarn join PIECE: rebuilds the file of the set PIECE belongs to (any of its pieces, or the folder holding\n"
+    "the set), with its name, times and attributes, and checks its checksum.\n"
     "  -o, --output DIR     where the file goes (default: the current folder); -o - writes it to standard output\n"
     "  -k, --key KEY        the key the set was cut with\n"
     "      --no-checksum    do not check the checksum\n"
@@ -77,7 +77,8 @@ const Text kJoinHelp = {
     "                       names, or up to the highest number there)\n"
     "  -f, --force          replace a file that exists; with -o -, write to a terminal too\n"
     "  -q, --quiet          no progress, description, summary or notes\n",
-    "tarn join 块: 用块所属的一组块 (任意一块) 重建文件, 恢复其名称, 时间和属性, 并检查CRC.\n"
+    "tarn join 块: 用块所属的一组块 (任意一块, 或存放这组块的文件夹) 重建文件, 恢复其名称, 时间和属性,\n"
+    "并检查CRC.\n"
     "  -o, --output 文件夹  文件的存放位置 (默认: 当前文件夹); -o - 写到标准输出\n"
     "  -k, --key 密钥       劈分时用的密钥\n"
     "      --no-checksum    不检查CRC\n"

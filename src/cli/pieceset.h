@@ -60,3 +60,6 @@ enum class SetOpening { Opened, NotAPiece, FirstMissing };
 // Reads the set that anyPiece (any of its pieces, named stem + four digits + ".trn") belongs to; hold keeps the
 // pieces open for reading their data.
 SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set, bool hold = false);
+
+// The names of the first pieces ("NAME0001.trn", in any case) in folder, sorted.
+std::vector<std::string> firstPiecesIn(const std::string& folder);

@@ -7,7 +7,32 @@
 
 #include "cli/console.h"
 #include "cli/fileio.h"
+#include "cli/names.h"
 #include "cli/outcome.h"
+#include "engine/pieceformat.h"
+#include "os/os.h"
+#include "text/textops.h"
+
+int pieceOfFolder(Options& o) {
+    if (!osFolderExists(o.operand.c_str())) return kOutcomeSuccess;
+    const std::vector<std::string> firsts = firstPiecesIn(o.operand);
+    char path[kTextBufferSize];
+    if (firsts.size() == 1) {
+        if (!pathInFolder(o.operand.c_str(), firsts[0].c_str(), path))
+            return fail(kOutcomeUsage, {"the path is too long: '%s'", "路径太长: '%s'"}, o.operand.c_str());
+        o.operand = path;
+        return kOutcomeSuccess;
+    }
+    if (firsts.empty())
+        return fail(kOutcomeUsage, {"'%s' is a folder without the first piece of a set (NAME0001.trn)",
+                                    "'%s' 是文件夹, 里面没有第一块 (名称0001.trn)"},
+                    o.operand.c_str());
+    std::string names;
+    for (const std::string& name : firsts) names += (names.empty() ? "" : ", ") + shownText(name);
+    return fail(kOutcomeUsage, {"'%s' holds %u sets: name the first piece of one (%s)",
+                                "'%s' 里有 %u 组块: 请指定其中一组的第一块 (%s)"},
+                o.operand.c_str(), static_cast<unsigned>(firsts.size()), names.c_str());
+}
 
 int openSetOrReport(const Options& o, PieceSet& set, bool allowOdd, bool hold) {
     switch (openPieceSet(o.operand, set, hold)) {

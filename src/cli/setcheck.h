@@ -3,6 +3,9 @@
 #include "cli/options.h"
 #include "cli/pieceset.h"
 
+// A folder given for a piece stands for the one set whose first piece it holds: operand becomes that piece.
+// A folder with none or several is reported (kOutcomeUsage).
+int pieceOfFolder(Options& options);
 // Opens the set of options.operand and reports why it cannot be read; kOutcomeSuccess when it can.
 // allowOdd: a set of another version or without header is accepted (join -y, info).
 int openSetOrReport(const Options& options, PieceSet& set, bool allowOdd, bool hold = false);

@@ -3,6 +3,7 @@
 #include "cli/console.h"
 #include "cli/interrupt.h"
 #include "cli/outcome.h"
+#include "cli/setcheck.h"
 
 int runSubcommand(const std::vector<std::string>& args) {
     ParsedLine line = parseArguments(args);
@@ -11,7 +12,7 @@ int runSubcommand(const std::vector<std::string>& args) {
         report({"try 'tarn --help'", "请看 'tarn --help'"});
         return kOutcomeUsage;
     }
-    const Options& o = line.options;
+    Options& o = line.options;
     if (o.command == Command::Version) {
         printVersion();
         return kOutcomeSuccess;
@@ -20,13 +21,16 @@ int runSubcommand(const std::vector<std::string>& args) {
         printHelp(o.command);
         return kOutcomeSuccess;
     }
+    if (o.command == Command::Split) {
+        // Ends by the signal that stopped it, once the split has undone itself.
+        const int code = runSplitCommand(o);
+        endIfStopped();
+        return code;
+    }
+    // The folder a split made stands for its set.
+    const int code = pieceOfFolder(o);
+    if (code != kOutcomeSuccess) return code;
     switch (o.command) {
-        case Command::Split: {
-            // Ends by the signal that stopped it, once the split has undone itself.
-            const int code = runSplitCommand(o);
-            endIfStopped();
-            return code;
-        }
         case Command::Join: return runJoinCommand(o);
         case Command::Info: return runInfoCommand(o);
         case Command::Verify: return runVerifyCommand(o);

@@ -791,6 +791,25 @@ class InfoAndVerify(CommandCase):
         self.source("plain.txt", 10)
         self.assertEqual(self.tarn("info", "plain.txt")[0], USAGE)
 
+    def test_the_folder_of_one_set_stands_for_it(self):
+        data = self.make_set()
+        self.assertEqual(self.tarn("info", "set", "--json")[1], self.tarn("info", "set/set.0001.trn", "--json")[1])
+        self.assertEqual(self.tarn("verify", "set", "-q")[0], 0)
+        code, _, err = self.tarn("join", "set/", "-o", "j")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(tarnlib.read_file(self.at("j", "set.bin")), data)
+        os.makedirs(self.at("empty"))
+        tarnlib.write_file(self.at("empty", "set.0002.trn"), b"x")
+        code, _, err = self.tarn("join", "empty", "-o", "j2")
+        self.assertEqual(code, USAGE, err)
+        self.assertIn("without the first piece", err)
+        self.source("other.bin", 10)
+        self.assertEqual(self.tarn("split", "other.bin", "-o", "set", "-q")[0], 0)
+        code, _, err = self.tarn("verify", "set")
+        self.assertEqual(code, USAGE, err)
+        self.assertIn("holds 2 sets: name the first piece of one (othe0001.trn, set.0001.trn)", err)
+        self.assertFalse(os.path.exists(self.at("j2")))
+
 
     def test_a_fifo_or_a_piece_that_cannot_be_opened_is_reported_never_waited_on(self):
         self.make_set()
