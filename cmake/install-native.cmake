@@ -1,6 +1,9 @@
-# Installs the native tarn like a Linux program: the binary, its man page made from Markdown, a Debian package.
+# Installs the native tarn like a Linux program: the binary, its man page made from Markdown, its bash completion,
+# a Debian package.
 include(GNUInstallDirs)
 install(TARGETS tarn RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/src/cli/completion.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+        RENAME tarn)
 
 find_program(GO_MD2MAN go-md2man)
 if(GO_MD2MAN)

@@ -1,5 +1,6 @@
 """tarn installs like a Linux program: cmake --install puts the binary and its man page in place, CPack makes a .deb."""
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -32,6 +33,8 @@ class Install(unittest.TestCase):
                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=dict(os.environ, MANPAGER="cat"))
             self.assertEqual(shown.returncode, 0, shown.stderr)
 
+        self.check_completion(program, os.path.join(prefix, "share", "bash-completion", "completions", "tarn"))
+
         subprocess.run([CPACK, "-G", "DEB", "--config", os.path.join(BUILD, "CPackConfig.cmake"), "-B", self.work],
                        check=True, stdout=subprocess.DEVNULL)
         debs = [name for name in os.listdir(self.work) if name.endswith(".deb")]
@@ -40,6 +43,7 @@ class Install(unittest.TestCase):
         contents = subprocess.run(["dpkg-deb", "-c", deb], stdout=subprocess.PIPE, check=True, text=True).stdout
         self.assertIn("./usr/bin/tarn", contents)
         self.assertIn("./usr/share/man/man1/tarn.1", contents)
+        self.assertIn("./usr/share/bash-completion/completions/tarn", contents)
         fields = {}
         for field in ("Package", "Version", "Depends"):
             fields[field] = subprocess.run(["dpkg-deb", "-f", deb, field], stdout=subprocess.PIPE, check=True,
@@ -47,6 +51,37 @@ class Install(unittest.TestCase):
         self.assertEqual(fields["Package"], "tarn")
         self.assertEqual(fields["Version"], "1.51")
         self.assertIn("libc6", fields["Depends"])
+
+    def complete(self, script, *words):
+        """What Tab offers after the words typed (the last one being completed), run in the work folder."""
+        line = 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _tarn; printf "%s\\n" "${COMPREPLY[@]}"'
+        done = subprocess.run(["bash", "-c", line, "x", script, "tarn", *words], stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, text=True, cwd=self.work, check=True)
+        self.assertEqual(done.stderr, "")
+        return sorted(filter(None, done.stdout.split("\n")))
+
+    def check_completion(self, program, script):
+        self.assertEqual(self.complete(script, "sp"), ["split"])
+        # Each command is offered the options its help lists, and those only.
+        for command in ("split", "join", "info", "verify"):
+            shown = subprocess.run([program, command, "--help"], stdout=subprocess.PIPE, check=True, text=True).stdout
+            listed = set(re.findall(r"^\s+(?:-\w, )?(--[a-z-]+)", shown, re.M)) | {"--help"}
+            self.assertEqual(set(self.complete(script, command, "--")), listed, command)
+        presets = self.complete(script, "split", "x", "-s", "")
+        self.assertIn("dvd", presets)
+        for preset in presets:  # each one a size tarn takes: the split fails only for want of the file
+            code = subprocess.run([program, "split", "nosuch", "-s", preset], stderr=subprocess.DEVNULL).returncode
+            self.assertEqual(code, 3, preset)
+        os.makedirs(os.path.join(self.work, "my set"))
+        for name in ("my set/a0001.trn", "b0001.TRN", "b.txt"):
+            with open(os.path.join(self.work, name), "w"):
+                pass
+        self.assertEqual(self.complete(script, "join", ""), ["b0001.TRN", "my set", "prefix"])
+        self.assertEqual(self.complete(script, "info", "my"), ["my set"])
+        self.assertEqual(self.complete(script, "verify", "my set/"), ["my set/a0001.trn"])
+        self.assertIn("b.txt", self.complete(script, "split", "b"))
+        self.assertEqual(self.complete(script, "join", "b0001.TRN", "-o", ""), ["-", "my set", "prefix"])
+        self.assertEqual(self.complete(script, "split", "b.txt", "-o", ""), ["my set", "prefix"])
 
 
 if __name__ == "__main__":

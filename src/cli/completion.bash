@@ -1,0 +1,42 @@
+# Bash completion for tarn: the commands, each command's options, the size presets, pieces and folders.
+_tarn() {
+    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
+    local command=${COMP_WORDS[1]}
+    COMPREPLY=()
+    if [[ $COMP_CWORD -eq 1 ]]; then
+        COMPREPLY=($(compgen -W "split join info verify --help --version" -- "$cur"))
+        return
+    fi
+    case $prev in
+        -s|--size)
+            COMPREPLY=($(compgen -W "email floppy superfloppy zip100 zip250 zip750 cd74 cd80 flash4 flash8 flash16
+                flash32 flash64 flash128 flash256 flash512 flash1024 dvd" -- "$cur"))
+            return ;;
+        -o|--output)
+            compopt -o filenames 2>/dev/null
+            mapfile -t COMPREPLY < <(compgen -d -- "$cur")
+            [[ $command == join ]] && [[ -z $cur || $cur == - ]] && COMPREPLY+=(-)
+            return ;;
+        -n|--count|-k|--key|-d|--description|--name)
+            return ;;
+    esac
+    if [[ $cur == -* ]]; then
+        local options
+        case $command in
+            split) options="--size --count --output --script --key --description --name --no-checksum --force --quiet" ;;
+            join) options="--output --key --no-checksum --yes --force --quiet" ;;
+            info) options="--json" ;;
+            verify) options="--key --json --quiet" ;;
+        esac
+        COMPREPLY=($(compgen -W "$options --help" -- "$cur"))
+        return
+    fi
+    compopt -o filenames 2>/dev/null
+    case $command in
+        split) mapfile -t COMPREPLY < <(compgen -f -- "$cur") ;;
+        # A piece of a set, or the folder that holds one.
+        join|info|verify)
+            mapfile -t COMPREPLY < <(compgen -d -- "$cur"; compgen -f -X '!*.[Tt][Rr][Nn]' -- "$cur") ;;
+    esac
+}
+complete -F _tarn tarn
