@@ -485,6 +485,10 @@ int runSplitCommand(const Options& o) {
     if (!o.quiet)
         report({"%s: %u piece(s) of at most %s in %s", "%s: %u 块, 每块最多 %s, 在 %s"}, name.c_str(), count,
                humanBytes(pieceBytes).c_str(), folder.c_str());
+    // The sizes are whole KiB, so a small file cannot always be cut into as many pieces as asked.
+    if (!o.quiet && o.haveCount && count != o.count)
+        report({"%u pieces, not the %u asked: pieces are whole KiB", "%u 块, 不是要求的 %u 块: 块的大小为整 KiB"},
+               count, o.count);
     if (!o.quiet && removed > 0)
         report({"removed %u later piece(s) of the set it replaced", "删除了被替换的那组块中后面的 %u 块"}, removed);
     if (!o.quiet && scriptRemoved)

@@ -113,6 +113,12 @@ class SplitAndJoin(CommandCase):
         code, _, err = self.tarn("join", self.at("big", "big.0001.trn"), "-o", "j", "-q")
         self.assertEqual(code, 0, err)
         self.assertEqual(tarnlib.read_file(self.at("j", "big.bin")), tarnlib.read_file(self.at("big.bin")))
+        self.source("small.bin", 10000)
+        for count, made in (("7", 5), ("4", 4)):
+            shutil.rmtree(self.at("small"), ignore_errors=True)
+            code, _, err = self.tarn("split", "small.bin", "-n", count)
+            self.assertEqual((code, len(self.listing("small"))), (0, made), err)
+            self.assertEqual("pieces, not the" in err, made != int(count), err)
 
     def test_a_file_without_extension_goes_to_name_pieces(self):
         # ./NAME would be the file itself, or another file: the pieces go to ./NAME.pieces instead.
