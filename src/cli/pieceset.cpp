@@ -71,23 +71,6 @@ uint32_t highestPieceNumber(const std::string& prefix) {
     return highest;
 }
 
-}  // namespace
-
-std::vector<std::string> firstPiecesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) return names;
-    while (const dirent* entry = readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name.size() > 8 && pieceNameShape(name) && name.compare(name.size() - 8, 4, "0001") == 0)
-            names.push_back(name);
-    }
-    closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-namespace {
 std::string piecePath(const std::string& prefix, uint32_t index) {
     char path[kTextBufferSize];
     if (!piecePathOf(prefix.c_str(), index, path)) return "";
@@ -125,6 +108,20 @@ void lookAt(PieceState& piece, bool wantMark, uint32_t keepUpTo) {
     if (piece.index <= keepUpTo) piece.held = std::move(file);
 }
 }  // namespace
+
+std::vector<std::string> firstPiecesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return names;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() > 8 && pieceNameShape(name) && name.compare(name.size() - 8, 4, "0001") == 0)
+            names.push_back(name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 int PieceState::readable(Descriptor& spare) const {
     if (held.valid()) return held.get();
