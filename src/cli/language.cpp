@@ -7,11 +7,20 @@
 
 bool chineseMessages() {
     static const bool chinese = [] {
+        const char* locale = "";
         for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
             const char* value = std::getenv(name);
-            if (value != nullptr && value[0] != 0) return std::strncmp(value, "zh", 2) == 0;
+            if (value != nullptr && value[0] != 0) {
+                locale = value;
+                break;
+            }
         }
-        return false;
+        // LANGUAGE, a list such as "zh_CN:en", ranks first unless the locale is C, which gettext keeps in English.
+        const bool plain = locale[0] == 0 || std::strcmp(locale, "POSIX") == 0 || std::strcmp(locale, "C") == 0 ||
+                           std::strncmp(locale, "C.", 2) == 0;
+        const char* languages = std::getenv("LANGUAGE");
+        if (!plain && languages != nullptr && languages[0] != 0) return std::strncmp(languages, "zh", 2) == 0;
+        return std::strncmp(locale, "zh", 2) == 0;
     }();
     return chinese;
 }

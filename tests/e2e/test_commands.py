@@ -34,11 +34,13 @@ class CommandCase(unittest.TestCase):
     def tearDown(self):
         shutil.rmtree(self.work, ignore_errors=True)
 
-    def tarn(self, *args, stdin=None, env_lang="C.UTF-8", limit_kib=None, cwd=None, prefix=()):
+    def tarn(self, *args, stdin=None, env_lang="C.UTF-8", languages=None, limit_kib=None, cwd=None, prefix=()):
         """Runs tarn in the work folder (after prefix, a command such as taskset); returns (code, stdout bytes,
-        stderr text)."""
-        env = {k: v for k, v in os.environ.items() if not k.startswith("LC_")}
+        stderr text). languages: the LANGUAGE list, unset by default."""
+        env = {k: v for k, v in os.environ.items() if not k.startswith("LC_") and k != "LANGUAGE"}
         env["LANG"] = env_lang
+        if languages:
+            env["LANGUAGE"] = languages
         command = [*prefix, PROGRAM, *args]
         if limit_kib is not None:
             command = ["bash", "-c", 'trap "" XFSZ; ulimit -f %d; exec "$@"' % limit_kib, "x", *command]
@@ -673,7 +675,7 @@ class SplitAndJoin(CommandCase):
         code, _, err = self.tarn("split", "nosuch.bin")
         self.assertEqual(code, MISSING, err)
         # Reports to a full disk fail out loud too.
-        env = {k: v for k, v in os.environ.items() if not k.startswith("LC_")}
+        env = {k: v for k, v in os.environ.items() if not k.startswith("LC_") and k != "LANGUAGE"}
         env["LANG"] = "C.UTF-8"
         with open("/dev/full", "wb") as full:
             for command in (["info", "w/w.bi0001.trn", "--json"], ["verify", "w/w.bi0001.trn"], ["--help"]):
@@ -971,6 +973,11 @@ class HelpAndVersion(CommandCase):
         self.assertIn("未知选项", err)
         code, _, err = self.tarn("split", "x", "--frobnicate", env_lang="de_DE.UTF-8")
         self.assertIn("unknown option", err)
+        # LANGUAGE ranks first, as for programs translated with gettext, except under the C locale.
+        for lang, languages, chinese in (("en_US.UTF-8", "zh_CN:en", True), ("zh_CN.UTF-8", "en_US:zh", False),
+                                         ("C.UTF-8", "zh_CN", False)):
+            err = self.tarn("split", "x", "--frobnicate", env_lang=lang, languages=languages)[2]
+            self.assertEqual("未知选项" in err, chinese, (lang, languages))
         # A mistyped command is told so (a word naming a file keeps the switches: the safety suite runs that).
         code, _, err = self.tarn("splt", "x.bin")
         self.assertEqual(code, USAGE)
