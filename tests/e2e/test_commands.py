@@ -34,13 +34,19 @@ class CommandCase(unittest.TestCase):
     def tearDown(self):
         shutil.rmtree(self.work, ignore_errors=True)
 
-    def tarn(self, *args, stdin=None, env_lang="C.UTF-8", languages=None, limit_kib=None, cwd=None, prefix=()):
-        """Runs tarn in the work folder (after prefix, a command such as taskset); returns (code, stdout bytes,
-        stderr text). languages: the LANGUAGE list, unset by default."""
+    @staticmethod
+    def environment(env_lang="C.UTF-8", languages=None):
+        """The machine's environment with the locale given: LANG, and LANGUAGE only when languages is given."""
         env = {k: v for k, v in os.environ.items() if not k.startswith("LC_") and k != "LANGUAGE"}
         env["LANG"] = env_lang
         if languages:
             env["LANGUAGE"] = languages
+        return env
+
+    def tarn(self, *args, stdin=None, env_lang="C.UTF-8", languages=None, limit_kib=None, cwd=None, prefix=()):
+        """Runs tarn in the work folder (after prefix, a command such as taskset); returns (code, stdout bytes,
+        stderr text)."""
+        env = self.environment(env_lang, languages)
         command = [*prefix, PROGRAM, *args]
         if limit_kib is not None:
             command = ["bash", "-c", 'trap "" XFSZ; ulimit -f %d; exec "$@"' % limit_kib, "x", *command]
@@ -675,12 +681,10 @@ class SplitAndJoin(CommandCase):
         code, _, err = self.tarn("split", "nosuch.bin")
         self.assertEqual(code, MISSING, err)
         # Reports to a full disk fail out loud too.
-        env = {k: v for k, v in os.environ.items() if not k.startswith("LC_") and k != "LANGUAGE"}
-        env["LANG"] = "C.UTF-8"
         with open("/dev/full", "wb") as full:
             for command in (["info", "w/w.bi0001.trn", "--json"], ["verify", "w/w.bi0001.trn"], ["--help"]):
                 done = subprocess.run([PROGRAM, *command], stdout=full, stderr=subprocess.PIPE, cwd=self.work,
-                                      env=env)
+                                      env=self.environment())
                 self.assertEqual(done.returncode, DISK_FULL, command)
                 self.assertIn(b"cannot write standard output: No space left on device", done.stderr)
 
@@ -818,7 +822,6 @@ class InfoAndVerify(CommandCase):
         self.assertIn("holds 2 sets: name the first piece of one (othe0001.trn, set.0001.trn)", err)
         self.assertFalse(os.path.exists(self.at("j2")))
 
-
     def test_a_fifo_or_a_piece_that_cannot_be_opened_is_reported_never_waited_on(self):
         self.make_set()
         # Nobody writes to the FIFO: opening it for reading would wait for good.
@@ -883,7 +886,7 @@ class Terminal(CommandCase):
         master, slave = pty.openpty()
         fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
         done = subprocess.run([PROGRAM, *args], cwd=self.work, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                              stderr=slave, timeout=120, env=dict(os.environ, LANG="C.UTF-8"))
+                              stderr=slave, timeout=120, env=self.environment())
         os.close(slave)
         return done.returncode, drain(master).decode("utf-8", "replace")
 
@@ -914,7 +917,8 @@ class Terminal(CommandCase):
         for extra, expected_code in (((), USAGE), (("--force",), 0)):
             master, slave = pty.openpty()
             done = subprocess.run([PROGRAM, "join", self.at("t", "t.bi0001.trn"), "-o", "-", *extra], cwd=self.work,
-                                  stdin=subprocess.DEVNULL, stdout=slave, stderr=subprocess.PIPE, timeout=60)
+                                  stdin=subprocess.DEVNULL, stdout=slave, stderr=subprocess.PIPE, timeout=60,
+                                  env=self.environment())
             os.close(slave)
             shown = drain(master)
             self.assertEqual(done.returncode, expected_code, done.stderr)
@@ -942,7 +946,7 @@ class Terminal(CommandCase):
         master, slave = pty.openpty()
         # Without --force it must refuse at once: waiting for typed bytes would hang here until the timeout.
         done = subprocess.run([PROGRAM, "split", "-", "--name", "typed.txt", "-s", "1K"], cwd=self.work, stdin=slave,
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60, env=self.environment())
         self.assertEqual(done.returncode, USAGE, done.stderr)
         self.assertIn(b"standard input is a terminal", done.stderr)
         self.assertEqual(os.listdir(self.work), [])
