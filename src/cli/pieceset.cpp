@@ -54,20 +54,27 @@ bool readScriptOfSet(const std::string& prefix, uint32_t& count, char* name) {
     return readSetScript(path, set.stem, count, name);
 }
 
+// The names in folder shaped like pieces ("NAME0001.trn", in any case); none when it cannot be read.
+std::vector<std::string> pieceNamesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return names;
+    while (const dirent* entry = readdir(dir))
+        if (pieceNameShape(entry->d_name)) names.push_back(entry->d_name);
+    closedir(dir);
+    return names;
+}
+
 // The highest number among the pieces named like the first (in any case) in its folder; 1 when there is none.
 uint32_t highestPieceNumber(const std::string& prefix) {
     const FolderAndStem set = splitPrefix(prefix);
     const std::string stem = lowered(set.stem);
     uint32_t highest = 1;
-    DIR* dir = opendir(set.folder.c_str());
-    if (dir == nullptr) return highest;
-    while (const dirent* entry = readdir(dir)) {
-        const std::string name = lowered(entry->d_name);
-        if (name.size() != stem.size() + 8 || !pieceNameShape(name) || name.compare(0, stem.size(), stem) != 0)
-            continue;
+    for (const std::string& found : pieceNamesIn(set.folder)) {
+        const std::string name = lowered(found);
+        if (name.size() != stem.size() + 8 || name.compare(0, stem.size(), stem) != 0) continue;
         highest = std::max<uint32_t>(highest, static_cast<uint32_t>(std::stoul(name.substr(stem.size(), 4))));
     }
-    closedir(dir);
     return highest;
 }
 
@@ -111,14 +118,8 @@ void lookAt(PieceState& piece, bool wantMark, uint32_t keepUpTo) {
 
 std::vector<std::string> firstPiecesIn(const std::string& folder) {
     std::vector<std::string> names;
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) return names;
-    while (const dirent* entry = readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name.size() > 8 && pieceNameShape(name) && name.compare(name.size() - 8, 4, "0001") == 0)
-            names.push_back(name);
-    }
-    closedir(dir);
+    for (const std::string& name : pieceNamesIn(folder))
+        if (name.size() > 8 && name.compare(name.size() - 8, 4, "0001") == 0) names.push_back(name);
     std::sort(names.begin(), names.end());
     return names;
 }
