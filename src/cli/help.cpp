@@ -15,8 +15,8 @@ const Text kUsage = {
     "                  [--no-checksum] [--force] [-q]\n"
     "  tarn split - --name NAME [-s SIZE] …   cut standard input\n"
     "  tarn join PIECE [-o DIR | -o -] [--key KEY] [--no-checksum] [-y] [--force] [-q]\n"
-    "  tarn info PIECE [--json]\n"
-    "  tarn verify PIECE [--key KEY] [--json] [-q]\n"
+    "  tarn info PIECE… [--json]\n"
+    "  tarn verify PIECE… [--key KEY] [--json] [-q]\n"
     "  tarn --help | tarn COMMAND --help | tarn --version\n"
     "  tarn /i=FILE [/o=DIR] [/s=KB] [/y] [/q]   the switches of Tarn.exe (see below)\n",
     "用法:\n"
@@ -24,8 +24,8 @@ const Text kUsage = {
     "                  [--no-checksum] [--force] [-q]\n"
     "  tarn split - --name 名称 [-s 大小] …   劈分标准输入\n"
     "  tarn join 块 [-o 文件夹 | -o -] [--key 密钥] [--no-checksum] [-y] [--force] [-q]\n"
-    "  tarn info 块 [--json]\n"
-    "  tarn verify 块 [--key 密钥] [--json] [-q]\n"
+    "  tarn info 块… [--json]\n"
+    "  tarn verify 块… [--key 密钥] [--json] [-q]\n"
     "  tarn --help | tarn 命令 --help | tarn --version\n"
     "  tarn /i=文件 [/o=文件夹] [/s=KB] [/y] [/q]   与Tarn.exe相同的开关 (见下文)\n"};
 
@@ -90,20 +90,23 @@ const Text kJoinHelp = {
 const Text kInfoHelp = {
     "tarn info PIECE: shows what the set holds: name, size, pieces, description, checksum, times, attributes,\n"
     "its kind, and which pieces are present, missing or of a wrong length. Exits 0 once the first piece is read.\n"
-    "      --json           one JSON object instead\n",
+    "Several sets are shown one after another, each under its name.\n"
+    "      --json           one JSON object instead (a line for each set)\n",
     "tarn info 块: 显示这组块的内容: 名称, 大小, 块数, 描述, CRC, 时间, 属性, 类型, 以及哪些块存在,\n"
-    "缺失或长度不对. 读到第一块即以 0 退出.\n"
-    "      --json           改为输出一个JSON对象\n"};
+    "缺失或长度不对. 读到第一块即以 0 退出. 多组块依次显示, 每组前面是它的名称.\n"
+    "      --json           改为输出一个JSON对象 (每组一行)\n"};
 
 const Text kVerifyHelp = {
     "tarn verify PIECE: checks the set without writing anything: every piece present and of the right length,\n"
-    "and the checksum of the data equal to the recorded one.\n"
+    "and the checksum of the data equal to the recorded one. Several sets are checked one after another;\n"
+    "the exit code is that of the first one that failed.\n"
     "  -k, --key KEY        the key the set was cut with (deciphered in memory)\n"
-    "      --json           one JSON object instead\n"
+    "      --json           one JSON object instead (a line for each set)\n"
     "  -q, --quiet          print nothing: the exit code says it\n",
     "tarn verify 块: 不写任何文件地检查这组块: 每块都存在且长度正确, 数据的CRC与记录的相同.\n"
+    "多组块依次检查; 退出码是第一组失败的退出码.\n"
     "  -k, --key 密钥       劈分时用的密钥 (在内存中解密)\n"
-    "      --json           改为输出一个JSON对象\n"
+    "      --json           改为输出一个JSON对象 (每组一行)\n"
     "  -q, --quiet          什么都不输出: 只看退出码\n"};
 
 const Text kCompatible = {

@@ -1,4 +1,4 @@
-// Parses the subcommands' arguments: long and short options, "--opt=value", "--" and one operand.
+// Parses the subcommands' arguments: long and short options, "--opt=value", "--" and the operands.
 #include "cli/options.h"
 
 #include <cctype>
@@ -292,7 +292,9 @@ ParsedLine parseArguments(const std::vector<std::string>& args) {
         result.ok = true;
         return result;
     }
-    if (operands.size() != 1) {
+    // Reports take several sets, as a user who received several checks them all ("tarn verify */").
+    const bool several = o.command == Command::Info || o.command == Command::Verify;
+    if (operands.empty() || (operands.size() > 1 && !several)) {
         result.error = operands.empty()
                            ? format({"'%s' needs a file", "'%s' 需要一个文件"}, commandWord(o.command))
                            : format({"one file at a time: '%s' is one too many", "一次一个文件: '%s' 多余"},
@@ -300,6 +302,7 @@ ParsedLine parseArguments(const std::vector<std::string>& args) {
         return result;
     }
     o.operand = operands[0];
+    o.operands = operands;
     if (o.haveSize && o.haveCount) {
         result.error = format({"give either -s or -n, not both", "只能给 -s 或 -n 其中之一"}, "");
         return result;

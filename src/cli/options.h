@@ -1,4 +1,4 @@
-// The subcommands' command line: which command, its one operand and its options; and the piece-size parser.
+// The subcommands' command line: which command, its operands and its options; and the piece-size parser.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -10,6 +10,7 @@ struct Options {
     Command command = Command::Help;
     bool commandHelp = false;  // "tarn COMMAND --help"
     std::string operand;       // the file to split ("-": standard input) or a piece of the set
+    std::vector<std::string> operands;  // all of them: info and verify take several sets, the others one
     std::string output;        // -o; empty: the default place; "-": standard output (join)
     bool haveSize = false;
     uint32_t sizeKiB = 0;

@@ -1,9 +1,42 @@
 // Runs one subcommand: parses its arguments, then hands over to the command.
+#include <cstdio>
+
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/interrupt.h"
+#include "cli/names.h"
 #include "cli/outcome.h"
 #include "cli/setcheck.h"
+
+namespace {
+// One set's report or join: the folder a split made stands for its set.
+int runOnSet(Options& o) {
+    const int code = pieceOfFolder(o);
+    if (code != kOutcomeSuccess) return code;
+    switch (o.command) {
+        case Command::Join: return runJoinCommand(o);
+        case Command::Info: return runInfoCommand(o);
+        case Command::Verify: return runVerifyCommand(o);
+        default: return kOutcomeUsage;
+    }
+}
+
+// Several sets for info or verify, one after the other, each under its name as ls lists folders (JSON: one
+// object a line). Every set is looked at; the exit code is that of the first one that failed.
+int runOnEachSet(const Options& o) {
+    const bool headings = !o.json && !(o.command == Command::Verify && o.quiet);
+    int first = kOutcomeSuccess;
+    for (size_t i = 0; i < o.operands.size(); i++) {
+        Options one = o;
+        one.operand = o.operands[i];
+        if (headings) std::printf("%s%s:\n", i > 0 ? "\n" : "", shownText(one.operand).c_str());
+        std::fflush(stdout);  // the heading before any message of this set on standard error
+        const int code = runOnSet(one);
+        if (first == kOutcomeSuccess) first = code;
+    }
+    return first;
+}
+}  // namespace
 
 int runSubcommand(const std::vector<std::string>& args) {
     ParsedLine line = parseArguments(args);
@@ -27,13 +60,5 @@ int runSubcommand(const std::vector<std::string>& args) {
         endIfStopped();
         return code;
     }
-    // The folder a split made stands for its set.
-    const int code = pieceOfFolder(o);
-    if (code != kOutcomeSuccess) return code;
-    switch (o.command) {
-        case Command::Join: return runJoinCommand(o);
-        case Command::Info: return runInfoCommand(o);
-        case Command::Verify: return runVerifyCommand(o);
-        default: return kOutcomeUsage;
-    }
+    return o.operands.size() > 1 ? runOnEachSet(o) : runOnSet(o);
 }

@@ -44,6 +44,10 @@ TEST(Arguments, EveryOptionInItsForms) {
     EXPECT_EQ(o.description, "text");
     EXPECT_FALSE(o.checksum);
 
+    line = parse({"verify", "a", "--json", "--", "-b"});  // reports take several sets
+    ASSERT_TRUE(line.ok) << line.error;
+    EXPECT_EQ(line.options.operands, (std::vector<std::string>{"a", "-b"}));
+
     line = parse({"split", "-s899K", "--", "-odd name"});
     ASSERT_TRUE(line.ok) << line.error;
     EXPECT_EQ(line.options.sizeKiB, 899u);
@@ -94,6 +98,7 @@ TEST(Arguments, RefusedWithAReason) {
         {"split", "x", "-qz"},     {"split", "x", "--quiet=yes"},  {"split", "x", "--sizes=5"},
         {"split", "-"},            {"split", "x", "-o", ""},       {"split", "x", "-o", "-"},
         {"verify", "x", "-y"},     {"split", "x", "-q-"},          {"split", "x", "-qs"},
+        {"join", "a", "b"},        {"info", "--json"},
     };
     for (const auto& args : refused) {
         ParsedLine line = parse(args);

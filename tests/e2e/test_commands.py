@@ -822,6 +822,33 @@ class InfoAndVerify(CommandCase):
         self.assertIn("holds 2 sets: name the first piece of one (othe0001.trn, set.0001.trn)", err)
         self.assertFalse(os.path.exists(self.at("j2")))
 
+    def test_several_sets_are_reported_one_after_another(self):
+        self.make_set()
+        _, other = self.source("other.bin", 5000)
+        self.assertEqual(self.tarn("split", "other.bin", "-s", "2K", "-q")[0], 0)
+        piece = self.at("other", "othe0002.trn")
+        flipped = bytearray(tarnlib.read_file(piece))
+        flipped[100] ^= 1
+        tarnlib.write_file(piece, bytes(flipped))
+        # Every set is looked at, in the order given; the exit code is the first failure's.
+        code, out, err = self.tarn("verify", "set", "other", "nothing", "set", "--json")
+        self.assertEqual(code, CHECKSUM, err)
+        reports = [json.loads(line) for line in out.splitlines()]
+        self.assertEqual([(r["set"], r["ok"]) for r in reports],
+                         [("set/set.0001.trn", True), ("other/othe0001.trn", False), ("set/set.0001.trn", True)])
+        self.assertIn("'nothing'", err)
+        code, out, _ = self.tarn("verify", "other", "set")
+        self.assertEqual(code, CHECKSUM)
+        self.assertEqual([line for line in out.splitlines() if line.endswith(b":") or line.startswith(b"OK")],
+                         [b"other:", b"set:", b"OK: 3 pieces, 250,000 bytes"])
+        self.assertEqual(self.tarn("verify", "-q", "set", "other"), (CHECKSUM, b"", ""))
+        code, out, _ = self.tarn("info", "set", "other")
+        self.assertEqual(code, 0)
+        self.assertEqual(out.count(b"name:"), 2)
+        self.assertTrue(out.startswith(b"set:\n") and b"\n\nother:\n" in out, out)
+        self.assertEqual(self.tarn("join", "set", "other", "-o", "j")[0], USAGE)  # join rebuilds one file
+        self.assertFalse(os.path.exists(self.at("j")))
+
     def test_a_fifo_or_a_piece_that_cannot_be_opened_is_reported_never_waited_on(self):
         self.make_set()
         # Nobody writes to the FIFO: opening it for reading would wait for good.
