@@ -10,6 +10,8 @@ int runSplitCommand(const Options& options);
 int runJoinCommand(const Options& options);
 int runInfoCommand(const Options& options);
 int runVerifyCommand(const Options& options);
+// verify --json for a set that could not be opened: a line all the same, so that a line stands for every set.
+void printUnopenedSetJson(const std::string& operand, int outcome);
 
 // Runs "tarn WORD …" for a subcommand word (see isSubcommandWord); args include the word.
 int runSubcommand(const std::vector<std::string>& args);

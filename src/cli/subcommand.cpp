@@ -12,7 +12,10 @@ namespace {
 // One set's report or join: the folder a split made stands for its set.
 int runOnSet(Options& o) {
     const int code = pieceOfFolder(o);
-    if (code != kOutcomeSuccess) return code;
+    if (code != kOutcomeSuccess) {
+        if (o.command == Command::Verify && o.json) printUnopenedSetJson(o.operand, code);
+        return code;
+    }
     switch (o.command) {
         case Command::Join: return runJoinCommand(o);
         case Command::Info: return runInfoCommand(o);

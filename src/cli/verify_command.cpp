@@ -13,10 +13,19 @@
 #include "engine/jobstate.h"
 #include "text/textops.h"
 
+void printUnopenedSetJson(const std::string& operand, int outcome) {
+    std::printf("{\"set\":%s,\"kind\":null,\"pieces\":null,\"size\":null,\"ok\":false,\"exit\":%d,\"problems\":[],"
+                "\"checksum\":null}\n",
+                jsonString(operand).c_str(), outcome);
+}
+
 int runVerifyCommand(const Options& o) {
     PieceSet set;
     int code = openSetOrReport(o, set, true, true);
-    if (code != kOutcomeSuccess) return code;
+    if (code != kOutcomeSuccess) {
+        if (o.json) printUnopenedSetJson(o.operand, code);
+        return code;
+    }
     const bool raw = set.format == SetFormat::Raw;
     int outcome = reportPieceProblems(set, false);
     std::vector<std::string> problems = pieceProblemLines(set);

@@ -800,6 +800,8 @@ class InfoAndVerify(CommandCase):
         code, _, err = self.tarn("verify", self.at("nope0001.trn"), env_lang="zh_CN.UTF-8")
         self.assertEqual(code, MISSING)
         self.assertIn("找不到", err)
+        code, out, _ = self.tarn("verify", self.at("nope0001.trn"), "--json")  # a line all the same
+        self.assertEqual((code, json.loads(out)["ok"], json.loads(out)["exit"]), (MISSING, False, MISSING))
         self.source("plain.txt", 10)
         self.assertEqual(self.tarn("info", "plain.txt")[0], USAGE)
 
@@ -834,8 +836,9 @@ class InfoAndVerify(CommandCase):
         code, out, err = self.tarn("verify", "set", "other", "nothing", "set", "--json")
         self.assertEqual(code, CHECKSUM, err)
         reports = [json.loads(line) for line in out.splitlines()]
-        self.assertEqual([(r["set"], r["ok"]) for r in reports],
-                         [("set/set.0001.trn", True), ("other/othe0001.trn", False), ("set/set.0001.trn", True)])
+        self.assertEqual([(r["set"], r["ok"], r["exit"]) for r in reports],
+                         [("set/set.0001.trn", True, 0), ("other/othe0001.trn", False, CHECKSUM),
+                          ("nothing", False, USAGE), ("set/set.0001.trn", True, 0)])
         self.assertIn("'nothing'", err)
         code, out, _ = self.tarn("verify", "other", "set")
         self.assertEqual(code, CHECKSUM)
