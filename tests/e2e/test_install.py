@@ -1,4 +1,5 @@
 """tarn installs like a Linux program: cmake --install puts the binary and its man page in place, CPack makes a .deb."""
+import gzip
 import os
 import re
 import shutil
@@ -23,13 +24,14 @@ class Install(unittest.TestCase):
         program = os.path.join(prefix, "bin", "tarn")
         version = subprocess.run([program, "--version"], stdout=subprocess.PIPE, check=True).stdout
         self.assertEqual(version, b"tarn 1.51\n")
-        with open(os.path.join(prefix, "share", "man", "man1", "tarn.1"), encoding="utf-8") as f:
+        page_path = os.path.join(prefix, "share", "man", "man1", "tarn.1.gz")
+        with gzip.open(page_path, "rt", encoding="utf-8") as f:
             page = f.read()
         for text in ('.TH tarn 1 "December 2026"', "tarn split", "EXIT STATUS", "no-checksum"):
             self.assertIn(text, page)
         man = shutil.which("man")
         if man:
-            shown = subprocess.run([man, "-l", os.path.join(prefix, "share", "man", "man1", "tarn.1")],
+            shown = subprocess.run([man, "-l", page_path],
                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=dict(os.environ, MANPAGER="cat"))
             self.assertEqual(shown.returncode, 0, shown.stderr)
 
@@ -42,15 +44,23 @@ class Install(unittest.TestCase):
         deb = os.path.join(self.work, debs[0])
         contents = subprocess.run(["dpkg-deb", "-c", deb], stdout=subprocess.PIPE, check=True, text=True).stdout
         self.assertIn("./usr/bin/tarn", contents)
-        self.assertIn("./usr/share/man/man1/tarn.1", contents)
+        self.assertIn("./usr/share/man/man1/tarn.1.gz", contents)
         self.assertIn("./usr/share/bash-completion/completions/tarn", contents)
         fields = {}
-        for field in ("Package", "Version", "Depends"):
+        for field in ("Package", "Version", "Depends", "Description"):
             fields[field] = subprocess.run(["dpkg-deb", "-f", deb, field], stdout=subprocess.PIPE, check=True,
                                            text=True).stdout.strip()
         self.assertEqual(fields["Package"], "tarn")
         self.assertEqual(fields["Version"], "1.51")
         self.assertIn("libc6", fields["Depends"])
+        self.assertGreater(len(fields["Description"].splitlines()), 1, "a summary and an extended description")
+        unpacked = os.path.join(self.work, "unpacked")
+        subprocess.run(["dpkg-deb", "-x", deb, unpacked], check=True)
+        sections = subprocess.run(["readelf", "-S", os.path.join(unpacked, "usr", "bin", "tarn")],
+                                  stdout=subprocess.PIPE, check=True, text=True).stdout
+        self.assertNotIn(".debug_info", sections, "the packaged binary is stripped")
+        with gzip.open(os.path.join(unpacked, "usr", "share", "man", "man1", "tarn.1.gz"), "rt") as f:
+            self.assertIn("EXIT STATUS", f.read())
 
     def complete(self, script, *words):
         """What Tab offers after the words typed (the last one being completed), run in the work folder."""
