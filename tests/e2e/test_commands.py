@@ -826,7 +826,7 @@ class InfoAndVerify(CommandCase):
 
     def test_several_sets_are_reported_one_after_another(self):
         self.make_set()
-        _, other = self.source("other.bin", 5000)
+        self.source("other.bin", 5000)
         self.assertEqual(self.tarn("split", "other.bin", "-s", "2K", "-q")[0], 0)
         piece = self.at("other", "othe0002.trn")
         flipped = bytearray(tarnlib.read_file(piece))
