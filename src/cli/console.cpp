@@ -1,6 +1,8 @@
 // Messages on standard error and the progress bar of the subcommands.
 #include "cli/console.h"
 
+#include "cli/interrupt.h"
+
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -108,6 +110,8 @@ void Progress::draw(bool force) {
     std::fflush(stderr);
     drawn_ = true;
 }
+
+bool Progress::stopRequested() { return ::stopRequested(); }
 
 void Progress::finish() {
     std::lock_guard<std::mutex> hold(mutex_);

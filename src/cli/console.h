@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/language.h"
+#include "set/events.h"
 
 // "tarn: " and the message, formatted with printf arguments, on a line of its own.
 void report(const Text& text, ...);
@@ -17,14 +18,14 @@ std::string humanBytes(uint64_t bytes);
 
 // A one-line bar redrawn at most a few times a second: percent, bytes, rate and time left.
 // Shown only while standard error is a terminal and the user did not ask for quiet. Threads may share one.
-class Progress {
+// It is how the commands hear the set core: a signal (Ctrl+C, kill) is its request to stop.
+class Progress : public SetEvents {
 public:
     // total 0: unknown (a stream), shown as bytes and rate only.
     Progress(uint64_t total, bool wanted);
     ~Progress();
-    void advance(uint64_t bytes);
-    // advance() for callers that take a plain function and its context (the kernel copy).
-    static void advanceBy(void* progress, uint64_t bytes) { static_cast<Progress*>(progress)->advance(bytes); }
+    void advance(uint64_t bytes) override;
+    bool stopRequested() override;
     // Clears the bar so that the next message starts on a clean line.
     void finish();
 

@@ -4,7 +4,7 @@
 
 #include "cli/commands.h"
 #include "cli/console.h"
-#include "cli/names.h"
+#include "set/text.h"
 #include "cli/outcome.h"
 #include "cli/report.h"
 #include "cli/setcheck.h"

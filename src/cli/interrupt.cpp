@@ -9,7 +9,7 @@
 #include <climits>
 #include <cstring>
 
-#include "cli/fileio.h"
+#include "os/files.h"
 
 namespace {
 char pending[PATH_MAX];
@@ -25,7 +25,7 @@ static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only 
 void onSignal(int number) {
     if (armed) {
         unlink(pending);
-        if (pendingFolder[0] != 0) removeMadeFolders(pendingFolder, pendingTop);
+        if (pendingFolder[0] != 0) osRemoveMadeFolders(pendingFolder, pendingTop);
     }
     signal(number, SIG_DFL);
     raise(number);

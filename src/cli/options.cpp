@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "cli/language.h"
-#include "engine/pieceformat.h"
+#include "set/format.h"
 #include "engine/sizing.h"
 
 namespace {

@@ -5,9 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/fileio.h"
 #include "cli/language.h"
-#include "cli/names.h"
+#include "set/text.h"
 
 std::string jsonString(const std::string& text) {
     std::string shown = localText(text);
@@ -90,9 +89,9 @@ std::string jsonProblems(const PieceSet& set) {
     bool first = true;
     for (const PieceState& p : set.pieces) {
         std::string item;
-        if (!p.present && p.error != ENOENT)
+        if (!p.present && p.error.what != FileError::NotFound)
             item = "{\"piece\":" + std::to_string(p.index) + ",\"problem\":\"unreadable\",\"reason\":" +
-                   jsonString(p.error == kNotRegularFile ? "not a regular file" : std::strerror(p.error)) +
+                   jsonString(p.error.what == FileError::NotRegular ? "not a regular file" : osFileErrorText(p.error)) +
                    ",\"path\":" + jsonString(p.path) + "}";
         else if (!p.present)
             item = "{\"piece\":" + std::to_string(p.index) + ",\"problem\":\"missing\",\"path\":" + jsonString(p.path) + "}";

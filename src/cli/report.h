@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/pieceset.h"
+#include "set/pieceset.h"
 
 // A JSON string literal; text that is not UTF-8 keeps its bytes as \u00XX escapes.
 std::string jsonString(const std::string& text);

@@ -6,10 +6,9 @@
 #include <cstring>
 
 #include "cli/console.h"
-#include "cli/fileio.h"
-#include "cli/names.h"
+#include "set/text.h"
 #include "cli/outcome.h"
-#include "engine/pieceformat.h"
+#include "set/format.h"
 #include "os/os.h"
 #include "text/textops.h"
 
@@ -40,13 +39,13 @@ int openSetOrReport(const Options& o, PieceSet& set, bool allowOdd, bool hold) {
             return fail(kOutcomeUsage, {"'%s' is not a piece of a set (NAME0001.trn)", "'%s' 不是块文件 (名称0001.trn)"},
                         o.operand.c_str());
         case SetOpening::FirstMissing:
-            if (set.firstError == kNotRegularFile)
+            if (set.firstError.what == FileError::NotRegular)
                 return fail(kOutcomeMissing, {"the first piece of '%s' is not a regular file",
                                               "'%s' 的第一个文件不是普通文件"},
                             o.operand.c_str());
-            if (set.firstError != ENOENT)
+            if (set.firstError.what != FileError::NotFound)
                 return fail(kOutcomeMissing, {"cannot read the first piece of '%s': %s", "无法读取 '%s' 的第一个文件: %s"},
-                            o.operand.c_str(), std::strerror(set.firstError));
+                            o.operand.c_str(), osFileErrorText(set.firstError).c_str());
             return fail(kOutcomeMissing, {"the first piece of '%s' is missing", "找不到 '%s' 的第一个文件"},
                         o.operand.c_str());
         case SetOpening::Opened: break;
@@ -82,12 +81,12 @@ std::vector<std::string> pieceProblemLines(const PieceSet& set) {
         lines.push_back(line);
     }
     for (const PieceState& p : set.pieces) {
-        if (!p.present && p.error == kNotRegularFile) {
+        if (!p.present && p.error.what == FileError::NotRegular) {
             std::snprintf(line, sizeof line, pick({"piece %u is not a regular file: %s", "第 %u 块不是普通文件: %s"}),
                           p.index, p.path.c_str());
-        } else if (!p.present && p.error != ENOENT) {
+        } else if (!p.present && p.error.what != FileError::NotFound) {
             std::snprintf(line, sizeof line, pick({"piece %u cannot be read (%s): %s", "无法读取第 %u 块 (%s): %s"}),
-                          p.index, std::strerror(p.error), p.path.c_str());
+                          p.index, osFileErrorText(p.error).c_str(), p.path.c_str());
         } else if (!p.present) {
             std::snprintf(line, sizeof line, pick({"piece %u is missing: %s", "第 %u 块缺失: %s"}), p.index, p.path.c_str());
         } else if (!p.marked) {

@@ -1,7 +1,7 @@
 // What join and verify demand of a set before reading its data, reported piece by piece.
 #pragma once
 #include "cli/options.h"
-#include "cli/pieceset.h"
+#include "set/pieceset.h"
 
 // A folder given for a piece stands for the one set whose first piece it holds: operand becomes that piece.
 // A folder with none or several is reported (kOutcomeUsage).

@@ -4,7 +4,7 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/interrupt.h"
-#include "cli/names.h"
+#include "set/text.h"
 #include "cli/outcome.h"
 #include "cli/setcheck.h"
 
@@ -57,11 +57,10 @@ int runSubcommand(const std::vector<std::string>& args) {
         printHelp(o.command);
         return kOutcomeSuccess;
     }
-    if (o.command == Command::Split) {
-        // Ends by the signal that stopped it, once the split has undone itself.
-        const int code = runSplitCommand(o);
-        endIfStopped();
-        return code;
-    }
-    return o.operands.size() > 1 ? runOnEachSet(o) : runOnSet(o);
+    // A split or join that a signal stopped ends by that signal, once it has undone itself.
+    const int code = o.command == Command::Split ? runSplitCommand(o)
+                     : o.operands.size() > 1    ? runOnEachSet(o)
+                                                : runOnSet(o);
+    endIfStopped();
+    return code;
 }

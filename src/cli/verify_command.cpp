@@ -7,10 +7,8 @@
 #include "cli/outcome.h"
 #include "cli/report.h"
 #include "cli/setcheck.h"
-#include "cli/setdata.h"
-#include "cli/workers.h"
-#include "engine/checksum.h"
-#include "engine/jobstate.h"
+#include "set/datapass.h"
+#include "set/threads.h"
 #include "text/textops.h"
 
 void printUnopenedSetJson(const std::string& operand, int outcome) {
@@ -36,7 +34,7 @@ int runVerifyCommand(const Options& o) {
     pass.sum = sum;
     pass.skipHoles = true;  // zeros add nothing to the sum: the holes of a sparse set need no reading
     if (o.haveKey) {
-        useKey(o.key);
+        pass.key = cipherKeyOf(o.key);
         pass.decipher = true;
     }
     bool readFailed = false;

@@ -8,7 +8,7 @@
 #include "engine/jobstate.h"
 #include "engine/messages.h"
 #include "engine/pieceformat.h"
-#include "engine/safename.h"
+#include "set/safename.h"
 #include "engine/sizing.h"
 #include "os/os.h"
 #include "text/textops.h"

@@ -5,7 +5,7 @@
 #include "engine/jobstate.h"
 #include "engine/messages.h"
 #include "engine/pieceformat.h"
-#include "engine/safename.h"
+#include "set/safename.h"
 #include "engine/worker.h"
 #include "text/textops.h"
 

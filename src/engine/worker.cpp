@@ -4,7 +4,7 @@
 #include "engine/jobstate.h"
 #include "engine/messages.h"
 #include "engine/pieceformat.h"
-#include "engine/safename.h"
+#include "set/safename.h"
 #include "engine/sizing.h"
 #include "engine/checksum.h"
 #include "engine/transferbuffer.h"

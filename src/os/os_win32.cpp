@@ -152,10 +152,12 @@ bool osSetPathTimes(const char* path, uint64_t creation, uint64_t access, uint64
 }
 
 void osApplyAttributesAfterWrite(const char* path, uint32_t attributes) {
-    if (attributes & FILE_ATTRIBUTE_READONLY) {
-        DWORD a = GetFileAttributesA(path);
-        if (a != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path, a | FILE_ATTRIBUTE_READONLY);
-    }
+    // The bits a file can be given by name; the rest (folder, device, sparse) are the system's to say.
+    const DWORD settable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                           FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD wanted = attributes & settable;
+    DWORD a = GetFileAttributesA(path);
+    if (a != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path, (a & ~settable) | wanted ? (a & ~settable) | wanted : FILE_ATTRIBUTE_NORMAL);
 }
 
 bool osCreateFolder(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "cli/fileio.h"
+#include "os/files.h"
 #include "temp_folder.h"
 
 namespace {
@@ -21,17 +21,17 @@ class Folders : public TempFolderTest {};
 
 TEST_F(Folders, MadeOnTheWayAndTakenBackUpToTheOutermostMade) {
     std::string top;
-    ASSERT_TRUE(makeFolder(folder + "/a//b/c/", top));
+    ASSERT_TRUE(osMakeFolders(folder + "/a//b/c/", top));
     EXPECT_EQ(top, folder + "/a");
     EXPECT_TRUE(isFolder(folder + "/a/b/c"));
-    removeMadeFolders((folder + "/a//b/c/").c_str(), top.c_str());
+    osRemoveMadeFolders((folder + "/a//b/c/").c_str(), top.c_str());
     EXPECT_FALSE(isFolder(folder + "/a"));
     EXPECT_TRUE(isFolder(folder));
 
     // A folder someone put something in meanwhile stops the removal there.
-    ASSERT_TRUE(makeFolder(folder + "/x/y/z", top));
+    ASSERT_TRUE(osMakeFolders(folder + "/x/y/z", top));
     std::ofstream(folder + "/x/theirs.txt") << "kept";
-    removeMadeFolders((folder + "/x/y/z").c_str(), top.c_str());
+    osRemoveMadeFolders((folder + "/x/y/z").c_str(), top.c_str());
     EXPECT_FALSE(isFolder(folder + "/x/y"));
     EXPECT_TRUE(isFolder(folder + "/x"));
 }
@@ -39,11 +39,11 @@ TEST_F(Folders, MadeOnTheWayAndTakenBackUpToTheOutermostMade) {
 TEST_F(Folders, AFailureOnTheWayLeavesNothingMade) {
     std::string top;
     std::ofstream(folder + "/afile") << "x";
-    EXPECT_FALSE(makeFolder(folder + "/afile/sub", top));
+    EXPECT_FALSE(osMakeFolders(folder + "/afile/sub", top));
     EXPECT_EQ(errno, ENOTDIR);
-    EXPECT_FALSE(makeFolder(folder + "/afile", top));
+    EXPECT_FALSE(osMakeFolders(folder + "/afile", top));
     EXPECT_EQ(errno, ENOTDIR);  // not "File exists", which reads as if the folder were there
-    EXPECT_FALSE(makeFolder(folder + "/new/" + std::string(300, 'n'), top));
+    EXPECT_FALSE(osMakeFolders(folder + "/new/" + std::string(300, 'n'), top));
     EXPECT_EQ(errno, ENAMETOOLONG);
     EXPECT_TRUE(top.empty());
     EXPECT_FALSE(isFolder(folder + "/new"));

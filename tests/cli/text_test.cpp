@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "cli/names.h"
+#include "set/text.h"
 #include "cli/report.h"
 
 TEST(StoredText, ChineseGoesToCodePage936AndComesBack) {
@@ -31,18 +31,25 @@ TEST(StoredText, ShownTextCannotSteerTheTerminal) {
 
 TEST(StoredText, PieceStemsNeverEndInsideACharacter) {
     char stem[16];
+    // Four bytes of the name in code page 936, shown here in UTF-8: 报告 is four bytes there.
     pieceStemFor("报告.doc", stem);
-    EXPECT_STREQ(stem, "报X");
+    EXPECT_STREQ(stem, "报告");
     pieceStemFor("ab报告", stem);
-    EXPECT_STREQ(stem, "abXX");
+    EXPECT_STREQ(stem, "ab报");
+    pieceStemFor("第1章.doc", stem);  // 章 cut at the fourth byte
+    EXPECT_STREQ(stem, "第1X");
+    pieceStemFor("R&D plan.doc", stem);  // what cmd reads as more than a letter
+    EXPECT_STREQ(stem, "RXDX");
+    pieceStemFor("한국어.doc", stem);  // what code page 936 lacks
+    EXPECT_STREQ(stem, "XXX.");
     pieceStemFor("a b.txt", stem);
     EXPECT_STREQ(stem, "aXb.");
     pieceStemFor("x", stem);
     EXPECT_STREQ(stem, "xXXX");
-    pieceStemFor("\xb1\xa8\xb8\xe6.doc", stem);  // already code page 936: as Tarn.exe cuts it
-    EXPECT_STREQ(stem, "\xb1\xa8\xb8\xe6");
-    pieceStemFor("\xb1\\|.doc", stem);  // 0x5C and 0x7C as second bytes there are no separator or pipe
-    EXPECT_STREQ(stem, "\xb1\\|.");
+    pieceStemFor("\xb1\xa8\xb8\xe6.doc", stem);  // already code page 936: as Tarn.exe cuts it, shown here
+    EXPECT_STREQ(stem, "报告");
+    pieceStemFor("\xb1\\|.doc", stem);  // 0x5C as a second byte is no separator; a lone | is no letter
+    EXPECT_STREQ(stem, "盶X.");
     // Pieces are carried to Windows, which refuses these in a name.
     pieceStemFor("a:b.txt", stem);
     EXPECT_STREQ(stem, "aXb.");

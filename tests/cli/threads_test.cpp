@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "cli/cutfile.h"
+#include "set/cut.h"
 #include "cli/fileio.h"
-#include "cli/pieceset.h"
-#include "cli/setdata.h"
-#include "cli/workers.h"
+#include "set/pieceset.h"
+#include "set/datapass.h"
+#include "set/threads.h"
 #include "engine/checksum.h"
 #include "engine/jobstate.h"
 #include "engine/pieceformat.h"
@@ -28,6 +28,8 @@
 #include "text/textops.h"
 
 namespace {
+constexpr size_t kCopyBufferSize = 1 << 20;  // the chunk the core shares out
+
 std::string slurp(const std::string& path) {
     std::string bytes;
     FILE* file = std::fopen(path.c_str(), "rb");
@@ -63,23 +65,22 @@ protected:
         jobState.pieceCount = count;
         copyTextBounded("source.bin", jobState.sourceName, kTextBufferSize);
         buildFirstPieceHeader(header);
-        if (key) {
-            copyTextBounded("pw", jobState.keyText, kTextBufferSize);
-            expandKey();
-        }
+        const OsFile file = OsFile::openRead(source);
         CutPlan plan;
-        plan.source = open(source.c_str(), O_RDONLY);
+        plan.source = &file;
         plan.size = data.size();
         plan.pieceBytes = pieceKB * 1024;
-        for (uint32_t i = 1; i <= count; i++) plan.paths.push_back(piece(out, i));
-        plan.force = force;
+        for (uint32_t i = 1; i <= count; i++) {
+            plan.paths.push_back(piece(out, i));
+            if (force && osEntryKind(piece(out, i)) == EntryKind::File) unlink(piece(out, i).c_str());
+        }
         plan.header = raw ? nullptr : header;
         plan.checksum = true;
-        plan.key = key;
-        Progress progress(data.size(), false);
-        CutResult result = cutFile(plan, progress, threads);
-        close(plan.source);
-        return result;
+        plan.enciphered = key;
+        plan.key = cipherKeyOf("pw");
+        plan.cipherSpan = pieceKB - 1;
+        SetEvents events;
+        return cutFile(plan, events, threads);
     }
     std::string piece(const std::string& out, uint32_t index) {
         char name[32];
@@ -209,7 +210,8 @@ TEST_F(ThreadedSet, ReadingOnTwoThreadsHandsEveryByteOnAtItsPlace) {
     bool twice = false;
     DataPass pass;
     pass.sum = pass.decipher = true;
-    Progress progress(data.size(), false);
+    pass.key = cipherKeyOf("pw");
+    SetEvents progress;
     PassResult result = readSetData(
         set, pass, progress,
         [&](const uint8_t* bytes, size_t count, uint64_t at) {
@@ -240,7 +242,7 @@ TEST_F(ThreadedSet, TheEarliestFailureInTheDataIsReportedWithItsPiece) {
         std::mutex guard;
         std::vector<uint64_t> handed;
         DataPass pass;
-        Progress progress(data.size(), false);
+        SetEvents progress;
         PassResult result = readSetData(
             set, pass, progress,
             [&](const uint8_t*, size_t, uint64_t at) {
@@ -262,18 +264,18 @@ TEST_F(ThreadedSet, TheEarliestFailureInTheDataIsReportedWithItsPiece) {
         EXPECT_TRUE(laterFailed) << "piece 5 was never reached by the other thread";
         EXPECT_EQ(result, PassResult::SinkFailed);
         EXPECT_EQ(pass.failedPiece, 2u);
-        EXPECT_EQ(pass.error, ENOSPC);
+        EXPECT_EQ(pass.error.native, ENOSPC);
         EXPECT_NE(std::find(handed.begin(), handed.end(), 0u), handed.end());
         EXPECT_EQ(std::find(handed.begin(), handed.end(), 5u * 3072), handed.end()) << "went on past a failure";
     }
     // A piece cut short after the set was looked at.
     ASSERT_EQ(truncate(piece("set", 5).c_str(), 100), 0);
     DataPass pass;
-    Progress progress(data.size(), false);
+    SetEvents progress;
     EXPECT_EQ(readSetData(set, pass, progress, [](const uint8_t*, size_t, uint64_t) { return true; }, 2),
               PassResult::ReadFailed);
     EXPECT_EQ(pass.failedPiece, 5u);
-    EXPECT_EQ(pass.error, EIO);
+    EXPECT_EQ(pass.error.native, EIO);
 }
 
 TEST_F(ThreadedSet, OnePieceLargerThanABufferIsReadOnBothThreads) {
@@ -296,7 +298,8 @@ TEST_F(ThreadedSet, OnePieceLargerThanABufferIsReadOnBothThreads) {
     std::atomic<bool> laterChunk{false};
     DataPass pass;
     pass.sum = pass.decipher = true;
-    Progress progress(data.size(), false);
+    pass.key = cipherKeyOf("pw");
+    SetEvents progress;
     PassResult result = readSetData(
         set, pass, progress,
         [&](const uint8_t* bytes, size_t count, uint64_t at) {
@@ -322,7 +325,7 @@ TEST_F(ThreadedSet, DataIsReadFromThePiecesThatWereChecked) {
         rebuilt.assign(data.size(), '\0');
         DataPass pass;
         pass.sum = true;
-        Progress progress(data.size(), false);
+        SetEvents progress;
         PassResult result = readSetData(
             set, pass, progress,
             [&](const uint8_t* bytes, size_t count, uint64_t at) {
@@ -378,7 +381,7 @@ TEST_F(ThreadedSet, ACutThatFailsNamesTheFileAndListsWhatItMade) {
     CutResult result = cut("set", 2, false, false, true);
     EXPECT_EQ(result.what, CutResult::CreateFailed);
     EXPECT_EQ(result.path, piece("set", 5));
-    EXPECT_EQ(result.error, EISDIR);
+    EXPECT_EQ(result.error.what, FileError::Exists);  // a folder bears the name
     // Pieces 1-4, in order; piece 6 too when a thread had begun it before piece 5 failed.
     ASSERT_GE(result.made.size(), 4u);
     ASSERT_LE(result.made.size(), 5u);

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/safename.h"
+#include "set/safename.h"
 #include "text/textops.h"
 
 namespace {

@@ -18,7 +18,9 @@ std::string fittedFileName(const std::string& name);
 // Text to store: UTF-8 that code page 936 can hold is stored in it, so that Tarn.exe shows and creates the same
 // name; anything else is stored as it is.
 std::string storedText(const std::string& local);
-// The four-byte stem of the piece names, as Tarn.exe makes it, but never ending inside a UTF-8 character: the
-// bytes of a character cut at the fourth byte become X, so that piece names stay readable text here, and so do
-// the characters Windows refuses in a name.
+// The stem of the pieces of a file of this (local) name, as this system names them: the stored stem of
+// pieceStemOf, taken from the name in code page 936 (a character that code page lacks counts as X), shown in
+// this system's text ("报告书.doc" gives 报告 everywhere). stem holds at least 16 bytes.
 void pieceStemFor(const std::string& name, char* stem);
+// The same stem as stored (code page 936), as a script names the pieces.
+std::string storedStemFor(const std::string& name);

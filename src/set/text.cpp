@@ -1,33 +1,16 @@
 // Converts the text a set stores (names, descriptions) between this system's UTF-8 and code page 936, the
 // ANSI code page of the Chinese Windows that Tarn.exe runs on.
-#include "cli/names.h"
+#include "set/text.h"
 
 #include <cstdio>
 #include <cstring>
-#include <iconv.h>
 
-#include "engine/pieceformat.h"
-#include "engine/safename.h"
+#include "os/files.h"
+#include "set/format.h"
+#include "set/safename.h"
 #include "text/textops.h"
 
 namespace {
-// The whole text converted, or nothing when iconv cannot take every byte.
-bool convert(const char* to, const char* from, const std::string& text, std::string& out) {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    std::string buffer(text.size() * 4 + 4, '\0');
-    char* in = const_cast<char*>(text.data());
-    size_t inLeft = text.size();
-    char* put = &buffer[0];
-    size_t outLeft = buffer.size();
-    size_t done = iconv(cd, &in, &inLeft, &put, &outLeft);
-    iconv_close(cd);
-    if (done == static_cast<size_t>(-1) || inLeft != 0) return false;
-    buffer.resize(buffer.size() - outLeft);
-    out = buffer;
-    return true;
-}
-
 bool plainAscii(const std::string& text) {
     for (unsigned char c : text)
         if (c >= 0x80) return false;
@@ -50,7 +33,7 @@ bool isUtf8(const std::string& text) {
 
 std::string localText(const std::string& stored) {
     std::string text;
-    if (isUtf8(stored) || !convert("UTF-8", "CP936", stored, text)) return stored;
+    if (isUtf8(stored) || !osFromCodePage936(stored, text)) return stored;
     return text;
 }
 
@@ -96,26 +79,41 @@ std::string fittedFileName(const std::string& name) {
 
 std::string storedText(const std::string& local) {
     std::string text;
-    if (plainAscii(local) || !isUtf8(local) || !convert("CP936", "UTF-8", local, text)) return local;
+    if (plainAscii(local) || !isUtf8(local) || !osToCodePage936(local, text)) return local;
     return text;
 }
 
+namespace {
+// The name in code page 936 as far as the stem reaches, each character that code page lacks as X.
+std::string stemSource(const std::string& name) {
+    std::string whole;
+    if (!isUtf8(name) || osToCodePage936(name, whole) || plainAscii(name)) return whole.empty() ? name : whole;
+    std::string stored;
+    for (size_t i = 0; i < name.size() && stored.size() < 4;) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        const size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : 4;
+        std::string one;
+        stored += osToCodePage936(name.substr(i, length), one) ? one : "X";
+        i += length;
+    }
+    return stored;
+}
+}  // namespace
+
+std::string storedStemFor(const std::string& name) {
+    char stem[16];
+    pieceStemOf(stemSource(name).c_str(), stem);
+    return stem;
+}
+
 void pieceStemFor(const std::string& name, char* stem) {
-    pieceStemOf(name.c_str(), stem);
-    if (!isUtf8(name)) return;
-    // Walk over the characters that fit whole; the bytes of one cut at the fourth byte become X.
-    size_t start = 0;
-    while (start < 4) {
-        auto c = static_cast<unsigned char>(stem[start]);
-        size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : 4;
-        if (start + length > 4) break;
-        start += length;
+    const std::string stored = storedStemFor(name);
+    std::string local = plainAscii(stored) ? stored : localText(stored);
+    // A pair of bytes the code page leaves unassigned cannot be shown here: X as well.
+    if (!isUtf8(local)) {
+        local = stored;
+        for (char& c : local)
+            if (static_cast<unsigned char>(c) >= 0x80) c = 'X';
     }
-    for (size_t i = start; i < 4; i++) stem[i] = 'X';
-    // Nor may a piece's name hold what Windows refuses in a name (a name here may): the pieces are meant to be
-    // carried there, and "a:b.0001.trn" could not even be copied to a FAT stick.
-    for (size_t i = 0; i < start; i++) {
-        const auto c = static_cast<unsigned char>(stem[i]);
-        if (c < 0x20 || std::strchr("<>:\"\\|?*", c) != nullptr) stem[i] = 'X';
-    }
+    copyTextBounded(local.c_str(), stem, 16);
 }

@@ -1,21 +1,19 @@
-// Threads for the subcommands: how many, how the pieces are shared out, and running them.
-#include "cli/workers.h"
-
-#include <sched.h>
+// Threads of the set core: how many, how the pieces are shared out, and running them.
+#include "set/threads.h"
 
 #include <algorithm>
 #include <system_error>
 #include <thread>
+
+#include "os/files.h"
 
 namespace {
 constexpr unsigned kMostThreads = 2;
 }
 
 unsigned threadsFor(uint64_t items) {
-    // The affinity mask, not the machine's count: taskset and container limits are respected.
-    cpu_set_t allowed;
-    unsigned cpus = 1;
-    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0) cpus = static_cast<unsigned>(CPU_COUNT(&allowed));
+    // The processors this process may use, not the machine's count: taskset and container limits are respected.
+    const unsigned cpus = osProcessorsAllowed();
     unsigned threads = cpus < kMostThreads ? cpus : kMostThreads;
     if (items < threads) threads = static_cast<unsigned>(items);
     return threads == 0 ? 1 : threads;

@@ -1,5 +1,5 @@
 // Turns an untrusted stored file name into a safe bare name under the running platform's naming rules.
-#include "engine/safename.h"
+#include "set/safename.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-// Work on independent pieces shared among threads where the machine gives the process more than one processor.
+// Work on independent pieces or chunks shared among threads where the machine gives the process more than one processor.
 #pragma once
 #include <atomic>
 #include <cstddef>

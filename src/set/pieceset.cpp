@@ -1,18 +1,14 @@
 // Reads a set's first-piece header and looks at every piece it names, without changing anything.
-#include "cli/pieceset.h"
-
-#include <dirent.h>
+#include "set/pieceset.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
-#include "cli/fileio.h"
-#include "cli/names.h"
-#include "cli/workers.h"
-#include "engine/jobstate.h"
-#include "engine/pieceformat.h"
+#include "os/files.h"
 #include "os/os.h"
+#include "set/format.h"
+#include "set/text.h"
+#include "set/threads.h"
 #include "text/textops.h"
 
 namespace {
@@ -34,7 +30,7 @@ struct FolderAndStem {
     std::string folder, stem;
 };
 FolderAndStem splitPrefix(const std::string& prefix) {
-    const size_t slash = prefix.find_last_of('/');
+    const size_t slash = prefix.find_last_of(kPathSeparator);
     if (slash == std::string::npos) return {".", prefix};
     return {prefix.substr(0, slash + 1), prefix.substr(slash + 1)};
 }
@@ -57,11 +53,8 @@ bool readScriptOfSet(const std::string& prefix, uint32_t& count, char* name) {
 // The names in folder shaped like pieces ("NAME0001.trn", in any case); none when it cannot be read.
 std::vector<std::string> pieceNamesIn(const std::string& folder) {
     std::vector<std::string> names;
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) return names;
-    while (const dirent* entry = readdir(dir))
-        if (pieceNameShape(entry->d_name)) names.push_back(entry->d_name);
-    closedir(dir);
+    for (const std::string& name : osListFolder(folder))
+        if (pieceNameShape(name)) names.push_back(name);
     return names;
 }
 
@@ -92,24 +85,34 @@ std::string piecePathAsNumbered(const std::string& prefix, uint32_t index) {
     return path;
 }
 
+// Opens a piece and notes its length and whether it may hold holes.
+OsFile openPiece(PieceState& piece) {
+    OsFile file = OsFile::openRead(piece.path);
+    if (file.valid()) {
+        piece.length = static_cast<int64_t>(file.length());
+        piece.holed = file.holed();
+    }
+    return file;
+}
+
 void lookAt(PieceState& piece, bool wantMark, uint32_t keepUpTo) {
-    Descriptor file = openForReading(piece.path, &piece.length, &piece.holed);
-    if (!file.valid() && errno == ENOENT) {
+    OsFile file = openPiece(piece);
+    if (!file.valid() && osLastFileError().what == FileError::NotFound) {
         // A set copied from Windows may name its pieces in another case ("SOUR0002.TRN").
         char path[kTextBufferSize];
         copyTextBounded(piece.path.c_str(), path, kTextBufferSize);
         if (!osResolveNameCase(path)) return;
         piece.path = path;
-        file = openForReading(piece.path, &piece.length, &piece.holed);
+        file = openPiece(piece);
     }
     if (!file.valid()) {
-        piece.error = errno;
+        piece.error = osLastFileError();
         return;
     }
     piece.present = true;
     if (wantMark) {
         uint8_t mark[kMagicSize];
-        piece.marked = readFull(file.get(), mark, kMagicSize) == static_cast<ssize_t>(kMagicSize) &&
+        piece.marked = file.readAt(mark, kMagicSize, 0) == static_cast<int64_t>(kMagicSize) &&
                        std::memcmp(mark, kPieceMagic, 4) == 0;
     }
     if (piece.index <= keepUpTo) piece.held = std::move(file);
@@ -124,20 +127,20 @@ std::vector<std::string> firstPiecesIn(const std::string& folder) {
     return names;
 }
 
-int PieceState::readable(Descriptor& spare) const {
-    if (held.valid()) return held.get();
-    spare = openForReading(path);
-    return spare.get();
+const OsFile& PieceState::readable(OsFile& spare) const {
+    if (held.valid()) return held;
+    spare = OsFile::openRead(path);
+    return spare;
 }
 
 bool readSetScript(const std::string& path, const std::string& stem, uint32_t& count, char* name) {
-    int64_t length = -1;
-    Descriptor file = openForReading(path, &length);
-    // The longest script: 9999 piece names and a name of the longest the header takes.
-    constexpr int64_t kLongest = 13 * kMaxPieces + 10 + kTextBufferSize;
+    OsFile file = OsFile::openRead(path);
+    const int64_t length = file.valid() ? static_cast<int64_t>(file.length()) : -1;
+    // The longest script: 9999 piece names and a name of the longest the header takes, '%' doubled.
+    constexpr int64_t kLongest = 13 * kMaxPieces + 10 + 2 * kTextBufferSize;
     if (!file.valid() || length <= 0 || length > kLongest) return false;
     std::vector<char> bytes(static_cast<size_t>(length));
-    if (readFull(file.get(), reinterpret_cast<uint8_t*>(bytes.data()), bytes.size()) != length) return false;
+    if (file.readAt(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size(), 0) != length) return false;
     // Windows wrote the pieces' names in code page 936; copied here they may have become UTF-8.
     return readRebuildScript(bytes.data(), static_cast<uint32_t>(length), stem.c_str(), &count, name) ||
            readRebuildScript(bytes.data(), static_cast<uint32_t>(length), storedText(stem).c_str(), &count, name);
@@ -152,6 +155,20 @@ uint64_t PieceSet::dataBytes(const PieceState& piece) const {
     uint64_t offset = dataOffset(piece.index);
     uint64_t length = piece.length > 0 ? static_cast<uint64_t>(piece.length) : 0;
     return length > offset ? length - offset : 0;
+}
+
+uint64_t PieceSet::expectedDataBytes(const PieceState& piece) const {
+    const uint64_t offset = dataOffset(piece.index);
+    if (piece.expected >= 0) return static_cast<uint64_t>(piece.expected) > offset ? piece.expected - offset : 0;
+    return dataBytes(piece);
+}
+
+void lookAgain(const PieceSet& set, PieceState& piece) {
+    piece.present = false;
+    piece.marked = true;
+    piece.length = -1;
+    piece.held.close();
+    lookAt(piece, set.format != SetFormat::Raw && piece.index > 1, 0);
 }
 
 std::vector<uint32_t> PieceSet::missing() const {
@@ -172,22 +189,21 @@ SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set, bool hold) {
     if (!pieceNameShape(anyPiece) || anyPiece.size() >= kTextBufferSize) return SetOpening::NotAPiece;
     set = PieceSet();
     set.prefix = anyPiece.substr(0, anyPiece.size() - 8);
-    const uint32_t keepUpTo = hold ? descriptorsToSpare() : 0;
+    const uint32_t keepUpTo = hold ? osFilesToSpare() : 0;
     PieceState first;
     first.index = 1;
     first.path = piecePath(set.prefix, 1);
-    int64_t firstLength = -1;
-    Descriptor file = openForReading(first.path, &firstLength, &first.holed);
+    OsFile file = openPiece(first);
     if (!file.valid()) {
-        set.firstError = errno;
+        set.firstError = osLastFileError();
         return SetOpening::FirstMissing;
     }
     first.present = true;
-    first.length = firstLength;
+    const int64_t firstLength = first.length;
     uint8_t header[kHeaderSize] = {0};
-    ssize_t got = readFull(file.get(), header, kHeaderSize);
+    const int64_t got = file.readAt(header, kHeaderSize, 0);
     if (got < 0) {
-        set.firstError = errno;
+        set.firstError = osLastFileError();
         return SetOpening::FirstMissing;
     }
     if (keepUpTo >= 1) first.held = std::move(file);
@@ -200,9 +216,9 @@ SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set, bool hold) {
     if (set.format == SetFormat::Raw) {
         // Nothing recorded in the pieces: a script set's UnTarn.bat names them and the file; otherwise the pieces
         // up to the highest number there are the set, so that one missing before others is found missing.
-        std::string name = anyPiece.substr(anyPiece.find_last_of('/') == std::string::npos
+        std::string name = anyPiece.substr(anyPiece.find_last_of(kPathSeparator) == std::string::npos
                                                ? 0
-                                               : anyPiece.find_last_of('/') + 1);
+                                               : anyPiece.find_last_of(kPathSeparator) + 1);
         uint32_t scripted = 0;
         char scriptedName[kTextBufferSize];
         set.scripted = readScriptOfSet(set.prefix, scripted, scriptedName);
@@ -225,18 +241,18 @@ SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set, bool hold) {
         set.cipherSpan = (static_cast<uint64_t>(firstLength) >> 10) == 0 ? 0 : (static_cast<uint64_t>(firstLength) >> 10) - 1;
         return SetOpening::Opened;
     }
-    if (got < static_cast<ssize_t>(kHeaderSize)) set.headerConsistent = false;
-    readFirstPieceHeader(header);
-    set.count = jobState.pieceCount;
-    set.storedName = jobState.sourceName;
-    set.description = jobState.description;
-    set.descriptionWanted = settings.useDescription != 0;
-    set.size = wideValue(jobState.sourceSize);
-    set.checksum = jobState.checksum;
-    set.created = jobState.creationTime;
-    set.accessed = jobState.lastAccessTime;
-    set.written = jobState.lastWriteTime;
-    set.attributes = jobState.fileAttributes;
+    if (got < static_cast<int64_t>(kHeaderSize)) set.headerConsistent = false;
+    const SetHeader recorded = decodeHeader(header);
+    set.count = recorded.pieceCount;
+    set.storedName = recorded.name;
+    set.description = recorded.description;
+    set.descriptionWanted = recorded.descriptionFlag != 0;
+    set.size = recorded.size;
+    set.checksum = recorded.checksum;
+    set.created = recorded.created;
+    set.accessed = recorded.accessed;
+    set.written = recorded.written;
+    set.attributes = recorded.attributes;
     uint64_t firstData = firstLength >= static_cast<int64_t>(kHeaderSize) ? static_cast<uint64_t>(firstLength) - kHeaderSize : 0;
     if (set.count == 0 || set.count > kMaxPieces) {
         set.headerConsistent = false;

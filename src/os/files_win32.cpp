@@ -1,0 +1,357 @@
+// The file layer of the set core on Win32: handles, positional ReadFile/WriteFile, sparse ranges, MoveFileEx.
+#include <windows.h>
+#include <winioctl.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "os/files.h"
+
+namespace {
+HANDLE h(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+intptr_t wrap(HANDLE handle) { return handle == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<intptr_t>(handle); }
+
+OVERLAPPED at(uint64_t offset) {
+    OVERLAPPED place{};
+    place.Offset = static_cast<DWORD>(offset);
+    place.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return place;
+}
+
+// A backslash can be the second byte of a code page 936 character: separators are found character by character.
+bool leadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+std::vector<size_t> separatorsOf(const std::string& path) {
+    std::vector<size_t> found;
+    for (size_t i = 0; i < path.size(); i++) {
+        const auto c = static_cast<unsigned char>(path[i]);
+        if (leadByte(c)) {
+            i++;
+        } else if (c == '\\' || c == '/') {
+            found.push_back(i);
+        }
+    }
+    return found;
+}
+bool isFolder(const std::string& path) {
+    DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+}  // namespace
+
+FileStatus osLastFileError() {
+    FileStatus status;
+    const DWORD code = GetLastError();
+    status.native = static_cast<int>(code);
+    switch (code) {
+        case ERROR_SUCCESS: status.what = FileError::None; break;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND: status.what = FileError::NotFound; break;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS: status.what = FileError::Exists; break;
+        case ERROR_INVALID_PARAMETER:
+        case ERROR_DIRECTORY: status.what = FileError::NotRegular; break;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL: status.what = FileError::NoSpace; break;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_WRITE_PROTECT: status.what = FileError::Denied; break;
+        case ERROR_FILENAME_EXCED_RANGE: status.what = FileError::TooLong; break;
+        default: status.what = FileError::Other; break;
+    }
+    return status;
+}
+
+void osSetFileError(FileError what) {
+    DWORD code = ERROR_GEN_FAILURE;
+    switch (what) {
+        case FileError::None: code = ERROR_SUCCESS; break;
+        case FileError::NotFound: code = ERROR_FILE_NOT_FOUND; break;
+        case FileError::Exists: code = ERROR_FILE_EXISTS; break;
+        case FileError::NotRegular: code = ERROR_DIRECTORY; break;
+        case FileError::IsFolder: code = ERROR_DIRECTORY; break;
+        case FileError::NoSpace: code = ERROR_DISK_FULL; break;
+        case FileError::Denied: code = ERROR_ACCESS_DENIED; break;
+        case FileError::TooLong: code = ERROR_FILENAME_EXCED_RANGE; break;
+        case FileError::Other: code = ERROR_GEN_FAILURE; break;
+    }
+    SetLastError(code);
+}
+
+std::string osFileErrorText(const FileStatus& status) {
+    char text[512] = "";
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             static_cast<DWORD>(status.native), 0, text, sizeof text, nullptr);
+    while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ')) text[--n] = 0;
+    return text;
+}
+
+OsFile& OsFile::operator=(OsFile&& other) noexcept {
+    if (this != &other) {
+        close();
+        handle_ = other.handle_;
+        other.handle_ = -1;
+    }
+    return *this;
+}
+
+OsFile::~OsFile() { close(); }
+
+bool OsFile::close() {
+    if (handle_ == -1) return true;
+    BOOL ok = CloseHandle(h(handle_));
+    handle_ = -1;
+    return ok != 0;
+}
+
+OsFile OsFile::openRead(const std::string& path) {
+    if (isFolder(path)) {
+        SetLastError(ERROR_DIRECTORY);
+        return OsFile();
+    }
+    OsFile file(wrap(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr)));
+    if (file.valid() && GetFileType(h(file.handle_)) != FILE_TYPE_DISK) {
+        file.close();
+        SetLastError(ERROR_DIRECTORY);
+    }
+    return file;
+}
+
+OsFile OsFile::openUpdate(const std::string& path) {
+    return OsFile(wrap(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr)));
+}
+
+OsFile OsFile::createNew(const std::string& path, unsigned) {
+    return OsFile(wrap(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr)));
+}
+
+OsFile OsFile::adopt(intptr_t handle) {
+    HANDLE copy = INVALID_HANDLE_VALUE;
+    if (!DuplicateHandle(GetCurrentProcess(), h(handle), GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        return OsFile();
+    return OsFile(wrap(copy));
+}
+
+uint64_t OsFile::length() const {
+    LARGE_INTEGER size;
+    return GetFileSizeEx(h(handle_), &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
+}
+
+bool OsFile::holed() const {
+    BY_HANDLE_FILE_INFORMATION info;
+    return GetFileInformationByHandle(h(handle_), &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_SPARSE_FILE);
+}
+
+unsigned OsFile::modeForCopies() const { return 0666; }
+
+int64_t OsFile::readAt(uint8_t* buffer, size_t count, uint64_t offset) const {
+    size_t done = 0;
+    while (done < count) {
+        OVERLAPPED place = at(offset + done);
+        DWORD want = static_cast<DWORD>(std::min<size_t>(count - done, 1u << 30)), got = 0;
+        if (!ReadFile(h(handle_), buffer + done, want, &got, &place)) {
+            if (GetLastError() == ERROR_HANDLE_EOF) break;
+            return -1;
+        }
+        if (got == 0) break;
+        done += got;
+    }
+    return static_cast<int64_t>(done);
+}
+
+int64_t OsFile::readNext(uint8_t* buffer, size_t count) const {
+    DWORD got = 0;
+    if (!ReadFile(h(handle_), buffer, static_cast<DWORD>(std::min<size_t>(count, 1u << 30)), &got, nullptr))
+        return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+    return got;
+}
+
+bool OsFile::writeAt(const uint8_t* bytes, size_t count, uint64_t offset) const {
+    size_t done = 0;
+    while (done < count) {
+        OVERLAPPED place = at(offset + done);
+        DWORD want = static_cast<DWORD>(std::min<size_t>(count - done, 1u << 30)), put = 0;
+        if (!WriteFile(h(handle_), bytes + done, want, &put, &place)) return false;
+        if (put == 0) {
+            SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        done += put;
+    }
+    return true;
+}
+
+bool OsFile::writeNext(const uint8_t* bytes, size_t count) const {
+    size_t done = 0;
+    while (done < count) {
+        DWORD put = 0;
+        if (!WriteFile(h(handle_), bytes + done, static_cast<DWORD>(std::min<size_t>(count - done, 1u << 30)), &put,
+                       nullptr))
+            return false;
+        if (put == 0) {
+            SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        done += put;
+    }
+    return true;
+}
+
+Extent OsFile::extentAt(uint64_t offset, uint64_t limit) const {
+    // Only a sparse file has holes; the file system lists the ranges it has allocated.
+    if (!holed() || limit == 0) return {false, limit};
+    FILE_ALLOCATED_RANGE_BUFFER asked, found[1];
+    asked.FileOffset.QuadPart = static_cast<LONGLONG>(offset);
+    asked.Length.QuadPart = static_cast<LONGLONG>(limit);
+    DWORD returned = 0;
+    BOOL ok = DeviceIoControl(h(handle_), FSCTL_QUERY_ALLOCATED_RANGES, &asked, sizeof asked, found, sizeof found,
+                              &returned, nullptr);
+    if (!ok && GetLastError() != ERROR_MORE_DATA) return {false, limit};
+    if (returned < sizeof found[0]) return {offset + limit <= length(), limit};  // nothing allocated: a hole
+    const uint64_t start = static_cast<uint64_t>(found[0].FileOffset.QuadPart);
+    const uint64_t end = start + static_cast<uint64_t>(found[0].Length.QuadPart);
+    if (start > offset) return {true, std::min<uint64_t>(limit, start - offset)};
+    return {false, std::min<uint64_t>(limit, end > offset ? end - offset : limit)};
+}
+
+bool OsFile::setLength(uint64_t length) const {
+    FILE_END_OF_FILE_INFO end;
+    end.EndOfFile.QuadPart = static_cast<LONGLONG>(length);
+    return SetFileInformationByHandle(h(handle_), FileEndOfFileInfo, &end, sizeof end) != 0;
+}
+
+bool OsFile::reserve(uint64_t length, bool allocate) const {
+    if (length == 0) return true;
+    if (allocate) {
+        FILE_ALLOCATION_INFO room;
+        room.AllocationSize.QuadPart = static_cast<LONGLONG>(length);
+        if (!SetFileInformationByHandle(h(handle_), FileAllocationInfo, &room, sizeof room) &&
+            GetLastError() == ERROR_DISK_FULL)
+            return false;
+    }
+    return setLength(length);
+}
+
+void OsFile::allowHoles() const {
+    DWORD returned = 0;
+    DeviceIoControl(h(handle_), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+}
+
+CopyResult osCopyRange(const OsFile& in, uint64_t inOffset, const OsFile& out, uint64_t outOffset, uint64_t count,
+                       uint8_t* buffer, size_t bufferSize, void (*advance)(void*, uint64_t), void* context) {
+    const bool positioned = outOffset != UINT64_MAX;
+    while (count > 0) {
+        size_t want = count < bufferSize ? static_cast<size_t>(count) : bufferSize;
+        int64_t got = in.readAt(buffer, want, inOffset);
+        if (got < 0) return CopyResult::ReadFailed;
+        if (got == 0) return CopyResult::ShortSource;
+        const size_t n = static_cast<size_t>(got);
+        if (!(positioned ? out.writeAt(buffer, n, outOffset) : out.writeNext(buffer, n))) return CopyResult::WriteFailed;
+        inOffset += n;
+        if (positioned) outOffset += n;
+        count -= n;
+        advance(context, n);
+    }
+    return CopyResult::Done;
+}
+
+PageBuffer::PageBuffer(size_t size) : bytes_(new uint8_t[size]), size_(size), mapped_(false) {}
+PageBuffer::~PageBuffer() { delete[] bytes_; }
+
+EntryKind osEntryKind(const std::string& path) {
+    DWORD a = GetFileAttributesA(path.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) return EntryKind::None;
+    if (a & FILE_ATTRIBUTE_DIRECTORY) return EntryKind::Folder;
+    if (a & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) return EntryKind::Other;
+    return EntryKind::File;
+}
+
+bool osRenameReplacing(const std::string& from, const std::string& to) {
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool osRemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+std::vector<std::string> osListFolder(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (std::strcmp(found.cFileName, ".") != 0 && std::strcmp(found.cFileName, "..") != 0)
+            names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+bool osMakeFolders(const std::string& folder, std::string& top) {
+    top.clear();
+    std::string deepest;
+    std::vector<size_t> stops = separatorsOf(folder);
+    stops.push_back(folder.size());
+    for (size_t end : stops) {
+        const std::string step = folder.substr(0, end);
+        // Drive roots ("C:"), a UNC server and share, and "a\\b" steps are there or not ours to make.
+        if (step.empty() || step.back() == ':' || step.back() == '\\' || step.back() == '/' || isFolder(step)) continue;
+        if (step.size() >= 2 && step[0] == '\\' && step[1] == '\\' && separatorsOf(step).size() < 4) continue;
+        if (CreateDirectoryA(step.c_str(), nullptr)) {
+            if (top.empty()) top = step;
+            deepest = step;
+            continue;
+        }
+        const DWORD error = GetLastError() == ERROR_ALREADY_EXISTS ? ERROR_DIRECTORY : GetLastError();
+        if (!top.empty()) osRemoveMadeFolders(deepest.c_str(), top.c_str());
+        top.clear();
+        SetLastError(error);
+        return false;
+    }
+    return isFolder(folder);
+}
+
+void osRemoveMadeFolders(const char* folder, const char* top) {
+    std::string path = folder;
+    const size_t topLength = std::strlen(top);
+    if (topLength == 0) return;
+    while (RemoveDirectoryA(path.c_str())) {
+        const std::vector<size_t> stops = separatorsOf(path);
+        if (stops.empty() || stops.back() < topLength) return;
+        path.resize(stops.back());
+    }
+}
+
+uint32_t osFilesToSpare() { return 16 * 1024 * 1024; }  // Windows gives a process millions of handles
+
+void osRandomBytes(uint8_t* bytes, size_t count) {
+    static LONG counter = 0;
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    uint64_t state = static_cast<uint64_t>(now.QuadPart) ^ (static_cast<uint64_t>(GetCurrentProcessId()) << 32) ^
+                     static_cast<uint64_t>(InterlockedIncrement(&counter)) * 0x9E3779B97F4A7C15ULL;
+    for (size_t i = 0; i < count; i++) {
+        state ^= state >> 33;
+        state *= 0xFF51AFD7ED558CCDULL;
+        state ^= state >> 29;
+        bytes[i] = static_cast<uint8_t>(state);
+    }
+}
+
+unsigned osProcessorsAllowed() {
+    DWORD_PTR process = 0, system = 0;
+    if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system) || process == 0) return 1;
+    unsigned count = 0;
+    for (; process != 0; process &= process - 1) count++;
+    return count;
+}
+
+// The narrow file names of this build are code page 936 already.
+bool osToCodePage936(const std::string& local, std::string& stored) {
+    stored = local;
+    return true;
+}
+bool osFromCodePage936(const std::string& stored, std::string& local) {
+    local = stored;
+    return true;
+}

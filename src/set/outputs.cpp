@@ -1,0 +1,83 @@
+// Output files written under names of their own and renamed into place together, or removed on failure.
+#include "set/outputs.h"
+
+#include "set/format.h"
+#include "text/textops.h"
+
+std::string temporaryNameIn(const std::string& folder) {
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    uint8_t noise[8];
+    osRandomBytes(noise, sizeof noise);
+    char name[16] = ".tarn-";
+    for (int i = 0; i < 8; i++) name[6 + i] = kLetters[noise[i] % 36];
+    char path[kTextBufferSize];
+    if (!pathInFolder(folder.c_str(), name, path)) return "";
+    return path;
+}
+
+OsFile createTemporaryIn(const std::string& folder, std::string& temporary, unsigned mode) {
+    for (int attempt = 0; attempt < 100; attempt++) {
+        const std::string path = temporaryNameIn(folder);
+        if (path.empty()) {
+            osSetFileError(FileError::TooLong);
+            return OsFile();
+        }
+        OsFile file = OsFile::createNew(path, mode);
+        if (file.valid()) {
+            temporary = path;
+            return file;
+        }
+        if (osLastFileError().what != FileError::Exists) return file;
+    }
+    return OsFile();
+}
+
+OutputFiles::~OutputFiles() { rollBack(); }
+
+bool OutputFiles::makeFolder() {
+    if (osEntryKind(folder_) == EntryKind::Folder || osEntryKind(folder_ + kPathSeparatorText) == EntryKind::Folder)
+        return true;
+    return osMakeFolders(folder_, top_);
+}
+
+std::string OutputFiles::add(const std::string& path, bool direct) {
+    Entry entry;
+    entry.path = path;
+    entry.writing = direct ? path : temporaryNameIn(folder_);
+    entries_.push_back(entry);
+    return entry.writing;
+}
+
+std::string OutputFiles::writingOf(const std::string& path) const {
+    for (const Entry& entry : entries_)
+        if (entry.path == path) return entry.writing;
+    return "";
+}
+
+void OutputFiles::created(const std::string& writing) {
+    for (Entry& entry : entries_)
+        if (entry.writing == writing) entry.made = true;
+}
+
+void OutputFiles::retarget(const std::string& writing, const std::string& path) {
+    for (Entry& entry : entries_)
+        if (entry.writing == writing) entry.path = path;
+}
+
+bool OutputFiles::commit() {
+    for (Entry& entry : entries_) {
+        if (entry.writing != entry.path && !osRenameReplacing(entry.writing, entry.path)) return false;
+        entry.renamed = true;
+    }
+    done_ = true;
+    for (const std::string& path : doomed_) osRemoveFile(path);
+    return true;
+}
+
+void OutputFiles::rollBack() {
+    if (done_) return;
+    done_ = true;
+    for (const Entry& entry : entries_)
+        if (entry.made && !entry.renamed) osRemoveFile(entry.writing);
+    if (!top_.empty()) osRemoveMadeFolders(folder_.c_str(), top_.c_str());
+}
