@@ -19,8 +19,8 @@ bool writeScript(WindowRef window) {
     }
     askOverwrite(window, path);
     if (jobState.jobResult.load() == kResultCancelled) return false;
-    // 13 bytes a piece, the command and the quoted name: at most 13 * 9999 + 10 + 599.
-    static char script[13 * 9999 + 16 + kTextBufferSize];
+    // 13 bytes a piece, the command and the quoted name, each % of it doubled: at most 13 * 9999 + 10 + 2 * 599.
+    static char script[13 * 9999 + 16 + 2 * kTextBufferSize];
     uint32_t length = buildRebuildScript(jobState.pieceStem, jobState.pieceCount, jobState.sourceName, script,
                                          sizeof script);
     FileHandle file = osCreateTruncate(path, 0);

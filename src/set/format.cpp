@@ -159,12 +159,14 @@ bool readRebuildScript(const char* script, uint32_t length, const char* stem, ui
     if (length - at < 3 || script[at] != ' ' || script[at + 1] != '"' || script[length - 1] != '"') return false;
     const uint32_t nameLength = length - at - 3;
     const char* name = script + at + 2;
-    if (nameLength == 0 || nameLength >= kTextBufferSize || std::memchr(name, '"', nameLength) != nullptr ||
+    // A name of up to 599 bytes, each '%' of it written twice.
+    if (nameLength == 0 || nameLength >= 2 * kTextBufferSize || std::memchr(name, '"', nameLength) != nullptr ||
         std::memchr(name, 0, nameLength) != nullptr)
         return false;
     // cmd reads "%%" as one '%'; a lone one (older scripts) stands as it is.
     uint32_t put = 0;
     for (uint32_t i = 0; i < nameLength; i++) {
+        if (put + 1 >= kTextBufferSize) return false;
         fileName[put++] = name[i];
         if (name[i] == '%' && i + 1 < nameLength && name[i + 1] == '%') i++;
     }
