@@ -57,6 +57,7 @@ uint32_t runBatchMode() {
     uint32_t result = jobState.jobResult.load(std::memory_order_acquire);
     if (result < 10) {
         messageParams.messageLine2 = result == kResultSuccess ? "已完成" : "CRC失败";
+        if (result == kResultChecksumMismatch && jobState.isSplit == 0) messageParams.messageLine4 = jobState.sourcePath;
         messageParams.autoCloseSeconds = kResultSeconds;
         showMessageDialog(nullptr);
     }

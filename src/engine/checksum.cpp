@@ -37,30 +37,3 @@ void expandKey() {
     }
     while (textLength(jobState.keyText) < 32) appendText(jobState.keyText, unit);
 }
-
-void cipherJobBytes(uint8_t* bytes, uint32_t count, uint64_t keyPosition) {
-    const auto* key = reinterpret_cast<const uint8_t*>(jobState.keyText);
-    for (uint32_t j = 0; j < count; j++) bytes[j] ^= key[(keyPosition + j) % 32];
-}
-
-void applyCipher(FileHandle file) {
-    uint64_t length = osFileSize(file);
-    uint64_t n = jobState.pieceSizeKB == 0 ? 0 : jobState.pieceSizeKB - 1;
-    uint64_t available = length > jobState.dataOffset ? length - jobState.dataOffset : 0;
-    if (n > available) n = available;
-    // The covered range is read, scrambled and written back in blocks rather than byte by byte.
-    static thread_local uint8_t block[64 * 1024];
-    uint64_t done = 0;
-    while (done < n) {
-        uint32_t count = n - done < sizeof block ? static_cast<uint32_t>(n - done) : static_cast<uint32_t>(sizeof block);
-        uint64_t at = jobState.dataOffset + done;
-        uint32_t got = 0;
-        if (!osSeek(file, at) || !osRead(file, block, count, &got) || got == 0) break;
-        cipherJobBytes(block, got, done);
-        uint32_t put = 0;
-        osSeek(file, at);
-        osWrite(file, block, got, &put);
-        done += got;
-    }
-    osSeek(file, 0);
-}

@@ -9,7 +9,3 @@
 uint32_t fileChecksum(const char* path);
 // Repeats jobState.keyText (the default key when empty) to at least 32 bytes, as the header's readers expect.
 void expandKey();
-// XORs min(pieceSizeKB - 1, bytes after dataOffset) bytes from dataOffset with the job's key, in place.
-void applyCipher(FileHandle file);
-// The same transformation with the job's key on bytes in memory; keyPosition counts from the range's start.
-void cipherJobBytes(uint8_t* bytes, uint32_t count, uint64_t keyPosition);

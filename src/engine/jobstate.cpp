@@ -43,5 +43,6 @@ void resetProcessRecords() {
     jobState.rawJoin = 0;
     jobState.outputTooLong = 0;
     jobState.answerSetQuestions = 0;
+    jobState.outputFolderMade = 0;
     settings = SettingsRecord{};
 }

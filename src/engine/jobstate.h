@@ -69,6 +69,8 @@ struct JobState {
     uint32_t rawJoin = 0;
     // The output-folder rule could not add the subfolder without cutting the path: no job may start.
     uint32_t outputTooLong = 0;
+    // The job made its output folder itself: a job that ends with nothing of its own in it removes it again.
+    uint32_t outputFolderMade = 0;
     // "/y": the analysis answers its two set questions (other version, no header) with "继续".
     uint32_t answerSetQuestions = 0;
 };

@@ -1,127 +1,139 @@
-// The join: rebuilds the file from its pieces, deciphering on temporary copies so the pieces are only read.
+// The window's join on the set core: every piece looked at first, the file rebuilt under a name of its own and
+// deciphered in memory, and given its name only when whole; a piece not there is asked for, as on floppies.
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "engine/checksum.h"
 #include "engine/jobstate.h"
 #include "engine/messages.h"
 #include "engine/pieceformat.h"
-#include "set/safename.h"
 #include "engine/worker.h"
+#include "engine/workerevents.h"
+#include "set/datapass.h"
+#include "set/outputs.h"
+#include "set/pieceset.h"
+#include "set/rebuild.h"
+#include "set/text.h"
+#include "set/threads.h"
 #include "text/textops.h"
 
 namespace {
-
-enum class Opened { Piece, EndOfSet, Stopped };
-
-// One piece opened for reading, or its deciphering copy; asks again while the user says the medium is ready.
-Opened openPiece(WindowRef window, const char* path, FileHandle& opened) {
-    for (;;) {
-        if (jobState.encryptEnabled) {
-            char temporary[kTextBufferSize];
-            if (!osMakeTemporaryFile("Tarn.exe", temporary)) temporary[0] = 0;
-            bool copied = temporary[0] != 0 && osCopyFile(path, temporary);
-            while (!copied) {
-                if (jobState.rawJoin == 1) {
-                    if (temporary[0]) osDeleteFile(temporary);
-                    return Opened::EndOfSet;
-                }
-                askMediumReady(window, "文件读取错误");
-                if (jobState.jobResult.load() == kResultCancelled) {
-                    if (temporary[0]) osDeleteFile(temporary);
-                    return Opened::Stopped;
-                }
-                if (temporary[0] == 0 && !osMakeTemporaryFile("Tarn.exe", temporary)) temporary[0] = 0;
-                copied = temporary[0] != 0 && osCopyFile(path, temporary);
-            }
-            opened = osOpenTemporaryCopy(temporary);
-            if (opened != kNoFile) return Opened::Piece;
-            osDeleteFile(temporary);  // no litter from an abandoned attempt
-        } else {
-            opened = osOpenExisting(path, false);
-            if (opened != kNoFile) return Opened::Piece;
-        }
-        if (jobState.rawJoin == 1) return Opened::EndOfSet;
+// The set of the analysed input, its first piece asked for again while the user says the medium is ready.
+bool openJobSet(WindowRef window, PieceSet& set, bool hold) {
+    char first[kTextBufferSize];
+    if (!buildPath(first, jobState.piecePathPrefix, "0001.trn")) return false;
+    while (openPieceSet(first, set, hold) != SetOpening::Opened) {
+        if (jobState.rawJoin == 1) return false;
         askMediumReady(window, "文件读取错误");
-        if (jobState.jobResult.load() == kResultCancelled) return Opened::Stopped;
+        if (jobState.jobResult.load() == kResultCancelled) return false;
     }
+    if (jobState.rawJoin == 1) {
+        // A set without header ends at its first missing piece.
+        size_t present = 0;
+        while (present < set.pieces.size() && set.pieces[present].present) present++;
+        set.pieces.resize(present);
+        set.count = static_cast<uint32_t>(present);
+    } else if (!set.headerConsistent) {
+        // The header's numbers do not fit its pieces: each piece is taken as long as it is, as Tarn always did.
+        for (PieceState& piece : set.pieces) piece.expected = -1;
+    }
+    return true;
+}
+
+// A piece present but not of this set (no mark, a length the set cannot have) is reported before anything is
+// written: the join would only make a damaged file of it.
+bool refuseMisfits(WindowRef window, const PieceSet& set) {
+    for (const PieceState& piece : set.pieces) {
+        if (!piece.present || piece.fits()) continue;
+        refuseJob(window, "这一块已损坏, 没有创建任何文件.", piece.path.c_str());
+        return true;
+    }
+    return false;
 }
 
 // The rebuilt file would replace one of the set's own pieces (a stored name such as abcd0002.trn).
-bool rebuiltIsAPiece(uint32_t bound) {
+bool rebuiltIsAPiece(const PieceSet& set) {
     if (!osNameTaken(jobState.sourcePath)) return false;
-    for (uint32_t index = 1; index <= bound; index++) {
-        char path[kTextBufferSize];
-        if (!piecePathOf(jobState.piecePathPrefix, index, path)) return false;
-        if (osSameFile(path, jobState.sourcePath)) return true;
-        if (jobState.rawJoin == 1 && !osNameTaken(path)) return false;
-    }
+    for (const PieceState& piece : set.pieces)
+        if (piece.present && osSameFile(piece.path.c_str(), jobState.sourcePath)) return true;
     return false;
+}
+
+std::vector<uint64_t> expectedData(const PieceSet& set) {
+    std::vector<uint64_t> bytes;
+    for (const PieceState& piece : set.pieces) bytes.push_back(set.expectedDataBytes(piece));
+    return bytes;
+}
+
+// The outcome of the data pass as the job's result, its messages and its fatal end.
+void settle(WindowRef window, const RebuildResult& result, OutputFiles& outputs, const PieceSet& set) {
+    switch (result.what) {
+        case RebuildResult::Done: break;
+        case RebuildResult::ChecksumMismatch:
+            // The file stays, under the name that says so; the result message names it.
+            copyTextBounded(result.path.c_str(), jobState.sourcePath, kTextBufferSize);
+            jobState.jobResult.store(kResultChecksumMismatch);
+            break;
+        case RebuildResult::Stopped: jobState.jobResult.store(kResultCancelled); break;
+        case RebuildResult::Misfit:
+        case RebuildResult::ReadFailed:
+            refuseJob(window, "文件读取错误", result.failedPiece ? set.pieces[result.failedPiece - 1].path.c_str() : "");
+            break;
+        case RebuildResult::CreateFailed:
+        case RebuildResult::WriteFailed:
+            outputs.rollBack();
+            removeMadeOutputFolder();
+            fatalWriteError(window);
+    }
 }
 }  // namespace
 
 void runJoin(WindowRef window) {
-    bool raw = jobState.rawJoin == 1;
-    uint32_t bound = raw ? kMaxPieces : jobState.pieceCount;
+    const bool raw = jobState.rawJoin == 1;
     jobState.dataOffset = raw ? 0 : kHeaderSize;
     if (jobState.description[0] != 0 && !jobState.quietMode) {
         messageParams.messageMode = kMessageDescription;
         messageParams.messageLine1 = jobState.description;
         showMessageDialog(window);
     }
-    makeSafeFileName(jobState.sourceName);
+    // The stored name as this system writes it, made safe inside the output folder.
+    copyTextBounded(localFileName(jobState.sourceName).c_str(), jobState.sourceName, kTextBufferSize);
     // Fits: the worker checked the rebuilt path before it made the folder.
     pathInFolder(jobState.outputFolder, jobState.sourceName, jobState.sourcePath);
     midText(jobState.sourceName, jobState.pieceStem, 0, 4);
-    if (rebuiltIsAPiece(bound)) {
+    PieceSet set;
+    // Pieces are held open from the look to the read, unless one is missing: then they may be on other disks.
+    if (!openJobSet(window, set, true)) {
+        if (jobState.jobResult.load() != kResultCancelled && !jobState.quietMode)
+            showPlainMessage(window, "找不到第一个文件!");
+        jobState.jobResult.store(kResultCancelled);
+        return;
+    }
+    if (!set.missing().empty())
+        for (PieceState& piece : set.pieces) piece.held.close();
+    if (refuseMisfits(window, set)) return;
+    if (rebuiltIsAPiece(set)) {
         refuseJob(window, "不能用合并的文件覆盖它自己的块.", jobState.sourcePath);
         return;
     }
     askOverwrite(window, jobState.sourcePath);
     if (jobState.jobResult.load() == kResultCancelled) return;
-    FileHandle rebuilt = osCreateTruncate(jobState.sourcePath, raw ? 0 : jobState.fileAttributes);
-    jobState.progressStep = jobState.progressSpan / (bound + 1);
-    jobState.pieceIndex = 0;
-    while (jobState.pieceIndex < bound && jobState.jobResult.load() != kResultCancelled) {
-        jobState.pieceIndex++;
-        char digits[16];
-        zeroPadNumber(static_cast<int32_t>(jobState.pieceIndex), digits, 4);
-        char path[kTextBufferSize];
-        piecePathOf(jobState.piecePathPrefix, jobState.pieceIndex, path);  // no longer than the chosen piece
-        char caption[kTextBufferSize] = "正在合并";
-        appendText(caption, jobState.pieceStem);
-        appendText(caption, digits);
-        setWindowCaption(window, appendText(caption, ".trn"));
-        FileHandle opened = kNoFile;
-        Opened outcome = openPiece(window, path, opened);
-        if (outcome != Opened::Piece) {
-            jobState.jobResult.store(kResultCancelled);
-            osClose(rebuilt);
-            if (outcome == Opened::EndOfSet && jobState.pieceIndex == 1) {
-                // Not one piece could be read: that is no finished join, whatever a raw set's end means.
-                jobState.rawJoin = 0;
-                if (!jobState.quietMode) showPlainMessage(window, "找不到第一个文件!");
-            }
-            return;
-        }
-        uint64_t length = osFileSize(opened);
-        if (length < jobState.dataOffset) fatalWriteError(window);
-        uint64_t data = length - jobState.dataOffset;
-        if (jobState.encryptEnabled) applyCipher(opened);
-        osSeek(opened, jobState.dataOffset);
-        if (data != 0) copyPiece(window, data, rebuilt, opened);
-        osClose(opened);
-        if (!raw) jobState.dataOffset = 8;
+
+    OutputFiles outputs(jobState.outputFolder);
+    RebuildRequest request;
+    request.path = jobState.sourcePath;
+    request.decipher = jobState.encryptEnabled != 0;
+    request.key = cipherKeyOf(jobState.keyText);
+    request.check = settings.useChecksum != 0 && !raw;
+    request.mode = set.pieces[0].held.valid() ? set.pieces[0].held.modeForCopies() : 0666;
+    request.threads = threadsFor(dataChunks(set));
+    WorkerEvents events(window, expectedData(set), false);
+    const RebuildResult result = rebuildFile(set, request, outputs, events);
+    settle(window, result, outputs, set);
+    if (result.what == RebuildResult::Done || result.what == RebuildResult::ChecksumMismatch) {
+        // A set without header has no count: its end is the end the job reports (shown as success).
+        if (raw) jobState.jobResult.store(kResultCancelled);
+        finishJob();
     }
-    // A raw set carries no times, attributes or checksum: nothing of an earlier job is restored.
-    if (!raw) osSetFileTimes(rebuilt, jobState.creationTime, jobState.lastAccessTime, jobState.lastWriteTime);
-    osClose(rebuilt);
-    if (settings.useChecksum && !raw && jobState.jobResult.load() != kResultCancelled) {
-        setWindowCaption(window, "正在检查CRC");
-        if (fileChecksum(jobState.sourcePath) != jobState.checksum)
-            jobState.jobResult.store(kResultChecksumMismatch);
-        // The checksum pass read the file, which moves its access time on POSIX: restore the times again.
-        osSetPathTimes(jobState.sourcePath, jobState.creationTime, jobState.lastAccessTime, jobState.lastWriteTime);
-    }
-    if (!raw) osApplyAttributesAfterWrite(jobState.sourcePath, jobState.fileAttributes);
-    finishJob();
 }

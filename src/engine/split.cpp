@@ -1,16 +1,43 @@
-// The split: checksum, header or script, then every piece through the copy loop, enciphered as it is closed.
+// The window's split on the set core: every question first, then the pieces (and the script) under names of their
+// own, renamed into place once the set is whole; to removable media piece by piece, each disk asked for.
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "engine/checksum.h"
 #include "engine/controlids.h"
 #include "engine/jobstate.h"
 #include "engine/pieceformat.h"
 #include "engine/worker.h"
+#include "engine/workerevents.h"
+#include "os/files.h"
+#include "set/cut.h"
+#include "set/outputs.h"
+#include "set/text.h"
+#include "set/threads.h"
 #include "text/textops.h"
 
 namespace {
+std::string piecePath(uint32_t index) {
+    char name[32], path[kTextBufferSize];
+    pieceNameOf(jobState.pieceStem, index, name);
+    pathInFolder(jobState.outputFolder, name, path);  // fits: checked at the start
+    return path;
+}
+
+// Every piece name something bears already is asked about before anything is written; to removable media each
+// disk is asked about as it comes in (WorkerEvents::pieceBegins).
+bool askAboutNames(WindowRef window) {
+    if (jobState.removableTarget) return true;
+    for (uint32_t index = 1; index <= jobState.pieceCount; index++) {
+        askOverwrite(window, piecePath(index).c_str());
+        if (jobState.jobResult.load() == kResultCancelled) return false;
+    }
+    return true;
+}
+
 // The script is one more file the split creates: never over the source, never over another file unasked.
-bool writeScript(WindowRef window) {
+bool addScript(WindowRef window, OutputFiles& outputs) {
     char path[kTextBufferSize];
     if (!pathInFolder(jobState.outputFolder, kScriptName, path)) return true;  // checked at the start
     if (osSameFile(path, jobState.sourcePath)) {
@@ -21,76 +48,126 @@ bool writeScript(WindowRef window) {
     if (jobState.jobResult.load() == kResultCancelled) return false;
     // 13 bytes a piece, the command and the quoted name, each % of it doubled: at most 13 * 9999 + 10 + 2 * 599.
     static char script[13 * 9999 + 16 + 2 * kTextBufferSize];
-    uint32_t length = buildRebuildScript(jobState.pieceStem, jobState.pieceCount, jobState.sourceName, script,
-                                         sizeof script);
-    FileHandle file = osCreateTruncate(path, 0);
-    if (file == kNoFile) return true;
-    uint32_t put = 0;
-    osWrite(file, script, length, &put);
-    osClose(file);
+    // cmd reads the script in code page 936, the pieces' names as well as the file's.
+    char local[kTextBufferSize];
+    fileNameOfPath(jobState.sourcePath, local);
+    const uint32_t length = buildRebuildScript(storedStemFor(local).c_str(), jobState.pieceCount, jobState.sourceName,
+                                               script, sizeof script);
+    const std::string writing = outputs.add(path, jobState.removableTarget != 0);
+    if (jobState.removableTarget) osRemoveFile(path);  // asked about above
+    OsFile file = OsFile::createNew(writing);
+    if (file.valid()) outputs.created(writing);
+    if (!file.valid() || !file.writeAt(reinterpret_cast<const uint8_t*>(script), length, 0) || !file.close()) {
+        outputs.rollBack();
+        fatalWriteError(window);
+    }
     return true;
 }
-}  // namespace
 
-void runSplit(WindowRef window) {
-    // The source's times as the user left them: the checksum pass below reads the file, which moves its
-    // access time on POSIX.
+// The source's times and attributes, and its checksum where the first piece cannot wait for the end of the cut.
+void readSourceRecord(WindowRef window, bool checksumFirst) {
+    // The source's times as the user left them: reading it moves its access time on POSIX.
     FileHandle early = osOpenExisting(jobState.sourcePath, true);
     if (early != kNoFile)
         osGetFileTimes(early, &jobState.creationTime, &jobState.lastAccessTime, &jobState.lastWriteTime);
     osClose(early);
-    if (settings.useChecksum) {
+    jobState.checksum = 0;
+    if (checksumFirst) {
         setWindowCaption(window, "正在检查CRC");
         jobState.checksum = fileChecksum(jobState.sourcePath);
         setControlNumber(window, kIdChecksumDisplay, jobState.checksum);
-    } else {
-        jobState.checksum = 0;
     }
     jobState.fileAttributes = osGetAttributes(jobState.sourcePath);
-    FileHandle source = osOpenExisting(jobState.sourcePath, true);
-    fileNameOfPath(jobState.sourcePath, jobState.sourceName);
-    pieceStemOf(jobState.sourceName, jobState.pieceStem);
-    FileHandle piece = kNoFile;
-    if (settings.rebuildMethod == 1) {
-        if (!writeScript(window)) {
-            osClose(source);
-            return;
-        }
-        jobState.dataOffset = 0;
-    } else {
-        jobState.dataOffset = kHeaderSize;
-        char path[kTextBufferSize];
-        char name[32];
-        pieceNameOf(jobState.pieceStem, 1, name);
-        pathInFolder(jobState.outputFolder, name, path);  // fits: checked at the start
-        askOverwrite(window, path);
-        if (jobState.jobResult.load() == kResultCancelled) {
-            osClose(source);
-            return;
-        }
-        piece = osCreateTruncate(path, 0);
-        uint8_t header[kHeaderSize];
-        buildFirstPieceHeader(header);
-        uint32_t put = 0;
-        osWrite(piece, header, kHeaderSize, &put);
+}
+
+CutPlan planCut(const OsFile& source, OutputFiles& outputs, const uint8_t* header, WorkerEvents& events) {
+    CutPlan plan;
+    plan.source = &source;
+    plan.size = wideValue(jobState.sourceSize);
+    plan.pieceBytes = static_cast<uint64_t>(jobState.pieceSizeKB) * 1024;
+    const bool direct = jobState.removableTarget != 0;
+    for (uint32_t index = 1; index <= jobState.pieceCount; index++) {
+        const std::string path = piecePath(index);
+        plan.paths.push_back(outputs.add(path, direct));
+        if (direct) events.paths.push_back(path);
     }
-    jobState.progressStep = jobState.progressSpan / (jobState.pieceCount + 1);
-    uint64_t remaining = wideValue(jobState.sourceSize);
-    uint64_t pieceBytes = static_cast<uint64_t>(jobState.pieceSizeKB) * 1024;
-    bool first = true;
-    for (;;) {
-        uint64_t take = remaining > pieceBytes ? pieceBytes : remaining;
-        remaining -= take;
-        if (take == 0) break;
-        piece = copyPiece(window, take, source, first && settings.rebuildMethod == 0 ? piece : kNoFile);
-        first = false;
-        if (jobState.jobResult.load() == kResultCancelled) break;
-        if (jobState.encryptEnabled) applyCipher(piece);
-        osClose(piece);
-        piece = kNoFile;
-        if (settings.rebuildMethod == 0) jobState.dataOffset = 8;
+    plan.mode = source.modeForCopies();
+    plan.header = header;
+    plan.checksum = settings.useChecksum != 0 && !direct;
+    plan.enciphered = jobState.encryptEnabled != 0;
+    plan.key = cipherKeyOf(jobState.keyText);
+    plan.cipherSpan = jobState.pieceSizeKB == 0 ? 0 : jobState.pieceSizeKB - 1;
+    plan.inOrder = direct;
+    return plan;
+}
+
+std::vector<uint64_t> pieceDataBytes() {
+    std::vector<uint64_t> bytes;
+    uint64_t left = wideValue(jobState.sourceSize);
+    const uint64_t each = static_cast<uint64_t>(jobState.pieceSizeKB) * 1024;
+    for (uint32_t index = 1; index <= jobState.pieceCount; index++) {
+        bytes.push_back(left < each ? left : each);
+        left -= bytes.back();
     }
-    osClose(piece);
-    osClose(source);
+    return bytes;
+}
+
+// The checksum known only now goes into the header of the first piece, still under its own name.
+bool rewriteHeader(const std::string& writing) {
+    uint8_t header[kHeaderSize];
+    buildFirstPieceHeader(header);
+    OsFile first = OsFile::openUpdate(writing);
+    return first.valid() && first.writeAt(header, kHeaderSize, 0) && first.close();
+}
+}  // namespace
+
+void runSplit(WindowRef window) {
+    const bool script = settings.rebuildMethod == 1;
+    const bool direct = jobState.removableTarget != 0;
+    // The name as this system gives it makes the stem; the header stores it in code page 936 on every system.
+    char local[kTextBufferSize];
+    fileNameOfPath(jobState.sourcePath, local);
+    pieceStemFor(local, jobState.pieceStem);
+    copyTextBounded(storedText(local).c_str(), jobState.sourceName, kTextBufferSize);
+    // To removable media the first piece leaves with its disk: its checksum must be known before it is written.
+    readSourceRecord(window, settings.useChecksum != 0 && direct);
+    OutputFiles outputs(jobState.outputFolder);
+    if ((script && !addScript(window, outputs)) || !askAboutNames(window)) return;
+    uint8_t header[kHeaderSize];
+    buildFirstPieceHeader(header);
+    OsFile source = OsFile::openRead(jobState.sourcePath);
+    WorkerEvents events(window, pieceDataBytes(), true);
+    CutPlan plan = planCut(source, outputs, script ? nullptr : header, events);
+    const unsigned threads = direct ? 1 : threadsFor(cutChunks(plan));
+    // The system's copy where no byte changes, on one thread: two threads reading and writing measured faster.
+    plan.kernelCopy = !plan.checksum && !plan.enciphered && threads == 1;
+    const CutResult cut = cutFile(plan, events, threads);
+    for (const std::string& made : cut.made) outputs.created(made);
+    if (cut.what == CutResult::Stopped || jobState.jobResult.load() == kResultCancelled) {
+        // "取消": what this split made goes, and a disk already taken out keeps its pieces.
+        jobState.jobResult.store(kResultCancelled);
+        if (!direct) outputs.rollBack();
+        else outputs.commit();
+        finishJob();
+        return;
+    }
+    if (cut.what != CutResult::Done) {
+        outputs.rollBack();
+        removeMadeOutputFolder();
+        fatalWriteError(window);
+    }
+    if (plan.checksum) {
+        jobState.checksum = cut.checksum;
+        setControlNumber(window, kIdChecksumDisplay, jobState.checksum);
+    }
+    if (!script && plan.checksum && !rewriteHeader(plan.paths[0])) {
+        outputs.rollBack();
+        removeMadeOutputFolder();
+        fatalWriteError(window);
+    }
+    if (!outputs.commit()) {
+        outputs.rollBack();
+        fatalWriteError(window);
+    }
     finishJob();
 }

@@ -38,7 +38,7 @@ void ensureTransferBuffer() {
         }
         size >>= 1;
     }
-    showPlainMessage(mainWindowHandle, "内存分配错误");
+    if (!jobState.quietMode) showPlainMessage(mainWindowHandle, "内存分配错误");  // a script never waits on a window
     osExitProcess(kExitNoMemory);
 }
 

@@ -1,34 +1,20 @@
-// The job worker's common start and end, the copy loop with its progress values, and its two questions.
+// The job worker's common start and end, its refusals, and its two questions.
 #include "engine/worker.h"
 
 #include "engine/jobstate.h"
 #include "engine/messages.h"
 #include "engine/pieceformat.h"
-#include "set/safename.h"
+#include "set/text.h"
 #include "engine/sizing.h"
 #include "engine/checksum.h"
 #include "engine/transferbuffer.h"
+#include "os/files.h"
 #include "os/exitcodes.h"
 #include "text/textops.h"
 
-namespace {
-
-// The piece count the progress base divides by: a raw join has none of its own.
-uint32_t progressPieces() {
-    if (jobState.isSplit == 0 && jobState.rawJoin == 1) return kMaxPieces;
-    return jobState.pieceCount == 0 ? 1 : jobState.pieceCount;
-}
-
-void storeProgress(uint64_t moved, uint64_t byteCount, uint32_t base) {
-    uint64_t fraction = moved * jobState.progressSpan / byteCount;
-    uint64_t value = base + jobState.progressStep * fraction / jobState.progressSpan;
-    if (value >= 100) value = 99;
-    jobState.jobPhase.store(kPhaseCopying + static_cast<uint32_t>(value), std::memory_order_relaxed);
-}
-}  // namespace
-
 void fatalWriteError(WindowRef window) {
-    showPlainMessage(window, "文件写入错误. 磁盘可能已满.");
+    // A script must never wait on a window: quiet means no dialog, a fatal one included.
+    if (!jobState.quietMode) showPlainMessage(window, "文件写入错误. 磁盘可能已满.");
     osExitProcess(kExitWriteFailure);
 }
 
@@ -54,49 +40,6 @@ void askMediumReady(WindowRef window, const char* firstLine) {
     if (messageParams.messageAnswer == kAnswerCancel) jobState.jobResult.store(kResultCancelled);
 }
 
-FileHandle copyPiece(WindowRef window, uint64_t byteCount, FileHandle sourceFile, FileHandle pieceFile) {
-    bool split = jobState.isSplit == 1;
-    if (split) {
-        jobState.pieceIndex++;
-        char caption[64] = "正在劈分文件";
-        char number[16];
-        uintToText(jobState.pieceIndex, number);
-        setWindowCaption(window, appendText(caption, number));
-        if (jobState.removableTarget && jobState.pieceIndex != 1) askMediumReady(window, "");
-    }
-    if (jobState.jobResult.load() == kResultCancelled) return pieceFile;
-    jobState.transferSize = jobState.ioBufferSize < kTransferChunk ? jobState.ioBufferSize : kTransferChunk;
-    uint32_t base = static_cast<uint32_t>(static_cast<uint64_t>(jobState.pieceIndex - 1) * jobState.progressSpan /
-                                          progressPieces());
-    if (split && (settings.rebuildMethod == 1 || jobState.pieceIndex != 1)) {
-        char path[kTextBufferSize];
-        char name[32];
-        pieceNameOf(jobState.pieceStem, jobState.pieceIndex, name);
-        if (!pathInFolder(jobState.outputFolder, name, path)) fatalWriteError(window);  // checked at the start
-        askOverwrite(window, path);
-        if (jobState.jobResult.load() == kResultCancelled) return pieceFile;
-        pieceFile = osCreateTruncate(path, 0);
-        if (settings.rebuildMethod == 0) {
-            uint32_t put = 0;
-            if (!osWrite(pieceFile, kPieceMagic, kMagicSize, &put)) fatalWriteError(window);
-        }
-    }
-    FileHandle input = split ? sourceFile : pieceFile;
-    FileHandle output = split ? pieceFile : sourceFile;
-    uint64_t moved = 0;
-    while (moved < byteCount) {
-        storeProgress(moved, byteCount, base);
-        uint64_t remaining = byteCount - moved;
-        if (remaining < jobState.transferSize) jobState.transferSize = static_cast<uint32_t>(remaining);
-        uint32_t got = 0, put = 0;
-        bool ok = osRead(input, jobState.ioBuffer, jobState.transferSize, &got) && got == jobState.transferSize;
-        if (ok) ok = osWrite(output, jobState.ioBuffer, jobState.transferSize, &put);
-        if (!ok) fatalWriteError(window);
-        moved += jobState.transferSize;
-    }
-    return pieceFile;
-}
-
 void refuseJob(WindowRef window, const char* line2, const char* line4) {
     if (!jobState.quietMode) {
         messageParams.messageMode = kMessagePlain;
@@ -113,7 +56,7 @@ bool jobPathsFit() {
     if (jobState.outputTooLong) return false;
     char path[kTextBufferSize];
     if (jobState.isSplit == 1) return pathInFolder(jobState.outputFolder, "XXXX0000.trn", path);
-    makeSafeFileName(jobState.sourceName);
+    copyTextBounded(localFileName(jobState.sourceName).c_str(), jobState.sourceName, kTextBufferSize);
     return pathInFolder(jobState.outputFolder, jobState.sourceName, path);
 }
 }  // namespace
@@ -139,8 +82,8 @@ void jobWorker(WindowRef window) {
         refuseJob(window, "路径太长, 没有创建任何文件.", jobState.outputFolder);
         return;
     }
-    if (!osCreateFolder(jobState.outputFolder) && !jobState.removableTarget &&
-        !osFolderExists(jobState.outputFolder)) {
+    jobState.outputFolderMade = osCreateFolder(jobState.outputFolder) ? 1 : 0;
+    if (!jobState.outputFolderMade && !jobState.removableTarget && !osFolderExists(jobState.outputFolder)) {
         if (!jobState.quietMode) showPlainMessage(window, "目录创建错误");
         osExitProcess(kExitFolderFailure);
     }
@@ -150,6 +93,14 @@ void jobWorker(WindowRef window) {
         runSplit(window);
     else
         runJoin(window);
+    // A job that stopped before writing anything leaves no empty folder of its making behind.
+    removeMadeOutputFolder();
+}
+
+void removeMadeOutputFolder() {
+    // Only while empty: a folder this job made and then left with nothing of its own in it.
+    if (jobState.outputFolderMade) osRemoveMadeFolders(jobState.outputFolder, jobState.outputFolder);
+    jobState.outputFolderMade = 0;
 }
 
 void finishJob() {

@@ -6,14 +6,14 @@
 #include "os/os.h"
 
 void jobWorker(WindowRef window);
-// Moves byteCount bytes through the transfer buffer; for a split it opens pieces 2..N and returns the piece.
-FileHandle copyPiece(WindowRef window, uint64_t byteCount, FileHandle sourceFile, FileHandle pieceFile);
 void askOverwrite(WindowRef window, const char* path);
 void askMediumReady(WindowRef window, const char* firstLine);
 
 // The two branches of the worker.
 void runSplit(WindowRef window);
 void runJoin(WindowRef window);
+// Removes the output folder when this job made it and it is still empty (a job that failed or was cancelled).
+void removeMadeOutputFolder();
 // The normal end of every job: buffer released, then phase 200 as the last act.
 void finishJob();
 // Ends a job before it creates anything: the message (unless quiet), then jobResult 99.

@@ -9,8 +9,6 @@ constexpr FileHandle kNoFile = -1;
 // Files. Paths are narrow byte texts as the platform's file-name interface takes them.
 FileHandle osOpenExisting(const char* path, bool shareRead);          // read access
 FileHandle osCreateTruncate(const char* path, uint32_t attributes);   // read and write, not shared
-FileHandle osOpenReadWriteExclusive(const char* path);                // existing file, read and write
-FileHandle osOpenTemporaryCopy(const char* path);                     // read and write, removed when closed
 bool osRead(FileHandle file, void* buffer, uint32_t count, uint32_t* got);
 bool osWrite(FileHandle file, const void* buffer, uint32_t count, uint32_t* put);
 bool osSeek(FileHandle file, uint64_t position);
@@ -24,13 +22,10 @@ bool osNameTaken(const char* path);
 bool osResolveNameCase(char* path);
 // Both paths name the same existing file (links and different spellings included).
 bool osSameFile(const char* first, const char* second);
-bool osDeleteFile(const char* path);
-bool osCopyFile(const char* source, const char* destination);
 
 // Attribute word and times in the Windows form: attribute bits, FILETIME (100 ns since 1601).
 uint32_t osGetAttributes(const char* path);
 bool osGetFileTimes(FileHandle file, uint64_t* creation, uint64_t* access, uint64_t* write);
-bool osSetFileTimes(FileHandle file, uint64_t creation, uint64_t access, uint64_t write);
 // The same for a file by name, once nothing will read it any more (reading moves the access time).
 bool osSetPathTimes(const char* path, uint64_t creation, uint64_t access, uint64_t write);
 // Applies the attribute bits that cannot be given at creation (read-only) after the file is complete.
@@ -39,8 +34,6 @@ void osApplyAttributesAfterWrite(const char* path, uint32_t attributes);
 // Folders.
 bool osCreateFolder(const char* path);
 bool osFolderExists(const char* path);
-// A new, uniquely named empty file in the temporary folder; its path goes to out (600 bytes).
-bool osMakeTemporaryFile(const char* prefix, char* out);
 
 // Memory.
 uint64_t osPhysicalMemory();

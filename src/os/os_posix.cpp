@@ -1,5 +1,5 @@
 // POSIX services for the native build. Windows notions are mapped here and only here:
-// FILETIME <-> struct timespec, the attribute word <-> permission bits, delete-on-close <-> unlink after open.
+// FILETIME <-> struct timespec, the attribute word <-> permission bits.
 #include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
@@ -97,19 +97,6 @@ FileHandle osCreateTruncate(const char* path, uint32_t attributes) {
     return f < 0 ? kNoFile : f;
 }
 
-FileHandle osOpenReadWriteExclusive(const char* path) {
-    int f = open(path, O_RDWR | O_CLOEXEC);
-    return f < 0 ? kNoFile : f;
-}
-
-FileHandle osOpenTemporaryCopy(const char* path) {
-    int f = open(path, O_RDWR | O_CLOEXEC);
-    if (f < 0) return kNoFile;
-    // Removed now; the data lives until the handle is closed, like delete-on-close.
-    unlink(path);
-    return f;
-}
-
 bool osRead(FileHandle file, void* buffer, uint32_t count, uint32_t* got) {
     uint32_t total = 0;
     auto* p = static_cast<char*>(buffer);
@@ -190,36 +177,6 @@ bool osSameFile(const char* first, const char* second) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-bool osDeleteFile(const char* path) { return unlink(path) == 0; }
-
-bool osCopyFile(const char* source, const char* destination) {
-    int in = open(source, O_RDONLY | O_CLOEXEC);
-    if (in < 0) return false;
-    struct stat st;
-    if (fstat(in, &st) != 0 || S_ISDIR(st.st_mode)) {
-        close(in);
-        return false;
-    }
-    int out = open(destination, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (out < 0) {
-        close(in);
-        return false;
-    }
-    static thread_local char chunk[1 << 16];
-    bool ok = true;
-    for (;;) {
-        ssize_t n = read(in, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) { ok = false; break; }
-        if (n == 0) break;
-        uint32_t put = 0;
-        if (!osWrite(out, chunk, static_cast<uint32_t>(n), &put)) { ok = false; break; }
-    }
-    close(in);
-    if (close(out) != 0) ok = false;
-    return ok;
-}
-
 uint32_t osGetAttributes(const char* path) {
     struct stat st;
     if (stat(path, &st) != 0) return 0xFFFFFFFFu;  // as the Windows call reports a missing file
@@ -243,12 +200,6 @@ bool osGetFileTimes(FileHandle file, uint64_t* creation, uint64_t* access, uint6
     return true;
 }
 
-bool osSetFileTimes(FileHandle file, uint64_t, uint64_t access, uint64_t write) {
-    // The creation time cannot be set on POSIX; access and modification times are restored.
-    struct timespec times[2] = {fromFiletime(access), fromFiletime(write)};
-    return futimens(fd(file), times) == 0;
-}
-
 bool osSetPathTimes(const char* path, uint64_t, uint64_t access, uint64_t write) {
     struct timespec times[2] = {fromFiletime(access), fromFiletime(write)};
     return utimensat(AT_FDCWD, path, times, AT_SYMLINK_NOFOLLOW) == 0;
@@ -266,18 +217,6 @@ bool osCreateFolder(const char* path) { return mkdir(path, 0777) == 0; }
 bool osFolderExists(const char* path) {
     struct stat st;
     return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool osMakeTemporaryFile(const char* prefix, char* out) {
-    std::string pattern = "/tmp/";
-    pattern.append(prefix, std::min<size_t>(3, std::strlen(prefix)));
-    pattern += "XXXXXX";
-    if (pattern.size() >= static_cast<size_t>(kTextBufferSize)) return false;
-    std::memcpy(out, pattern.c_str(), pattern.size() + 1);
-    int f = mkstemp(out);
-    if (f < 0) return false;
-    close(f);
-    return true;
 }
 
 uint64_t osPhysicalMemory() {

@@ -48,16 +48,6 @@ FileHandle osCreateTruncate(const char* path, uint32_t attributes) {
     return f(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, flags, nullptr));
 }
 
-FileHandle osOpenReadWriteExclusive(const char* path) {
-    return f(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                         nullptr));
-}
-
-FileHandle osOpenTemporaryCopy(const char* path) {
-    return f(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-}
-
 bool osRead(FileHandle file, void* buffer, uint32_t count, uint32_t* got) {
     DWORD n = 0;
     BOOL ok = ReadFile(h(file), buffer, count, &n, nullptr);
@@ -114,17 +104,6 @@ bool osSameFile(const char* first, const char* second) {
            a.nFileIndexLow == b.nFileIndexLow;
 }
 
-bool osDeleteFile(const char* path) { return DeleteFileA(path) != 0; }
-
-bool osCopyFile(const char* source, const char* destination) {
-    if (CopyFileA(source, destination, FALSE) == 0) return false;
-    // A copy of a read-only piece must still be writable for the cipher.
-    DWORD a = GetFileAttributesA(destination);
-    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesA(destination, a & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-    return true;
-}
-
 uint32_t osGetAttributes(const char* path) { return GetFileAttributesA(path); }
 
 bool osGetFileTimes(FileHandle file, uint64_t* creation, uint64_t* access, uint64_t* write) {
@@ -136,7 +115,7 @@ bool osGetFileTimes(FileHandle file, uint64_t* creation, uint64_t* access, uint6
     return true;
 }
 
-bool osSetFileTimes(FileHandle file, uint64_t creation, uint64_t access, uint64_t write) {
+static bool setHandleTimes(FileHandle file, uint64_t creation, uint64_t access, uint64_t write) {
     FILETIME c = toFt(creation), a = toFt(access), w = toFt(write);
     return SetFileTime(h(file), &c, &a, &w) != 0;
 }
@@ -146,7 +125,7 @@ bool osSetPathTimes(const char* path, uint64_t creation, uint64_t access, uint64
     HANDLE file = CreateFileA(path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
-    bool ok = osSetFileTimes(f(file), creation, access, write);
+    bool ok = setHandleTimes(f(file), creation, access, write);
     CloseHandle(file);
     return ok;
 }
@@ -165,17 +144,6 @@ bool osCreateFolder(const char* path) { return CreateDirectoryA(path, nullptr) !
 bool osFolderExists(const char* path) {
     DWORD a = GetFileAttributesA(path);
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-bool osMakeTemporaryFile(const char* prefix, char* out) {
-    char folder[MAX_PATH + 1];
-    DWORD n = GetTempPathA(sizeof folder, folder);
-    if (n == 0 || n > MAX_PATH) return false;
-    char name[MAX_PATH + 1];
-    if (GetTempFileNameA(folder, prefix, 0, name) == 0) return false;
-    if (textLength(name) >= static_cast<uint32_t>(kTextBufferSize)) return false;
-    copyText(name, out);
-    return true;
 }
 
 uint64_t osPhysicalMemory() {

@@ -35,7 +35,7 @@ struct ChunkReader {
     SetEvents& events;
     const DataSink& sink;
     PageBuffer buffer{kChunkBytes};
-    OsFile spare;  // a piece past the files held, opened by name for as long as this thread reads it
+    OsFile spare{};  // a piece past the files held, opened by name for as long as this thread reads it
     size_t spareOf = ~size_t{0};
 
     void failed(const ChunkQueue::Chunk& chunk, PassResult result) {
@@ -54,7 +54,11 @@ struct ChunkReader {
         while (!piece.present) {
             why = PassResult::ReadFailed;
             if (events.stopRequested()) why = PassResult::Stopped;
-            if (why == PassResult::Stopped || !events.pieceReady(piece.index, piece.path)) return nullptr;
+            if (why == PassResult::Stopped) return nullptr;
+            if (!events.pieceReady(piece.index, piece.path)) {
+                if (events.stopRequested()) why = PassResult::Stopped;  // the user gave up: no failure to report
+                return nullptr;
+            }
             lookAgain(set, piece);
         }
         why = PassResult::Misfit;

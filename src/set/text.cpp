@@ -108,9 +108,9 @@ std::string storedStemFor(const std::string& name) {
 
 void pieceStemFor(const std::string& name, char* stem) {
     const std::string stored = storedStemFor(name);
-    std::string local = plainAscii(stored) ? stored : localText(stored);
+    std::string local;
     // A pair of bytes the code page leaves unassigned cannot be shown here: X as well.
-    if (!isUtf8(local)) {
+    if (!osFromCodePage936(stored, local)) {
         local = stored;
         for (char& c : local)
             if (static_cast<unsigned char>(c) >= 0x80) c = 'X';

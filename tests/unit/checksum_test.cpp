@@ -1,4 +1,4 @@
-// The whole-file checksum against a byte-by-byte reference, the key expansion and the XOR cipher of piece data.
+// The whole-file checksum against a byte-by-byte reference, and the key expansion.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -51,33 +51,6 @@ struct ChecksumTest : ::testing::Test {
     }
 };
 
-struct CipherTest : ChecksumTest {
-    std::string path;
-    Bytes original;
-    // A piece file of size bytes, enciphered once with the given geometry and key; returns the new bytes.
-    Bytes cipherOnce(size_t size, uint32_t offset, uint32_t pieceKB, const char* key, int times = 1) {
-        path = folder / "piece.trn";
-        original = randomBytes(size, static_cast<uint32_t>(size + offset + pieceKB));
-        writeBytes(path, original);
-        jobState.dataOffset = offset;
-        jobState.pieceSizeKB = pieceKB;
-        std::strcpy(jobState.keyText, key);
-        expandKey();
-        FileHandle f = osOpenReadWriteExclusive(path.c_str());
-        EXPECT_NE(f, kNoFile);
-        for (int i = 0; i < times; i++) applyCipher(f);
-        uint8_t head[8] = {};
-        uint32_t got = 0;
-        EXPECT_TRUE(osRead(f, head, sizeof head, &got));  // the position is back at the start
-        EXPECT_EQ(got, size < 8 ? size : 8u);
-        osClose(f);
-        Bytes result = readBytes(path);
-        if (got > 0) {
-            EXPECT_EQ(std::memcmp(head, result.data(), got), 0);
-        }
-        return result;
-    }
-};
 }  // namespace
 
 TEST_F(ChecksumTest, KnownValues) {
@@ -165,50 +138,4 @@ TEST_F(ChecksumTest, ExpandKey) {
         expandKey();
         EXPECT_EQ(std::string(jobState.keyText), long_);
     }
-}
-
-TEST_F(CipherTest, CoversPieceSizeMinusOneBytesFromTheDataOffset) {
-    Bytes now = cipherOnce(652 + 2000, 652, 100, "abc");
-    ASSERT_EQ(now.size(), original.size());
-    for (size_t i = 0; i < 652; i++) ASSERT_EQ(now[i], original[i]) << "header byte " << i;
-    for (size_t j = 0; j < 99; j++)
-        ASSERT_EQ(now[652 + j], original[652 + j] ^ static_cast<uint8_t>("abc"[(j % 32) % 3])) << j;
-    EXPECT_EQ(now[652 + 32], original[652 + 32] ^ 'a');  // the cycle restarts at byte 32
-    EXPECT_EQ(now[652 + 31], original[652 + 31] ^ 'b');
-    for (size_t i = 652 + 99; i < now.size(); i++) ASSERT_EQ(now[i], original[i]) << i;
-}
-
-TEST_F(CipherTest, OnlyTheFirst32KeyBytesTakePart) {
-    const char* key = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    Bytes now = cipherOnce(8 + 300, 8, 200, key);
-    for (size_t i = 0; i < 8; i++) EXPECT_EQ(now[i], original[i]);  // the magic stays
-    for (size_t j = 0; j < 199; j++) ASSERT_EQ(now[8 + j], original[8 + j] ^ static_cast<uint8_t>(key[j % 32])) << j;
-    EXPECT_EQ(now[8 + 199], original[8 + 199]);
-}
-
-TEST_F(CipherTest, ShortPiecesAndSmallPieceSizes) {
-    Bytes now = cipherOnce(8 + 50, 8, 100, "xyz");  // a last piece shorter than the coverage
-    ASSERT_EQ(now.size(), 58u);
-    for (size_t j = 0; j < 50; j++)
-        ASSERT_EQ(now[8 + j], original[8 + j] ^ static_cast<uint8_t>("xyz"[(j % 32) % 3])) << j;
-
-    EXPECT_EQ(cipherOnce(500, 0, 1, "xyz"), original);  // pieceSizeKB 1 scrambles nothing
-    EXPECT_EQ(cipherOnce(500, 0, 0, "xyz"), original);
-    EXPECT_EQ(cipherOnce(500, 652, 100, "xyz"), original);  // the data offset lies beyond the file
-    EXPECT_EQ(cipherOnce(0, 0, 100, "xyz").size(), 0u);
-
-    now = cipherOnce(10, 0, 2, "q");  // exactly one byte
-    EXPECT_EQ(now[0], original[0] ^ 'q');
-    EXPECT_TRUE(std::equal(now.begin() + 1, now.end(), original.begin() + 1));
-}
-
-TEST_F(CipherTest, TwiceRestoresAndLongRangesCrossBlocks) {
-    EXPECT_EQ(cipherOnce(652 + 5000, 652, 3000, "secret", 2), original);
-
-    // A coverage longer than one internal block.
-    Bytes now = cipherOnce(8 + 150000, 8, 100000, "k3y");
-    for (size_t j = 0; j < 99999; j++)
-        ASSERT_EQ(now[8 + j], original[8 + j] ^ static_cast<uint8_t>("k3y"[(j % 32) % 3])) << j;
-    for (size_t i = 8 + 99999; i < now.size(); i++) ASSERT_EQ(now[i], original[i]) << i;
-    EXPECT_EQ(cipherOnce(8 + 150000, 8, 100000, "k3y", 2), original);
 }

@@ -1,6 +1,7 @@
 // Temporary folders and whole-file reads and writes for the tests that run real jobs.
 #pragma once
 #include <cstdint>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -44,4 +45,14 @@ inline void writeBytes(const std::string& path, const Bytes& data) {
 inline Bytes readBytes(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+// The names in a folder, sorted (hidden ones included: a job's leftovers would show here).
+inline std::vector<std::string> folderNames(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }

@@ -235,16 +235,16 @@ TEST_F(WorkerTest, DecliningQuestionsStopsWithoutTouchingWhatExists) {
     EXPECT_EQ(shownMessages.at(0).line1, "文件已存在.");
     EXPECT_EQ(shownMessages.at(0).line4, first);
 
-    // Declined at piece 3: pieces 1 and 2 complete, a normal end with the cancel result.
+    // Declined at piece 3: every question comes first, so nothing of the set is written.
     fresh();
     std::filesystem::remove(first);
     std::string third = out + kPathSeparator + "keep0003.trn";
     writeBytes(third, {9});
     scriptedAnswers = {kAnswerCancel};
     startExact(src, out, 2, 3);
-    EXPECT_EQ(jobState.jobPhase.load(), kPhaseFinished);
+    EXPECT_EQ(jobState.jobPhase.load(), kPhaseRunning);
     EXPECT_EQ(jobState.jobResult.load(), kResultCancelled);
-    EXPECT_EQ(readBytes(out + kPathSeparator + "keep0002.trn").size(), 8u + 2048u);
+    EXPECT_EQ(folderNames(out), (std::vector<std::string>{"keep0003.trn"}));
     EXPECT_EQ(readBytes(third), (Bytes{9}));
 
     // Quiet mode to removable media: the first piece, then a silent stop.
@@ -284,7 +284,8 @@ TEST_F(WorkerTest, MissingPieceOfAHeaderSetIsAskedForAgain) {
         EXPECT_EQ(m.line2, "可移动媒体就绪了吗?");
     }
     EXPECT_EQ(jobState.jobResult.load(), kResultCancelled);
-    EXPECT_EQ(readBytes(dest + kPathSeparator + "gaps.bin"), Bytes(data.begin(), data.begin() + 2048));
+    // Given up: nothing under the file's name, nothing half-made beside it, not even the folder made for it.
+    EXPECT_FALSE(std::filesystem::exists(dest));
 
     fresh();
     jobState.quietMode = 1;
@@ -374,11 +375,13 @@ TEST_F(WorkerTest, PiecesWithNoDataAddNothingAndDamagedPiecesEndTheProcess) {
     run(extra + kPathSeparator + "z.bi0001.trn", folder / "j");
     EXPECT_EQ(jobState.jobResult.load(), kResultSuccess);
     EXPECT_EQ(readBytes(folder / "j" + kPathSeparator + "z.bin"), data);
-    // A later piece shorter than its magic is damaged: the write-error end.
+    // A later piece shorter than its magic is damaged: said before anything is written, and nothing is.
     writeBytes(extra + kPathSeparator + "z.bi0003.trn", {'T', 'A'});
     fresh();
     settings.useChecksum = 0;
-    scriptedAnswers = {kAnswerContinue};
-    EXPECT_EXIT(run(extra + kPathSeparator + "z.bi0001.trn", folder / "k"),
-                ::testing::ExitedWithCode(static_cast<int>(kExitWriteFailure)), "");
+    run(extra + kPathSeparator + "z.bi0001.trn", folder / "k");
+    EXPECT_EQ(jobState.jobResult.load(), kResultCancelled);
+    ASSERT_EQ(shownMessages.size(), 1u);
+    EXPECT_EQ(shownMessages[0].line4, extra + kPathSeparator + "z.bi0003.trn");
+    EXPECT_FALSE(std::filesystem::exists(folder / "k"));
 }

@@ -50,7 +50,13 @@ void endJob(HWND window) {
     } else if (result == kResultChecksumMismatch) {
         text = "CRC失败";
     }
-    if (result < 10 && text != nullptr) showPlainMessage(window, text);
+    if (result < 10 && text != nullptr) {
+        messageParams.messageMode = kMessagePlain;
+        messageParams.messageLine2 = text;
+        // A failed checksum keeps the data under a name that says so: the message names that file.
+        messageParams.messageLine4 = result == kResultChecksumMismatch ? jobState.sourcePath : nullptr;
+        showMessageDialog(window);
+    }
     SetWindowTextA(window, kMainCaption);
     showControl(window, kIdProgress, false);
     showControl(window, kIdHelp, true);
@@ -122,12 +128,26 @@ void onCountField(HWND window) {
     jobState.inputLoaded = 1;
 }
 
-void onCancel(HWND window) {
-    // The worker is not stopped: it ends with the process.
-    if (jobState.workerThread != nullptr) {
-        osReleaseThread(jobState.workerThread);
-        jobState.workerThread = nullptr;
+// A job still running is asked to stop and waited for, so that it removes what it made before the process ends.
+// Messages keep flowing meanwhile: the worker writes the caption and may be showing a question.
+void stopRunningJob(HWND window) {
+    if (jobState.workerThread == nullptr) return;
+    KillTimer(window, kTimerProgress);  // the job is ended here, not by the progress timer
+    jobState.jobResult.store(kResultCancelled, std::memory_order_release);
+    while (!osThreadFinished(jobState.workerThread)) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
     }
+    osReleaseThread(jobState.workerThread);
+    jobState.workerThread = nullptr;
+}
+
+void onCancel(HWND window) {
+    stopRunningJob(window);
     collectWindowValues(window);
     saveSettings();
     DestroyWindow(window);
