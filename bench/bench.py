@@ -10,6 +10,8 @@ import sys
 import time
 
 TARN, WORK, MIB = sys.argv[1], sys.argv[2], int(sys.argv[3])
+# The 64-bit Tarn.exe and the script that runs it under Wine, when bench/run.sh found them.
+WINDOWS, WINE = (sys.argv[4], sys.argv[5]) if len(sys.argv) > 5 else (None, None)
 ROUNDS = int(os.environ.get("TARN_BENCH_ROUNDS", "5"))
 DVD_ROUNDS = int(os.environ.get("TARN_BENCH_DVD_ROUNDS", "3"))
 ONLY = os.environ.get("TARN_BENCH_ONLY", "")  # run only the rows whose label contains this text
@@ -91,14 +93,42 @@ def row(label, ours, peer, rounds=ROUNDS, before=lambda: None, reads=(), peer_re
           % (label, a, b, statistics.median(ratios), min(ratios), max(ratios), max(peaks)), flush=True)
 
 
-def settings(folder, checksum):
+def settings(folder, checksum, program=None):
     """The compatible mode reads its settings beside the program: checksum flag, output folder as given."""
     os.makedirs(folder, exist_ok=True)
-    shutil.copy2(TARN, os.path.join(folder, "tarn"))
+    program = program or TARN
+    copy = os.path.join(folder, os.path.basename(program))
+    shutil.copy2(program, copy)
     record = struct.pack("<8I", 0, 0, 2, checksum, 0, 0, 2, 0) + bytes(18)
     with open(os.path.join(folder, "dTarn.dat"), "wb") as f:
         f.write(b"TARN1500" + record)
-    return os.path.join(folder, "tarn")
+    return copy
+
+
+def wine_rows(source, first, set_pieces, out, joined):
+    """Tarn.exe under Wine against the native commands on the same file. Wine's own start-up (a Tarn.exe run on a
+    1 KiB file, its median over the rounds) is measured and taken off each Tarn.exe time."""
+    exe = settings(os.path.join(WORK, "win"), 1, WINDOWS)
+    z = lambda path: "Z:" + os.path.abspath(path).replace("/", "\\")
+    tiny = os.path.join(WORK, "tiny.bin")
+    with open(tiny, "wb") as f:
+        f.write(os.urandom(1024))
+    wine = lambda *args: measure([WINE, exe, *args])
+    starts = []
+    for _ in range(ROUNDS):
+        fresh("tinyout")
+        starts.append(wine("/i=" + z(tiny), "/o=" + z(os.path.join(WORK, "tinyout")), "/s=899", "/q")[0])
+    start = statistics.median(starts)
+    print("%-44s %7.3f s (taken off the Tarn.exe rows below)" % ("Wine start-up of Tarn.exe", start), flush=True)
+    less = lambda run: (lambda: (max(run()[0] - start, 1e-6), 0))
+    row("Tarn.exe split /s=899 under Wine vs tarn split",
+        less(lambda: wine("/i=" + z(source), "/o=" + z(out), "/s=899", "/q")),
+        lambda: measure([TARN, "split", source, "-s", "899K", "-o", os.path.join(WORK, "peer"), "-q"]),
+        before=lambda: fresh("out", "peer"), reads=[source])
+    row("Tarn.exe join under Wine vs tarn join",
+        less(lambda: wine("/i=" + z(first), "/o=" + z(joined), "/q")),
+        lambda: measure([TARN, "join", first, "-o", os.path.join(WORK, "peer"), "-q"]),
+        before=lambda: fresh("joined", "peer"), reads=set_pieces)
 
 
 def main():
@@ -149,6 +179,8 @@ def main():
             if not x:
                 break
 
+    if WINDOWS:
+        wine_rows(source, first, set_pieces, out, joined)
     row("verify", lambda: measure([TARN, "verify", first, "-q"]),
         lambda: measure(["cat", *set_pieces], stdout="/dev/null"), before=os.sync, reads=set_pieces)
 

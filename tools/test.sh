@@ -117,6 +117,13 @@ if [ -n "$win32_log" ]; then
   tools/wine32-run.sh --kill >/dev/null 2>&1 || true
 fi
 
+if [ -n "$win32_log" ] && [ "$win64_built" = 1 ]; then
+  step "one engine: the same bytes from tarn split, tarn /i=, the 64- and the 32-bit Tarn.exe"
+  run_ctest build/win32 equivalence -R '^e2e_equivalence$'
+  WINEPREFIX="$here/build/wineprefix" wineserver -k >/dev/null 2>&1 || true
+  tools/wine32-run.sh --kill >/dev/null 2>&1 || true
+fi
+
 rm -f "$root_log"
 echo
 for f in "${failures[@]}"; do echo "FAILED: $f"; done

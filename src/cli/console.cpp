@@ -2,6 +2,7 @@
 #include "cli/console.h"
 
 #include "cli/interrupt.h"
+#include "set/journal.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -119,4 +120,17 @@ void Progress::finish() {
     std::fprintf(stderr, "\r%-*s\r", barRoom(), "");
     std::fflush(stderr);
     drawn_ = false;
+}
+
+void recoverFolder(const std::string& folder, bool quiet) {
+    const StoppedRuns found = recoverStoppedRuns(folder);
+    if (quiet) return;
+    if (found.finished > 0)
+        report({"a run stopped in '%s' had its new files whole: they now have their names",
+                "在 '%s' 中被中断的作业的新文件已完整: 已改为正式名称"},
+               folder.c_str());
+    if (found.undone > 0)
+        report({"removed the unfinished files of a run stopped in '%s'; what was there before is as it was",
+                "已删除在 '%s' 中被中断的作业留下的未完成文件; 原有文件未改变"},
+               folder.c_str());
 }

@@ -13,6 +13,9 @@ void report(const Text& text, ...);
 // The same for a message whose outcome the caller returns: report, then return code.
 int fail(int code, const Text& text, ...);
 
+// Finishes or undoes what runs stopped in folder left there (set/journal.h), and says so unless quiet.
+void recoverFolder(const std::string& folder, bool quiet);
+
 // Bytes in the largest unit that keeps the number at or above 1 ("1.5 GiB").
 std::string humanBytes(uint64_t bytes);
 

@@ -34,6 +34,30 @@ int checkRebuiltPath(const std::string& path, const PieceSet& set, bool force) {
                     path.c_str());
     return kOutcomeSuccess;
 }
+// What a rebuild that did not end well says, and the exit code it deserves.
+int rebuildFailed(const Options& o, const PieceSet& set, const RebuildResult& result, const std::string& path) {
+    const bool toStdout = path == "-";
+    switch (result.what) {
+        case RebuildResult::Done: return kOutcomeSuccess;
+        case RebuildResult::Stopped: return kOutcomeInterrupted;
+        case RebuildResult::ReadFailed:
+        case RebuildResult::Misfit:
+            return fail(kOutcomeMissing, {"cannot read piece %u: %s", "无法读取第 %u 块: %s"}, result.failedPiece,
+                        result.failedPiece ? set.pieces[result.failedPiece - 1].path.c_str() : "");
+        case RebuildResult::CreateFailed:
+            return fail(outcomeOfWriteError(result.error), {"cannot create '%s': %s", "无法创建 '%s': %s"}, path.c_str(),
+                        osFileErrorText(result.error).c_str());
+        case RebuildResult::WriteFailed:
+            return fail(outcomeOfWriteError(result.error), {"cannot write '%s': %s", "无法写入 '%s': %s"}, path.c_str(),
+                        osFileErrorText(result.error).c_str());
+        case RebuildResult::ChecksumMismatch: break;
+    }
+    return fail(kOutcomeChecksum,
+                {"checksum mismatch: the data differs from the file that was cut (recorded %u, found %u): kept as %s%s",
+                 "CRC失败: 数据与原文件不同 (记录 %u, 实际 %u): 保存为 %s%s"},
+                set.checksum, result.found, toStdout ? pick({"the output", "输出"}) : shownText(result.path).c_str(),
+                o.haveKey ? "" : pick({" (an enciphered set needs --key)", " (加密的块需要 --key)"}));
+}
 }  // namespace
 
 int runJoinCommand(const Options& o) {
@@ -61,6 +85,8 @@ int runJoinCommand(const Options& o) {
         if (!pathInFolder(folder.c_str(), name.c_str(), built))
             return fail(kOutcomeUsage, {"the output path is too long", "输出路径太长"});
         path = built;
+        // A run killed here before is finished or undone first, so that what is checked is what is there.
+        if (osFolderExists(folder.c_str())) recoverFolder(folder, o.quiet);
         if ((code = checkRebuiltPath(path, set, o.force)) != kOutcomeSuccess) return code;
         if (!outputs.makeFolder()) {
             const FileStatus error = osLastFileError();
@@ -92,28 +118,7 @@ int runJoinCommand(const Options& o) {
     Progress progress(set.size, !o.quiet);
     const RebuildResult result = rebuildFile(set, request, outputs, progress);
     progress.finish();
-    switch (result.what) {
-        case RebuildResult::Done:
-        case RebuildResult::ChecksumMismatch: break;
-        case RebuildResult::Stopped: return kOutcomeInterrupted;
-        case RebuildResult::ReadFailed:
-        case RebuildResult::Misfit:
-            return fail(kOutcomeMissing, {"cannot read piece %u: %s", "无法读取第 %u 块: %s"}, result.failedPiece,
-                        result.failedPiece ? set.pieces[result.failedPiece - 1].path.c_str() : "");
-        case RebuildResult::CreateFailed:
-            return fail(outcomeOfWriteError(result.error), {"cannot create '%s': %s", "无法创建 '%s': %s"}, path.c_str(),
-                        osFileErrorText(result.error).c_str());
-        case RebuildResult::WriteFailed:
-            return fail(outcomeOfWriteError(result.error), {"cannot write '%s': %s", "无法写入 '%s': %s"},
-                        toStdout ? "-" : path.c_str(), osFileErrorText(result.error).c_str());
-    }
-    if (result.what == RebuildResult::ChecksumMismatch)
-        return fail(kOutcomeChecksum,
-                    {"checksum mismatch: the data differs from the file that was cut (recorded %u, found %u): kept as "
-                     "%s%s",
-                     "CRC失败: 数据与原文件不同 (记录 %u, 实际 %u): 保存为 %s%s"},
-                    set.checksum, result.found, toStdout ? pick({"the output", "输出"}) : shownText(result.path).c_str(),
-                    o.haveKey ? "" : pick({" (an enciphered set needs --key)", " (加密的块需要 --key)"}));
+    if (result.what != RebuildResult::Done) return rebuildFailed(o, set, result, toStdout ? "-" : path);
     // The name comes from the set, not from the user: say what was written, as a split says what it made.
     if (!o.quiet && !toStdout)
         report({"%s: rebuilt from %u piece(s) in %s", "%s: 已由 %u 块重建, 在 %s"}, shownText(name).c_str(),

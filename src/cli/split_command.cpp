@@ -170,6 +170,66 @@ int cutRegular(const Options& o, const Source& source, const std::string& folder
     cut.checksum = result.checksum;
     return kOutcomeSuccess;
 }
+// Where and as what a split writes its set.
+struct SetPlace {
+    const std::string& folder;
+    const char* stem;
+    const std::string& name;        // the file's name here
+    const std::string& storedName;  // as the header and the script store it
+    const char* scriptPath;
+    uint64_t pieceBytes;
+};
+
+// After the data: a stream's one-piece key range put right, the header with what only the end knows, the script.
+int completeSet(const Options& o, const Source& source, const SetPlace& place, SetHeader& header, const StreamCut& cut,
+                OutputFiles& outputs) {
+    const std::string& folder = place.folder;
+    const char* stem = place.stem;
+    const uint64_t pieceBytes = place.pieceBytes;
+    const std::string firstPath = pathOfPiece(folder, stem, 1);
+    const std::string firstWriting = outputs.writingOf(firstPath);
+    if (source.stream && cut.count == 1 && o.haveKey) {
+        const uint64_t span = pieceBytes / 1024 == 0 ? 0 : pieceBytes / 1024 - 1;
+        const uint64_t covered = std::min(span, cut.size), wanted = std::min(cut.size >> 10, cut.size);
+        if (!recipher(firstWriting, o.script ? 0 : kHeaderSize, std::min(covered, wanted), std::max(covered, wanted),
+                      cipherKeyOf(o.key)))
+            return writeFailed(firstPath);
+    }
+    if (!o.script) {
+        header.pieceCount = cut.count;
+        header.size = cut.size;
+        header.checksum = o.checksum ? cut.checksum : 0;
+        if (!rewriteHeader(firstWriting, header)) return writeFailed(firstPath);
+        return kOutcomeSuccess;
+    }
+    std::vector<char> script(13 * kMaxPieces + 16 + 2 * kTextBufferSize);
+    // cmd reads the script in code page 936, the pieces' names as well as the file's: "报告0001.trn" is found by
+    // the bytes of 报告 in that code page, not in UTF-8.
+    const uint32_t length = buildRebuildScript(storedStemFor(place.name).c_str(), cut.count, place.storedName.c_str(),
+                                               script.data(), static_cast<uint32_t>(script.size()));
+    const std::string writing = outputs.add(place.scriptPath);
+    OsFile file = OsFile::createNew(writing, source.mode);
+    if (file.valid()) outputs.created(writing);
+    if (!file.valid() || !file.writeAt(reinterpret_cast<const uint8_t*>(script.data()), length, 0) || !file.close())
+        return writeFailed(place.scriptPath);
+    return kOutcomeSuccess;
+}
+
+void reportSplit(const Options& o, const SetPlace& place, const StreamCut& cut, const OldSetRest& rest) {
+    report({"%s: %u piece(s) of at most %s in %s", "%s: %u 块, 每块最多 %s, 在 %s"}, place.name.c_str(), cut.count,
+           humanBytes(place.pieceBytes).c_str(), place.folder.c_str());
+    // The sizes are whole KiB, so a small file cannot always be cut into as many pieces as asked.
+    if (o.haveCount && cut.count != o.count)
+        report({"%u pieces, not the %u asked: pieces are whole KiB", "%u 块, 不是要求的 %u 块: 块的大小为整 KiB"},
+               cut.count, o.count);
+    const std::string scriptName = scriptFileName(place.storedName);
+    if (o.script && scriptName != place.storedName)
+        report({"%s names the file '%s': cmd cannot quote its stored name", "%s 将文件命名为 '%s': cmd 无法引用原名"},
+               kScriptName, shownText(scriptName).c_str());
+    if (rest.pieces > 0)
+        report({"removed %u later piece(s) of the set it replaced", "删除了被替换的那组块中后面的 %u 块"}, rest.pieces);
+    if (rest.script) report({"removed the %s of the set it replaced", "删除了被替换的那组块的 %s"}, kScriptName);
+}
 }  // namespace
 
 int runSplitCommand(const Options& o) {
@@ -201,6 +261,8 @@ int runSplitCommand(const Options& o) {
     if (!pathInFolder(folder.c_str(), kScriptName, scriptPath)) scriptPath[0] = 0;
     if (folder.empty() || pathOfPiece(folder, stem, 1).empty() || (o.script && scriptPath[0] == 0))
         return fail(kOutcomeUsage, {"the output path is too long", "输出路径太长"});
+    // A run killed here before is finished or undone first, so that what is checked is what is there.
+    if (osFolderExists(folder.c_str())) recoverFolder(folder, o.quiet);
     // Everything that would be replaced is checked before anything is written.
     const uint32_t checkUpTo = source.stream ? 1 : plannedCount;
     for (uint32_t index = 1; index <= checkUpTo; index++)
@@ -234,35 +296,9 @@ int runSplitCommand(const Options& o) {
     if (code != kOutcomeSuccess) return code;
     if (stopRequested()) return kOutcomeInterrupted;
 
-    const std::string firstPath = pathOfPiece(folder, stem, 1);
-    const std::string firstWriting = outputs.writingOf(firstPath);
-    if (source.stream && cut.count == 1 && o.haveKey) {
-        const uint64_t span = pieceBytes / 1024 == 0 ? 0 : pieceBytes / 1024 - 1;
-        const uint64_t covered = std::min(span, cut.size), wanted = std::min(cut.size >> 10, cut.size);
-        if (!recipher(firstWriting, o.script ? 0 : kHeaderSize, std::min(covered, wanted), std::max(covered, wanted),
-                      cipherKeyOf(o.key)))
-            return writeFailed(firstPath);
-    }
-    if (!o.script) {
-        header.pieceCount = cut.count;
-        header.size = cut.size;
-        header.checksum = o.checksum ? cut.checksum : 0;
-        if (!rewriteHeader(firstWriting, header)) return writeFailed(firstPath);
-    }
-    std::string scriptName;
-    if (o.script) {
-        std::vector<char> script(13 * kMaxPieces + 16 + 2 * kTextBufferSize);
-        // cmd reads the script in code page 936, the pieces' names as well as the file's: "报告0001.trn" is found
-        // by the bytes of 报告 in that code page, not in UTF-8.
-        scriptName = scriptFileName(storedName);
-        const uint32_t length = buildRebuildScript(storedStemFor(name).c_str(), cut.count, storedName.c_str(),
-                                                   script.data(), static_cast<uint32_t>(script.size()));
-        const std::string writing = outputs.add(scriptPath);
-        OsFile file = OsFile::createNew(writing, source.mode);
-        if (file.valid()) outputs.created(writing);
-        if (!file.valid() || !file.writeAt(reinterpret_cast<const uint8_t*>(script.data()), length, 0) || !file.close())
-            return writeFailed(scriptPath);
-    }
+    if ((code = completeSet(o, source, SetPlace{folder, stem, name, storedName, scriptPath, pieceBytes}, header, cut,
+                            outputs)) != kOutcomeSuccess)
+        return code;
     const OldSetRest rest =
         o.force ? oldSetRest(folder, stem, cut.count, source, scriptPath, o.script, outputs) : OldSetRest();
     if (stopRequested()) return kOutcomeInterrupted;
@@ -271,18 +307,6 @@ int runSplitCommand(const Options& o) {
         HeldSignals held;
         if (!outputs.commit()) return writeFailed(folder);
     }
-    if (o.quiet) return kOutcomeSuccess;
-    report({"%s: %u piece(s) of at most %s in %s", "%s: %u 块, 每块最多 %s, 在 %s"}, name.c_str(), cut.count,
-           humanBytes(pieceBytes).c_str(), folder.c_str());
-    // The sizes are whole KiB, so a small file cannot always be cut into as many pieces as asked.
-    if (o.haveCount && cut.count != o.count)
-        report({"%u pieces, not the %u asked: pieces are whole KiB", "%u 块, 不是要求的 %u 块: 块的大小为整 KiB"},
-               cut.count, o.count);
-    if (o.script && scriptName != storedName)
-        report({"%s names the file '%s': cmd cannot quote its stored name", "%s 将文件命名为 '%s': cmd 无法引用原名"},
-               kScriptName, shownText(scriptName).c_str());
-    if (rest.pieces > 0)
-        report({"removed %u later piece(s) of the set it replaced", "删除了被替换的那组块中后面的 %u 块"}, rest.pieces);
-    if (rest.script) report({"removed the %s of the set it replaced", "删除了被替换的那组块的 %s"}, kScriptName);
+    if (!o.quiet) reportSplit(o, SetPlace{folder, stem, name, storedName, scriptPath, pieceBytes}, cut, rest);
     return kOutcomeSuccess;
 }

@@ -9,6 +9,7 @@
 #include "engine/checksum.h"
 #include "engine/transferbuffer.h"
 #include "os/files.h"
+#include "set/journal.h"
 #include "os/exitcodes.h"
 #include "text/textops.h"
 
@@ -51,6 +52,14 @@ void refuseJob(WindowRef window, const char* line2, const char* line4) {
 }
 
 namespace {
+// What a job killed in this folder before left there is finished or undone first, and the user told.
+void recoverStoppedJobs(WindowRef window) {
+    const StoppedRuns found = recoverStoppedRuns(jobState.outputFolder);
+    if (jobState.quietMode) return;
+    if (found.finished > 0) showPlainMessage(window, "上次被中断的作业的新文件已完整, 已改为正式名称.");
+    if (found.undone > 0) showPlainMessage(window, "上次被中断的作业留下的未完成文件已删除, 原有文件未改变.");
+}
+
 // Every file the job will create must have a whole path; checked before anything is created.
 bool jobPathsFit() {
     if (jobState.outputTooLong) return false;
@@ -87,6 +96,7 @@ void jobWorker(WindowRef window) {
         if (!jobState.quietMode) showPlainMessage(window, "目录创建错误");
         osExitProcess(kExitFolderFailure);
     }
+    recoverStoppedJobs(window);
     ensureTransferBuffer();
     if (jobState.encryptEnabled) expandKey();
     if (jobState.isSplit == 1)

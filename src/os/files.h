@@ -69,6 +69,9 @@ public:
     // small shows at once). Without, its unwritten stretches stay holes.
     bool reserve(uint64_t length, bool allocate) const;
     bool setLength(uint64_t length) const;
+    // Takes the file's exclusive advisory lock without waiting; false when another process holds it. It lasts
+    // until the file is closed, or the process ends however it ends.
+    bool lockExclusive() const;
     // Marks the file as one that may hold holes, where the system asks for that first.
     void allowHoles() const;
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <iconv.h>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/random.h>
 #include <sys/resource.h>
@@ -196,7 +197,9 @@ bool OsFile::reserve(uint64_t length, bool allocate) const {
 
 bool OsFile::setLength(uint64_t length) const { return ftruncate(fd(handle_), static_cast<off_t>(length)) == 0; }
 
-void OsFile::allowHoles() const {}  // every POSIX file may hold holes
+void OsFile::allowHoles() const {}
+
+bool OsFile::lockExclusive() const { return flock(fd(handle_), LOCK_EX | LOCK_NB) == 0; }  // every POSIX file may hold holes
 
 CopyResult osCopyRange(const OsFile& in, uint64_t inOffset, const OsFile& out, uint64_t outOffset, uint64_t count,
                        uint8_t* buffer, size_t bufferSize, void (*advance)(void*, uint64_t), void* context) {

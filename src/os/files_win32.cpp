@@ -234,6 +234,11 @@ bool OsFile::reserve(uint64_t length, bool allocate) const {
     return setLength(length);
 }
 
+bool OsFile::lockExclusive() const {
+    OVERLAPPED place{};
+    return LockFileEx(h(handle_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place) != 0;
+}
+
 void OsFile::allowHoles() const {
     DWORD returned = 0;
     DeviceIoControl(h(handle_), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);

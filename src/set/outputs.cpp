@@ -15,19 +15,6 @@ std::string temporaryNameIn(const std::string& folder) {
     return folder + (ends ? "" : kPathSeparatorText) + name;
 }
 
-OsFile createTemporaryIn(const std::string& folder, std::string& temporary, unsigned mode) {
-    for (int attempt = 0; attempt < 100; attempt++) {
-        const std::string path = temporaryNameIn(folder);
-        OsFile file = OsFile::createNew(path, mode);
-        if (file.valid()) {
-            temporary = path;
-            return file;
-        }
-        if (osLastFileError().what != FileError::Exists) return file;
-    }
-    return OsFile();
-}
-
 OutputFiles::~OutputFiles() { rollBack(); }
 
 bool OutputFiles::makeFolder() {
@@ -40,6 +27,12 @@ std::string OutputFiles::add(const std::string& path, bool direct) {
     Entry entry;
     entry.path = path;
     entry.writing = direct ? path : temporaryNameIn(folder_);
+    if (!direct) {
+        // Recorded before the file exists, so that no file of this run is ever unknown to the journal.
+        if (!journalTried_) journal_.begin(folder_);
+        journalTried_ = true;
+        journal_.wrote(entry.writing, path);
+    }
     entries_.push_back(entry);
     return entry.writing;
 }
@@ -58,15 +51,24 @@ void OutputFiles::created(const std::string& writing) {
 void OutputFiles::retarget(const std::string& writing, const std::string& path) {
     for (Entry& entry : entries_)
         if (entry.writing == writing) entry.path = path;
+    journal_.wrote(writing, path);
+}
+
+void OutputFiles::removeAtCommit(const std::string& path) {
+    doomed_.push_back(path);
+    journal_.doomed(path);
 }
 
 bool OutputFiles::commit() {
+    // From the commit record on, a run killed among the renames is finished by the next one.
+    if (!journal_.commit()) return false;
     for (Entry& entry : entries_) {
         if (entry.writing != entry.path && !osRenameReplacing(entry.writing, entry.path)) return false;
         entry.renamed = true;
     }
     done_ = true;
     for (const std::string& path : doomed_) osRemoveFile(path);
+    journal_.end();
     return true;
 }
 
@@ -75,5 +77,6 @@ void OutputFiles::rollBack() {
     done_ = true;
     for (const Entry& entry : entries_)
         if (entry.made && !entry.renamed) osRemoveFile(entry.writing);
+    journal_.end();
     if (!top_.empty()) osRemoveMadeFolders(folder_.c_str(), top_.c_str());
 }

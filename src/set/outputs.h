@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "os/files.h"
+#include "set/journal.h"
 
 class OutputFiles {
 public:
@@ -31,7 +32,7 @@ public:
     // The file written under writing takes another name at the commit.
     void retarget(const std::string& writing, const std::string& path);
     // An existing file that is to go when the work commits (a replaced set's later pieces).
-    void removeAtCommit(const std::string& path) { doomed_.push_back(path); }
+    void removeAtCommit(const std::string& path);
     // Renames every file onto its name (replacing what was there), then removes those to go. False when a rename
     // fails; what was renamed stays.
     bool commit();
@@ -47,10 +48,10 @@ private:
     std::string folder_, top_;
     std::vector<Entry> entries_;
     std::vector<std::string> doomed_;
+    Journal journal_;  // so that a run killed meanwhile is finished or undone by the next one
+    bool journalTried_ = false;
     bool done_ = false;
 };
 
-// A new file under a name of its own (".tarn-" and eight letters) in folder; its path goes to temporary.
-OsFile createTemporaryIn(const std::string& folder, std::string& temporary, unsigned mode = 0666);
 // A fresh name of that form in folder; the file is not made.
 std::string temporaryNameIn(const std::string& folder);

@@ -185,6 +185,35 @@ std::vector<uint32_t> PieceSet::misfits() const {
     return list;
 }
 
+// Nothing recorded in the pieces: a script set's UnTarn.bat names them and the file; otherwise the pieces up to the
+// highest number there are the set, so that one missing before others is found missing.
+static void openRawSet(const std::string& anyPiece, PieceSet& set, PieceState first, uint32_t keepUpTo) {
+    const int64_t firstLength = first.length;
+    std::string name = anyPiece.substr(anyPiece.find_last_of(kPathSeparator) == std::string::npos
+                                           ? 0
+                                           : anyPiece.find_last_of(kPathSeparator) + 1);
+    uint32_t scripted = 0;
+    char scriptedName[kTextBufferSize];
+    set.scripted = readScriptOfSet(set.prefix, scripted, scriptedName);
+    set.pieces.push_back(std::move(first));
+    set.size = static_cast<uint64_t>(firstLength);
+    const uint32_t last = set.scripted ? scripted : highestPieceNumber(set.prefix);
+    for (uint32_t index = 2; index <= last; index++) {
+        PieceState piece;
+        piece.index = index;
+        piece.path = piecePathAsNumbered(set.prefix, index);
+        lookAt(piece, false, keepUpTo);
+        // A script set's pieces but the last are all as long as the first.
+        if (index < scripted) piece.expected = firstLength;
+        if (piece.present) set.size += static_cast<uint64_t>(piece.length);
+        set.pieces.push_back(std::move(piece));
+    }
+    set.count = static_cast<uint32_t>(set.pieces.size());
+    set.storedName = set.scripted ? scriptedName : name.substr(0, 4);
+    set.pieceBytes = static_cast<uint64_t>(firstLength);
+    set.cipherSpan = (static_cast<uint64_t>(firstLength) >> 10) == 0 ? 0 : (static_cast<uint64_t>(firstLength) >> 10) - 1;
+}
+
 SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set, bool hold) {
     if (!pieceNameShape(anyPiece) || anyPiece.size() >= kTextBufferSize) return SetOpening::NotAPiece;
     set = PieceSet();
@@ -214,31 +243,7 @@ SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set, bool hold) {
         case SetKind::NoHeader: set.format = SetFormat::Raw; break;
     }
     if (set.format == SetFormat::Raw) {
-        // Nothing recorded in the pieces: a script set's UnTarn.bat names them and the file; otherwise the pieces
-        // up to the highest number there are the set, so that one missing before others is found missing.
-        std::string name = anyPiece.substr(anyPiece.find_last_of(kPathSeparator) == std::string::npos
-                                               ? 0
-                                               : anyPiece.find_last_of(kPathSeparator) + 1);
-        uint32_t scripted = 0;
-        char scriptedName[kTextBufferSize];
-        set.scripted = readScriptOfSet(set.prefix, scripted, scriptedName);
-        set.pieces.push_back(std::move(first));
-        set.size = static_cast<uint64_t>(firstLength);
-        const uint32_t last = set.scripted ? scripted : highestPieceNumber(set.prefix);
-        for (uint32_t index = 2; index <= last; index++) {
-            PieceState piece;
-            piece.index = index;
-            piece.path = piecePathAsNumbered(set.prefix, index);
-            lookAt(piece, false, keepUpTo);
-            // A script set's pieces but the last are all as long as the first.
-            if (index < scripted) piece.expected = firstLength;
-            if (piece.present) set.size += static_cast<uint64_t>(piece.length);
-            set.pieces.push_back(std::move(piece));
-        }
-        set.count = static_cast<uint32_t>(set.pieces.size());
-        set.storedName = set.scripted ? scriptedName : name.substr(0, 4);
-        set.pieceBytes = static_cast<uint64_t>(firstLength);
-        set.cipherSpan = (static_cast<uint64_t>(firstLength) >> 10) == 0 ? 0 : (static_cast<uint64_t>(firstLength) >> 10) - 1;
+        openRawSet(anyPiece, set, std::move(first), keepUpTo);
         return SetOpening::Opened;
     }
     if (got < static_cast<int64_t>(kHeaderSize)) set.headerConsistent = false;

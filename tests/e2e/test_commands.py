@@ -1093,6 +1093,32 @@ class WithTarnExe(CommandCase):
         code, out, _ = self.tarn("info", self.at("ws", "报告0001.trn"), "--json")
         self.assertEqual((json.loads(out)["name"], json.loads(out)["missing"]), ("报告.doc", [3]))
 
+    def test_scripts_rebuild_any_name_and_run_nothing_else(self):
+        # cmd splits a bare word at & and +, expands %, and would run what a quote in a name lets out.
+        names = {"R&D plan.doc": "R&D plan.doc", "a+b c.txt": "a+b c.txt", "100% (final).doc": "100% (final).doc",
+                 'x" & echo PWNED & rem ".txt': "x_ & echo PWNED & rem _.txt"}
+        for number, (name, rebuilt) in enumerate(names.items()):
+            with self.subTest(name=name):
+                _, data = self.source(name, 25000)
+                folder = "s%d" % number
+                code, _, err = self.tarn("split", name, "-s", "10K", "--script", "-o", folder, "-q")
+                self.assertEqual(code, 0, err)
+                if number == 0:  # the same set from Tarn.exe
+                    self.windows.write_settings(method=1)
+                    code, err = self.windows.run("/i=" + self.windows.path(self.at(name)),
+                                                 "/o=" + self.windows.path(self.at("w0")), "/s=10", "/q",
+                                                 headless=True)
+                    self.assertEqual(code, 0, err)
+                    self.assertEqual(sorted(os.listdir(self.at("w0"))), sorted(os.listdir(self.at(folder))))
+                done = subprocess.run([WINE, "cmd", "/c", "UnTarn.bat"], cwd=self.at(folder),
+                                      stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                      timeout=120, env={k: v for k, v in os.environ.items() if k != "DISPLAY"})
+                # cmd echoes the command it runs; a command let out of the quotes would print its word alone.
+                said = [line.strip() for line in (done.stdout + done.stderr).splitlines()]
+                self.assertNotIn(b"PWNED", said)
+                self.assertEqual(tarnlib.read_file(self.at(folder, rebuilt)), data, done.stdout)
+                self.assertEqual(len(os.listdir(self.at(folder))), 5, "three pieces, the script, the file")
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

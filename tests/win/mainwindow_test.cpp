@@ -228,8 +228,11 @@ TEST_F(MainWindowTest, ChecksumMismatchIsReportedAndBecomesTheExitCode) {
     press(1);
     Shown result = answer(1);
     EXPECT_EQ(result.lines[1], "CRC失败");
+    // The data stays for a look, under a name that never passes for the file; the message names it.
+    EXPECT_EQ(result.lines[3], folder + "\\report\\report (CRC失败).doc");
     ASSERT_TRUE(idleAgain());
-    EXPECT_EQ(fileSize(folder + "\\report\\report.doc"), 2500000);
+    EXPECT_EQ(fileSize(folder + "\\report\\report (CRC失败).doc"), 2500000);
+    EXPECT_EQ(fileSize(folder + "\\report\\report.doc"), -1);
     pressEscape();
     EXPECT_EQ(exitCode(), 1u);
 }

@@ -1,0 +1,103 @@
+// The outputs transaction and its journal: what a failed, a finished and a killed run leave in a folder.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "jobfiles.h"
+#include "set/journal.h"
+#include "set/outputs.h"
+
+namespace {
+std::string text(const std::string& path) {
+    const Bytes bytes = readBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+void put(const std::string& path, const std::string& content) { writeBytes(path, Bytes(content.begin(), content.end())); }
+
+// Writes a file through the transaction and returns the name it was written under.
+std::string writeThrough(OutputFiles& outputs, const std::string& path, const std::string& content) {
+    const std::string writing = outputs.add(path);
+    put(writing, content);
+    outputs.created(writing);
+    return writing;
+}
+}  // namespace
+
+TEST(Outputs, NewFilesTakeTheirNamesTogetherOrNotAtAll) {
+    TempFolder folder;
+    put(folder / "a.trn", "old a");
+    put(folder / "c.trn", "old c");
+    {
+        // Abandoned: the old files stay, the new ones and the journal go.
+        OutputFiles outputs(folder.path.string());
+        const std::string writing = writeThrough(outputs, folder / "a.trn", "new a");
+        writeThrough(outputs, folder / "b.trn", "new b");
+        EXPECT_NE(writing, folder / "a.trn");
+        EXPECT_EQ(text(folder / "a.trn"), "old a");
+        EXPECT_EQ(folderNames(folder.path.string()).size(), 5u) << "two new files and a journal beside the old ones";
+    }
+    EXPECT_EQ(folderNames(folder.path.string()), (std::vector<std::string>{"a.trn", "c.trn"}));
+    {
+        OutputFiles outputs(folder.path.string());
+        writeThrough(outputs, folder / "a.trn", "new a");
+        const std::string b = writeThrough(outputs, folder / "b.trn", "new b");
+        outputs.retarget(b, folder / "b (failed).trn");
+        outputs.removeAtCommit(folder / "c.trn");
+        ASSERT_TRUE(outputs.commit());
+    }
+    EXPECT_EQ(folderNames(folder.path.string()), (std::vector<std::string>{"a.trn", "b (failed).trn"}));
+    EXPECT_EQ(text(folder / "a.trn"), "new a");
+}
+
+TEST(Outputs, ARunKilledAtAnyMomentIsFinishedOrUndoneByTheNext) {
+    TempFolder folder;
+    const std::string f = folder.path.string();
+    auto killedRun = [&](bool committed, const std::string& name) {
+        // A journal that goes out of scope unfinished is what a killed run leaves: its lock is gone with it.
+        Journal journal;
+        ASSERT_TRUE(journal.begin(f));
+        const std::string writing = temporaryNameIn(f);
+        journal.wrote(writing, folder / name);
+        put(writing, "new " + name);
+        journal.doomed(folder / "doomed.trn");
+        if (committed) {
+            ASSERT_TRUE(journal.commit());
+        }
+    };
+    put(folder / "x.trn", "old x");
+    put(folder / "doomed.trn", "old");
+    killedRun(false, "x.trn");
+    StoppedRuns found = recoverStoppedRuns(f);
+    EXPECT_EQ(found.undone, 1u);
+    EXPECT_EQ(found.finished, 0u);
+    EXPECT_EQ(folderNames(f), (std::vector<std::string>{"doomed.trn", "x.trn"}));
+    EXPECT_EQ(text(folder / "x.trn"), "old x");
+
+    killedRun(true, "x.trn");
+    found = recoverStoppedRuns(f);
+    EXPECT_EQ(found.finished, 1u);
+    EXPECT_EQ(folderNames(f), (std::vector<std::string>{"x.trn"}));
+    EXPECT_EQ(text(folder / "x.trn"), "new x.trn");
+
+    // A run still at work is left alone; a journal naming anything outside the folder moves nothing.
+    Journal alive;
+    ASSERT_TRUE(alive.begin(f));
+    const std::string writing = temporaryNameIn(f);
+    alive.wrote(writing, folder / "y.trn");
+    put(writing, "y");
+    EXPECT_EQ(recoverStoppedRuns(f).undone, 0u);
+    EXPECT_EQ(folderNames(f).size(), 3u);
+    alive.end();
+    {
+        Journal hostile;
+        ASSERT_TRUE(hostile.begin(f));
+        hostile.wrote(folder / "x.trn", folder / "..");  // not a name of its own, nor one inside the folder
+        hostile.doomed(folder / "..");
+        hostile.commit();
+    }
+    EXPECT_EQ(recoverStoppedRuns(f).finished, 1u);
+    EXPECT_EQ(text(folder / "x.trn"), "new x.trn");
+    osRemoveFile(writing);
+    EXPECT_EQ(folderNames(f), (std::vector<std::string>{"x.trn"}));
+}
