@@ -23,7 +23,7 @@ _tarn() {
     if [[ $cur == -* ]]; then
         local options
         case $command in
-            split) options="--size --count --output --script --key --description --name --no-checksum --force --quiet" ;;
+            split) options="--size --count --output --recovery --script --key --description --name --no-checksum --force --quiet" ;;
             join) options="--output --key --no-checksum --yes --force --quiet" ;;
             info) options="--json" ;;
             verify) options="--key --json --quiet" ;;

@@ -49,6 +49,7 @@ const OptionRule kOptions[] = {
     {"key", 'k', Takes::Value, kSplit | kJoin | kVerify},
     {"description", 'd', Takes::Value, kSplit},
     {"name", 0, Takes::Value, kSplit},
+    {"recovery", 'r', Takes::Value, kSplit},
     {"no-checksum", 0, Takes::Nothing, kSplit | kJoin},
     {"quiet", 'q', Takes::Nothing, kSplit | kJoin | kVerify},
     {"yes", 'y', Takes::Nothing, kJoin},
@@ -94,6 +95,20 @@ std::string apply(const OptionRule& rule, const std::string& value, Options& o) 
         o.description = value;
     } else if (name == "name") {
         o.name = value;
+    } else if (name == "recovery") {
+        const bool percent = !value.empty() && value.back() == '%';
+        const std::string digits = percent ? value.substr(0, value.size() - 1) : value;
+        char* end = nullptr;
+        unsigned long n = digits.empty() || !std::isdigit(static_cast<unsigned char>(digits[0]))
+                              ? 0
+                              : std::strtoul(digits.c_str(), &end, 10);
+        if (end == nullptr || *end != 0 || n < 1 || n > (percent ? 100u : 32768u))
+            return format({"not a number of recovery volumes: '%s' (1 to 32768, or 1%% to 100%% of the pieces)",
+                           "不是恢复卷的数目: '%s' (1 到 32768, 或块数的 1%% 到 100%%)"},
+                          value);
+        o.haveRecovery = true;
+        o.recovery = static_cast<uint32_t>(n);
+        o.recoveryPercent = percent;
     } else {
         // The switches that take no value set one field each.
         static const struct {

@@ -22,6 +22,9 @@ struct Options {
     bool haveDescription = false;
     std::string description;
     std::string name;  // --name: what a split of standard input calls the file
+    bool haveRecovery = false;  // --recovery: recovery volumes beside the pieces
+    uint32_t recovery = 0;      // volumes, or a percentage of the pieces
+    bool recoveryPercent = false;
     bool checksum = true;
     bool quiet = false;
     bool yes = false;

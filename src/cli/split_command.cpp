@@ -16,6 +16,7 @@
 #include "set/cut.h"
 #include "set/format.h"
 #include "set/pieceset.h"
+#include "set/recovery.h"
 #include "set/text.h"
 #include "set/threads.h"
 #include "text/textops.h"
@@ -215,6 +216,40 @@ int completeSet(const Options& o, const Source& source, const SetPlace& place, S
     return kOutcomeSuccess;
 }
 
+// Recovery volumes over the new set's files as they will lie on disk (pieces, and the script of a script set).
+int addRecovery(const Options& o, const SetPlace& place, const StreamCut& cut, OutputFiles& outputs,
+                Progress& progress) {
+    RecoveryPlan plan;
+    plan.folder = place.folder;
+    plan.baseName = place.name;
+    std::vector<uint64_t> lengths;
+    std::vector<std::string> finals;
+    for (uint32_t index = 1; index <= cut.count; index++) finals.push_back(pathOfPiece(place.folder, place.stem, index));
+    if (o.script) finals.push_back(place.scriptPath);
+    for (const std::string& path : finals) {
+        ProtectedFile file;
+        file.reading = outputs.writingOf(path);
+        char name[kTextBufferSize];
+        fileNameOfPath(path.c_str(), name);
+        file.name = name;
+        lengths.push_back(OsFile::openRead(file.reading).length());
+        plan.files.push_back(file);
+    }
+    plan.blocks = o.recoveryPercent ? (cut.count * o.recovery + 99) / 100 : o.recovery;
+    plan.sliceSize = sliceSizeFor(lengths);
+    const RecoveryResult result = writeRecoveryVolumes(plan, outputs, progress, threadsFor(plan.blocks));
+    switch (result.what) {
+        case RecoveryResult::Done: return kOutcomeSuccess;
+        case RecoveryResult::Stopped: return kOutcomeInterrupted;
+        case RecoveryResult::ReadFailed:
+            return fail(kOutcomeMissing, {"cannot read '%s' back: %s", "无法读回 '%s': %s"}, result.path.c_str(),
+                        osFileErrorText(result.error).c_str());
+        case RecoveryResult::WriteFailed: break;
+    }
+    return fail(outcomeOfWriteError(result.error), {"cannot write '%s': %s", "无法写入 '%s': %s"}, result.path.c_str(),
+                osFileErrorText(result.error).c_str());
+}
+
 void reportSplit(const Options& o, const SetPlace& place, const StreamCut& cut, const OldSetRest& rest) {
     report({"%s: %u piece(s) of at most %s in %s", "%s: %u 块, 每块最多 %s, 在 %s"}, place.name.c_str(), cut.count,
            humanBytes(place.pieceBytes).c_str(), place.folder.c_str());
@@ -229,6 +264,10 @@ void reportSplit(const Options& o, const SetPlace& place, const StreamCut& cut, 
     if (rest.pieces > 0)
         report({"removed %u later piece(s) of the set it replaced", "删除了被替换的那组块中后面的 %u 块"}, rest.pieces);
     if (rest.script) report({"removed the %s of the set it replaced", "删除了被替换的那组块的 %s"}, kScriptName);
+    if (o.haveRecovery)
+        report({"%u recovery volume(s) beside it: as many lost or damaged pieces can be rebuilt",
+                "旁边有 %u 个恢复卷: 同样多的丢失或损坏的块可以重建"},
+               o.recoveryPercent ? (cut.count * o.recovery + 99) / 100 : o.recovery);
 }
 }  // namespace
 
@@ -299,6 +338,11 @@ int runSplitCommand(const Options& o) {
     if ((code = completeSet(o, source, SetPlace{folder, stem, name, storedName, scriptPath, pieceBytes}, header, cut,
                             outputs)) != kOutcomeSuccess)
         return code;
+    if (o.haveRecovery) {
+        Progress volumes(0, !o.quiet);
+        const SetPlace place{folder, stem, name, storedName, scriptPath, pieceBytes};
+        if ((code = addRecovery(o, place, cut, outputs, volumes)) != kOutcomeSuccess) return code;
+    }
     const OldSetRest rest =
         o.force ? oldSetRest(folder, stem, cut.count, source, scriptPath, o.script, outputs) : OldSetRest();
     if (stopRequested()) return kOutcomeInterrupted;

@@ -1022,6 +1022,56 @@ class HelpAndVersion(CommandCase):
         self.assertIn("unknown command 'splt'", err)
 
 
+@unittest.skipUnless(shutil.which("par2"), "needs the par2 client")
+class RecoveryVolumes(CommandCase):
+    """Volumes written by tarn split follow PAR 2.0 to the byte: the standard client checks and repairs with them."""
+
+    def par2(self, verb, folder, index):
+        return subprocess.run(["par2", verb, index], cwd=self.at(folder), stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, timeout=300)
+
+    def test_the_standard_client_verifies_and_repairs_a_set(self):
+        cases = [("report.doc", 3000000, ["-s", "300K", "--recovery", "3"], 10, 3),
+                 ("keyed.bin", 500000, ["-n", "7", "--recovery", "30%", "--key", "k"], 7, 3),  # 30% of 7, up
+                 ("plan.txt", 200000, ["-s", "50K", "--script", "-r", "2"], 4, 2),  # UnTarn.bat protected too
+                 ("lone.bin", 1000, ["--recovery", "1"], 1, 1)]
+        for name, size, options, pieces, blocks in cases:
+            with self.subTest(name=name):
+                _, data = self.source(name, size)
+                folder = name.split(".")[0]
+                code, _, err = self.tarn("split", name, "-q", *options)
+                self.assertEqual(code, 0, err)
+                files = sorted(os.listdir(self.at(folder)))
+                volumes = [n for n in files if n.endswith(".par2")]
+                self.assertEqual(volumes, [name + ".par2"] + [name + ".vol%02d+01.par2" % e for e in range(blocks)])
+                protected = [n for n in files if not n.endswith(".par2")]
+                self.assertEqual(len([n for n in protected if n.endswith(".trn")]), pieces)
+                done = self.par2("verify", folder, name + ".par2")
+                self.assertEqual(done.returncode, 0, done.stdout)
+                before = {n: tarnlib.read_file(self.at(folder, n)) for n in protected}
+                # As many pieces lost or damaged as there are blocks: all come back, byte for byte.
+                lost = protected[:blocks]
+                for n in lost[:-1]:
+                    os.remove(self.at(folder, n))
+                damaged = bytearray(before[lost[-1]])
+                damaged[len(damaged) // 2] ^= 0x20
+                tarnlib.write_file(self.at(folder, lost[-1]), bytes(damaged))
+                done = self.par2("repair", folder, name + ".par2")
+                self.assertEqual(done.returncode, 0, done.stdout)
+                for n in protected:
+                    self.assertEqual(tarnlib.read_file(self.at(folder, n)), before[n], n)
+                first = [n for n in protected if n.endswith("0001.trn")][0]
+                code, _, err = self.tarn("join", self.at(folder, first), "-o", folder + "-j", "-q", "-y",
+                                         *(["--key", "k"] if "--key" in options else []))
+                self.assertEqual(code, 0, err)
+                self.assertEqual(tarnlib.read_file(self.at(folder + "-j", name)), data)
+                # One more than the blocks: the client says it cannot.
+                for n in protected[:blocks + 1] if len(protected) > blocks else []:
+                    os.remove(self.at(folder, n))
+                if len(protected) > blocks:
+                    self.assertNotEqual(self.par2("repair", folder, name + ".par2").returncode, 0)
+
+
 @unittest.skipUnless(WINDOWS and WINE, "needs Tarn.exe under Wine")
 class WithTarnExe(CommandCase):
     """Sets cut by the commands are joined by Tarn.exe, and the other way round. Tarn.exe runs without a display:

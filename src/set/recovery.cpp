@@ -1,0 +1,282 @@
+// Writes recovery volumes: the set's files read a stretch of every slice at a time, each stretch added into every
+// recovery slice, the digests taken on the way; the volumes' critical packets follow their recovery data.
+#include "set/recovery.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "set/digests.h"
+#include "set/gf16.h"
+#include "set/threads.h"
+#include "text/textops.h"
+
+namespace {
+constexpr char kMagic[8] = {'P', 'A', 'R', '2', '\0', 'P', 'K', 'T'};
+constexpr char kMain[16] = {'P', 'A', 'R', ' ', '2', '.', '0', '\0', 'M', 'a', 'i', 'n', '\0', '\0', '\0', '\0'};
+constexpr char kFileDesc[16] = {'P', 'A', 'R', ' ', '2', '.', '0', '\0', 'F', 'i', 'l', 'e', 'D', 'e', 's', 'c'};
+constexpr char kSliceSums[16] = {'P', 'A', 'R', ' ', '2', '.', '0', '\0', 'I', 'F', 'S', 'C', '\0', '\0', '\0', '\0'};
+constexpr char kRecovery[16] = {'P', 'A', 'R', ' ', '2', '.', '0', '\0', 'R', 'e', 'c', 'v', 'S', 'l', 'i', 'c'};
+constexpr char kCreator[16] = {'P', 'A', 'R', ' ', '2', '.', '0', '\0', 'C', 'r', 'e', 'a', 't', 'o', 'r', '\0'};
+constexpr char kCreatorText[] = "Tarn 1.51, tarn-support@ormand.example.org";
+constexpr size_t kHeader = 64;
+constexpr size_t kMemory = 32u << 20;  // the recovery stretches together: tens of MiB whatever the slice size
+
+void put64(std::string& out, uint64_t v) {
+    for (int i = 0; i < 8; i++) out += static_cast<char>(v >> (8 * i));
+}
+void put32(std::string& out, uint32_t v) {
+    for (int i = 0; i < 4; i++) out += static_cast<char>(v >> (8 * i));
+}
+void putDigest(std::string& out, const Md5Digest& d) { out.append(reinterpret_cast<const char*>(d.bytes), 16); }
+void padTo4(std::string& out) {
+    while (out.size() % 4 != 0) out += '\0';
+}
+
+// A whole packet: header (its digest over the set id, the type and the body) and body.
+std::string packet(const Md5Digest& set, const char* type, const std::string& body) {
+    Md5 digest;
+    digest.add(set.bytes, 16);
+    digest.add(type, 16);
+    digest.add(body.data(), body.size());
+    std::string out(kMagic, 8);
+    put64(out, kHeader + body.size());
+    putDigest(out, digest.finish());
+    putDigest(out, set);
+    out.append(type, 16);
+    return out + body;
+}
+
+struct FileState {
+    const ProtectedFile* file = nullptr;
+    OsFile opened;
+    uint64_t length = 0;
+    Md5Digest first16k{}, whole{}, id{};
+    uint32_t slices = 0, firstSlice = 0;
+    Md5 wholeSum;
+};
+
+struct SliceState {
+    Md5 sum;
+    uint32_t crc = 0;
+    uint16_t constant = 0;
+};
+
+// What the critical packets say of the set: the main packet, and each file's description and slice checksums.
+std::string criticalPackets(const Md5Digest& set, const std::string& main, const std::vector<FileState*>& files,
+                            std::vector<SliceState>& slices, std::vector<Md5Digest>& sliceSums) {
+    std::string all = packet(set, kMain, main);
+    for (const FileState* f : files) {
+        std::string body;
+        putDigest(body, f->id);
+        putDigest(body, f->whole);
+        putDigest(body, f->first16k);
+        put64(body, f->length);
+        body += f->file->name;
+        padTo4(body);
+        all += packet(set, kFileDesc, body);
+        std::string sums;
+        putDigest(sums, f->id);
+        for (uint32_t s = f->firstSlice; s < f->firstSlice + f->slices; s++) {
+            putDigest(sums, sliceSums[s]);
+            put32(sums, slices[s].crc);
+        }
+        all += packet(set, kSliceSums, sums);
+    }
+    std::string creator = kCreatorText;
+    padTo4(creator);
+    return all + packet(set, kCreator, creator);
+}
+
+std::string volumeName(const RecoveryPlan& plan, uint32_t exponent) {
+    // Numbers of one width, so that the volumes sort in order: NAME.vol00+01.par2, NAME.vol01+01.par2, …
+    const size_t width = std::max<size_t>(2, std::to_string(plan.blocks).size());
+    auto padded = [width](uint32_t n) {
+        const std::string digits = std::to_string(n);
+        return std::string(width > digits.size() ? width - digits.size() : 0, '0') + digits;
+    };
+    return plan.baseName + ".vol" + padded(exponent) + "+" + padded(1) + ".par2";
+}
+
+std::string inFolder(const std::string& folder, const std::string& name) {
+    const bool ends = !folder.empty() && (folder.back() == '/' || folder.back() == kPathSeparator);
+    return folder + (ends ? "" : kPathSeparatorText) + name;
+}
+}  // namespace
+
+uint64_t sliceSizeFor(const std::vector<uint64_t>& lengths) {
+    uint64_t largest = 4;
+    for (uint64_t length : lengths) largest = std::max(largest, length);
+    return (largest + 3) / 4 * 4;
+}
+
+namespace {
+struct Encoder {
+    const RecoveryPlan& plan;
+    SetEvents& events;
+    unsigned threads;
+    std::vector<FileState> files;
+    std::vector<FileState*> order;  // by file id: the order of the main packet and of the slices' constants
+    std::vector<SliceState> slices;
+    Md5Digest set{};
+    std::string main;
+    std::vector<OsFile> volumes;
+    std::vector<std::unique_ptr<Md5>> recoverySums;
+    RecoveryResult result;
+
+    bool fail(RecoveryResult::What what, const std::string& path) {
+        result.what = what;
+        result.path = path;
+        result.error = osLastFileError();
+        return false;
+    }
+
+    // Lengths, the digests of the first 16 KiB, the file ids and their order, the slices and their constants.
+    bool openFiles() {
+        files.resize(plan.files.size());
+        for (size_t i = 0; i < files.size(); i++) {
+            FileState& f = files[i];
+            f.file = &plan.files[i];
+            f.opened = OsFile::openRead(f.file->reading);
+            if (!f.opened.valid()) return fail(RecoveryResult::ReadFailed, f.file->reading);
+            f.length = f.opened.length();
+            std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(f.length, 16384)));
+            if (f.opened.readAt(head.data(), head.size(), 0) != static_cast<int64_t>(head.size()))
+                return fail(RecoveryResult::ReadFailed, f.file->reading);
+            f.first16k = md5Of(head.data(), head.size());
+            std::string idSource(reinterpret_cast<const char*>(f.first16k.bytes), 16);
+            put64(idSource, f.length);
+            idSource += f.file->name;
+            f.id = md5Of(idSource.data(), idSource.size());
+            f.slices = static_cast<uint32_t>((f.length + plan.sliceSize - 1) / plan.sliceSize);
+            order.push_back(&f);
+        }
+        std::sort(order.begin(), order.end(), [](const FileState* a, const FileState* b) { return a->id < b->id; });
+        put64(main, plan.sliceSize);
+        put32(main, static_cast<uint32_t>(order.size()));
+        for (FileState* f : order) {
+            putDigest(main, f->id);
+            f->firstSlice = static_cast<uint32_t>(slices.size());
+            for (uint32_t k = 0; k < f->slices; k++) slices.emplace_back();
+        }
+        for (size_t s = 0; s < slices.size(); s++) slices[s].constant = inputSliceConstant(static_cast<uint32_t>(s));
+        set = md5Of(main.data(), main.size());
+        return true;
+    }
+
+    bool createVolumes(OutputFiles& outputs) {
+        for (uint32_t e = 0; e < plan.blocks; e++) {
+            const std::string path = inFolder(plan.folder, volumeName(plan, e));
+            const std::string writing = outputs.add(path);
+            volumes.push_back(OsFile::createNew(writing));
+            if (!volumes.back().valid()) return fail(RecoveryResult::WriteFailed, path);
+            outputs.created(writing);
+            result.volumes.push_back(path);
+            recoverySums.emplace_back(new Md5);
+            std::string start(reinterpret_cast<const char*>(set.bytes), 16);
+            start.append(kRecovery, 16);
+            put32(start, e);
+            recoverySums.back()->add(start.data(), start.size());
+        }
+        return true;
+    }
+
+    // Every byte of a file with several slices, in order, for its whole digest (one slice each: on the way).
+    bool sumWholeFiles() {
+        std::vector<uint8_t> buffer(1 << 20);
+        for (FileState& f : files) {
+            if (f.slices <= 1) continue;
+            for (uint64_t at = 0; at < f.length; at += buffer.size()) {
+                const size_t n = static_cast<size_t>(std::min<uint64_t>(buffer.size(), f.length - at));
+                if (f.opened.readAt(buffer.data(), n, at) != static_cast<int64_t>(n))
+                    return fail(RecoveryResult::ReadFailed, f.file->reading);
+                f.wholeSum.add(buffer.data(), n);
+            }
+        }
+        return true;
+    }
+
+    // A stretch of one input slice, read (zeros past its file's end), summed and added into every recovery slice.
+    bool addStretch(FileState& f, uint32_t k, uint64_t offset, size_t n, uint8_t* in,
+                    std::vector<std::vector<uint8_t>>& recovery) {
+        const uint64_t at = k * plan.sliceSize + offset;
+        const size_t have = at < f.length ? static_cast<size_t>(std::min<uint64_t>(n, f.length - at)) : 0;
+        if (have > 0 && f.opened.readAt(in, have, at) != static_cast<int64_t>(have))
+            return fail(RecoveryResult::ReadFailed, f.file->reading);
+        std::memset(in + have, 0, n - have);
+        SliceState& slice = slices[f.firstSlice + k];
+        slice.sum.add(in, n);
+        slice.crc = crc32Of(in, n, slice.crc);
+        if (f.slices == 1) f.wholeSum.add(in, have);
+        const unsigned runs = std::max(1u, std::min<unsigned>(threads, plan.blocks));
+        runEach(runs, [&](unsigned run) {
+            for (uint32_t e = run; e < plan.blocks; e += runs)
+                gfMultiplyAdd(gfPower(slice.constant, e), in, recovery[e].data(), n);
+        });
+        events.advance(have);
+        return true;
+    }
+
+    bool encode() {
+        const uint64_t size = plan.sliceSize;
+        size_t stretch = kMemory / std::max<uint32_t>(1, plan.blocks);
+        stretch = std::min<size_t>(std::max<size_t>(stretch, 64 << 10), 1 << 20) / 4 * 4;
+        stretch = static_cast<size_t>(std::min<uint64_t>(stretch, size));
+        std::vector<std::vector<uint8_t>> recovery(plan.blocks, std::vector<uint8_t>(stretch));
+        std::vector<uint8_t> in(stretch);
+        for (uint64_t offset = 0; offset < size; offset += stretch) {
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(stretch, size - offset));
+            for (auto& buffer : recovery) std::memset(buffer.data(), 0, n);
+            for (FileState* f : order)
+                for (uint32_t k = 0; k < f->slices; k++) {
+                    if (events.stopRequested()) return fail(RecoveryResult::Stopped, "");
+                    if (!addStretch(*f, k, offset, n, in.data(), recovery)) return false;
+                }
+            for (uint32_t e = 0; e < plan.blocks; e++) {
+                if (!volumes[e].writeAt(recovery[e].data(), n, kHeader + 4 + offset))
+                    return fail(RecoveryResult::WriteFailed, result.volumes[e]);
+                recoverySums[e]->add(recovery[e].data(), n);
+            }
+        }
+        return true;
+    }
+
+    // Each volume's recovery packet header, then the critical packets after its data; the index file has those alone.
+    bool finish(OutputFiles& outputs) {
+        std::vector<Md5Digest> sliceSums;
+        for (SliceState& slice : slices) sliceSums.push_back(slice.sum.finish());
+        for (FileState& f : files) f.whole = f.wholeSum.finish();
+        const std::string critical = criticalPackets(set, main, order, slices, sliceSums);
+        for (uint32_t e = 0; e < plan.blocks; e++) {
+            std::string head(kMagic, 8);
+            put64(head, kHeader + 4 + plan.sliceSize);
+            putDigest(head, recoverySums[e]->finish());
+            putDigest(head, set);
+            head.append(kRecovery, 16);
+            put32(head, e);
+            const auto* bytes = reinterpret_cast<const uint8_t*>(head.data());
+            const auto* tail = reinterpret_cast<const uint8_t*>(critical.data());
+            if (!volumes[e].writeAt(bytes, head.size(), 0) ||
+                !volumes[e].writeAt(tail, critical.size(), kHeader + 4 + plan.sliceSize) || !volumes[e].close())
+                return fail(RecoveryResult::WriteFailed, result.volumes[e]);
+        }
+        const std::string index = inFolder(plan.folder, plan.baseName + ".par2");
+        const std::string writing = outputs.add(index);
+        OsFile file = OsFile::createNew(writing);
+        if (file.valid()) outputs.created(writing);
+        if (!file.valid() || !file.writeAt(reinterpret_cast<const uint8_t*>(critical.data()), critical.size(), 0) ||
+            !file.close())
+            return fail(RecoveryResult::WriteFailed, index);
+        result.volumes.insert(result.volumes.begin(), index);
+        return true;
+    }
+};
+}  // namespace
+
+RecoveryResult writeRecoveryVolumes(const RecoveryPlan& plan, OutputFiles& outputs, SetEvents& events,
+                                    unsigned threads) {
+    Encoder encoder{plan, events, threads == 0 ? 1 : threads, {}, {}, {}, {}, {}, {}, {}, {}};
+    if (encoder.openFiles() && encoder.createVolumes(outputs) && encoder.sumWholeFiles() && encoder.encode())
+        encoder.finish(outputs);
+    return encoder.result;
+}
