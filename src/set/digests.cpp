@@ -20,14 +20,17 @@ const uint8_t kShifts[64] = {7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12,
 
 uint32_t rotate(uint32_t x, unsigned n) { return (x << n) | (x >> (32 - n)); }
 
+// Eight tables: eight bytes a step ("slicing by eight"), several times the speed of one byte a step.
 struct CrcTable {
-    uint32_t entries[256];
+    uint32_t entries[8][256];
     CrcTable() {
         for (uint32_t i = 0; i < 256; i++) {
             uint32_t c = i;
             for (int k = 0; k < 8; k++) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            entries[i] = c;
+            entries[0][i] = c;
         }
+        for (uint32_t i = 0; i < 256; i++)
+            for (int t = 1; t < 8; t++) entries[t][i] = (entries[t - 1][i] >> 8) ^ entries[0][entries[t - 1][i] & 0xFF];
     }
 };
 }  // namespace
@@ -118,7 +121,14 @@ Md5Digest md5Of(const void* bytes, size_t count) {
 uint32_t crc32Of(const void* bytes, size_t count, uint32_t crc) {
     static const CrcTable table;
     const auto* p = static_cast<const uint8_t*>(bytes);
+    const auto& t = table.entries;
     crc = ~crc;
-    for (size_t i = 0; i < count; i++) crc = table.entries[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
+    for (; count >= 8; p += 8, count -= 8) {
+        const uint32_t low = crc ^ (static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                                    static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
+        crc = t[7][low & 0xFF] ^ t[6][(low >> 8) & 0xFF] ^ t[5][(low >> 16) & 0xFF] ^ t[4][low >> 24] ^ t[3][p[4]] ^
+              t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]];
+    }
+    for (; count > 0; p++, count--) crc = t[0][(crc ^ *p) & 0xFF] ^ (crc >> 8);
     return ~crc;
 }

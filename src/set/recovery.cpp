@@ -20,7 +20,9 @@ constexpr char kRecovery[16] = {'P', 'A', 'R', ' ', '2', '.', '0', '\0', 'R', 'e
 constexpr char kCreator[16] = {'P', 'A', 'R', ' ', '2', '.', '0', '\0', 'C', 'r', 'e', 'a', 't', 'o', 'r', '\0'};
 constexpr char kCreatorText[] = "Tarn 1.51, tarn-support@ormand.example.org";
 constexpr size_t kHeader = 64;
-constexpr size_t kMemory = 32u << 20;  // the recovery stretches together: tens of MiB whatever the slice size
+// The recovery stretches together stay in the processor's cache: the multiply-adds then wait on no memory.
+constexpr size_t kMemory = 2u << 20;
+constexpr uint32_t kDigestShare = 12;  // MD5 and CRC-32 of a stretch, measured in recovery slices' multiply-adds
 
 void put64(std::string& out, uint64_t v) {
     for (int i = 0; i < 8; i++) out += static_cast<char>(v >> (8 * i));
@@ -58,6 +60,7 @@ struct FileState {
 
 struct SliceState {
     Md5 sum;
+    uint64_t padding = 0;  // zeros after the data of a file of one slice, whose digest sum stands in for the start
     uint32_t crc = 0;
     uint16_t constant = 0;
 };
@@ -196,56 +199,111 @@ struct Encoder {
         return true;
     }
 
-    // A stretch of one input slice, read (zeros past its file's end), summed and added into every recovery slice.
-    bool addStretch(FileState& f, uint32_t k, uint64_t offset, size_t n, uint8_t* in,
-                    std::vector<std::vector<uint8_t>>& recovery) {
+    // The recovery slices [from, to) of one thread: it reads every input stretch itself (the page cache serves the
+    // second reader), so the threads never wait on each other; the first also takes the digests.
+    struct Share {
+        uint32_t from = 0, to = 0;
+        bool digests = false;
+        RecoveryResult failure;
+    };
+
+    // One stretch of input slice k of f, read (zeros past its file's end) into in; the digests on the way.
+    bool readStretch(FileState& f, uint32_t k, uint64_t offset, size_t n, uint8_t* in, Share& share) {
         const uint64_t at = k * plan.sliceSize + offset;
         const size_t have = at < f.length ? static_cast<size_t>(std::min<uint64_t>(n, f.length - at)) : 0;
-        if (have > 0 && f.opened.readAt(in, have, at) != static_cast<int64_t>(have))
-            return fail(RecoveryResult::ReadFailed, f.file->reading);
+        if (have > 0 && f.opened.readAt(in, have, at) != static_cast<int64_t>(have)) {
+            share.failure.what = RecoveryResult::ReadFailed;
+            share.failure.path = f.file->reading;
+            share.failure.error = osLastFileError();
+            return false;
+        }
         std::memset(in + have, 0, n - have);
+        if (!share.digests) return true;
         SliceState& slice = slices[f.firstSlice + k];
-        slice.sum.add(in, n);
+        // A file of one slice: its own digest is the slice's until the zeros that pad the slice.
+        if (f.slices == 1) {
+            f.wholeSum.add(in, have);
+            slice.padding += n - have;
+        } else {
+            slice.sum.add(in, n);
+        }
         slice.crc = crc32Of(in, n, slice.crc);
-        if (f.slices == 1) f.wholeSum.add(in, have);
-        const unsigned runs = std::max(1u, std::min<unsigned>(threads, plan.blocks));
-        runEach(runs, [&](unsigned run) {
-            for (uint32_t e = run; e < plan.blocks; e += runs)
-                gfMultiplyAdd(gfPower(slice.constant, e), in, recovery[e].data(), n);
-        });
         events.advance(have);
         return true;
     }
 
-    bool encode() {
-        const uint64_t size = plan.sliceSize;
-        size_t stretch = kMemory / std::max<uint32_t>(1, plan.blocks);
-        stretch = std::min<size_t>(std::max<size_t>(stretch, 64 << 10), 1 << 20) / 4 * 4;
-        stretch = static_cast<size_t>(std::min<uint64_t>(stretch, size));
-        std::vector<std::vector<uint8_t>> recovery(plan.blocks, std::vector<uint8_t>(stretch));
+    void encodeShare(Share& share, size_t stretch) {
+        const uint32_t count = share.to - share.from;
+        std::vector<std::vector<uint8_t>> recovery(count, std::vector<uint8_t>(stretch));
         std::vector<uint8_t> in(stretch);
-        for (uint64_t offset = 0; offset < size; offset += stretch) {
-            const size_t n = static_cast<size_t>(std::min<uint64_t>(stretch, size - offset));
+        for (uint64_t offset = 0; offset < plan.sliceSize; offset += stretch) {
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(stretch, plan.sliceSize - offset));
             for (auto& buffer : recovery) std::memset(buffer.data(), 0, n);
             for (FileState* f : order)
                 for (uint32_t k = 0; k < f->slices; k++) {
-                    if (events.stopRequested()) return fail(RecoveryResult::Stopped, "");
-                    if (!addStretch(*f, k, offset, n, in.data(), recovery)) return false;
+                    if (events.stopRequested()) {
+                        share.failure.what = RecoveryResult::Stopped;
+                        return;
+                    }
+                    if (!readStretch(*f, k, offset, n, in.data(), share)) return;
+                    const uint16_t constant = slices[f->firstSlice + k].constant;
+                    for (uint32_t e = share.from; e < share.to; e++)
+                        gfMultiplyAdd(gfPower(constant, e), in.data(), recovery[e - share.from].data(), n);
                 }
-            for (uint32_t e = 0; e < plan.blocks; e++) {
-                if (!volumes[e].writeAt(recovery[e].data(), n, kHeader + 4 + offset))
-                    return fail(RecoveryResult::WriteFailed, result.volumes[e]);
-                recoverySums[e]->add(recovery[e].data(), n);
+            for (uint32_t e = share.from; e < share.to; e++) {
+                if (!volumes[e].writeAt(recovery[e - share.from].data(), n, kHeader + 4 + offset)) {
+                    share.failure.what = RecoveryResult::WriteFailed;
+                    share.failure.path = result.volumes[e];
+                    share.failure.error = osLastFileError();
+                    return;
+                }
+                recoverySums[e]->add(recovery[e - share.from].data(), n);
             }
         }
+    }
+
+    bool encode() {
+        const unsigned runs = std::max(1u, std::min<unsigned>(threads, plan.blocks));
+        // The digests cost about as much as kDigestShare recovery slices: the first thread takes fewer slices.
+        const uint32_t each = (plan.blocks + (runs > 1 ? kDigestShare : 0) + runs - 1) / runs;
+        std::vector<Share> shares(runs);
+        uint32_t next = 0;
+        for (unsigned run = 0; run < runs; run++) {
+            const uint32_t want = run == 0 && runs > 1 ? (each > kDigestShare ? each - kDigestShare : 0) : each;
+            shares[run].from = next;
+            shares[run].to = next = run + 1 == runs ? plan.blocks : std::min(plan.blocks, next + want);
+            shares[run].digests = run == 0;
+        }
+        uint32_t largest = 1;
+        for (const Share& share : shares) largest = std::max(largest, share.to - share.from);
+        size_t stretch = kMemory / largest;
+        stretch = std::min<size_t>(std::max<size_t>(stretch, 16 << 10), 1 << 20) / 64 * 64;
+        stretch = static_cast<size_t>(std::min<uint64_t>(stretch, (plan.sliceSize + 63) / 64 * 64));
+        runEach(runs, [&](unsigned run) { encodeShare(shares[run], stretch); });
+        for (const Share& share : shares)
+            if (share.failure.what != RecoveryResult::Done) {
+                result.what = share.failure.what;
+                result.path = share.failure.path;
+                result.error = share.failure.error;
+                return false;
+            }
         return true;
     }
 
     // Each volume's recovery packet header, then the critical packets after its data; the index file has those alone.
     bool finish(OutputFiles& outputs) {
-        std::vector<Md5Digest> sliceSums;
-        for (SliceState& slice : slices) sliceSums.push_back(slice.sum.finish());
-        for (FileState& f : files) f.whole = f.wholeSum.finish();
+        std::vector<Md5Digest> sliceSums(slices.size());
+        for (FileState& f : files) {
+            if (f.slices == 1) {
+                // The slice: the file's bytes, then the zeros that fill it.
+                Md5 slice = f.wholeSum;
+                const std::vector<uint8_t> zeros(static_cast<size_t>(slices[f.firstSlice].padding));
+                slice.add(zeros.data(), zeros.size());
+                slices[f.firstSlice].sum = slice;
+            }
+            f.whole = f.wholeSum.finish();
+        }
+        for (size_t s = 0; s < slices.size(); s++) sliceSums[s] = slices[s].sum.finish();
         const std::string critical = criticalPackets(set, main, order, slices, sliceSums);
         for (uint32_t e = 0; e < plan.blocks; e++) {
             std::string head(kMagic, 8);
