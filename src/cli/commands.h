@@ -1,4 +1,4 @@
-// The four subcommands and the help texts; each returns the process exit code (see cli/outcome.h).
+// The five subcommands and the help texts; each returns the process exit code (see cli/outcome.h).
 #pragma once
 #include <cstdio>
 #include <string>
@@ -10,6 +10,7 @@ int runSplitCommand(const Options& options);
 int runJoinCommand(const Options& options);
 int runInfoCommand(const Options& options);
 int runVerifyCommand(const Options& options);
+int runRepairCommand(const Options& options);
 // verify --json for a set that could not be opened: a line all the same, so that a line stands for every set.
 void printUnopenedSetJson(const std::string& operand, int outcome);
 

@@ -8,6 +8,7 @@
 #include "cli/outcome.h"
 #include "cli/report.h"
 #include "cli/setcheck.h"
+#include "cli/volumes.h"
 #include "cli/times.h"
 #include "text/textops.h"
 
@@ -28,7 +29,14 @@ std::string jsonTime(uint64_t filetime) {
     return text.empty() ? "null" : jsonString(text);
 }
 
-void printJson(const PieceSet& set, const std::string& operand) {
+std::string recoveryJson(const SetVolumes& volumes) {
+    if (!volumes.found()) return "null";
+    return "{\"files\":" + std::to_string(volumes.set.volumes.size()) + ",\"blocks\":" +
+           std::to_string(volumes.set.recovery.size()) + ",\"block_size\":" + std::to_string(volumes.set.sliceSize) +
+           "}";
+}
+
+void printJson(const PieceSet& set, const std::string& operand, const SetVolumes& volumes) {
     bool raw = set.format == SetFormat::Raw;
     std::printf("{\"set\":%s,\"kind\":\"%s\",\"script\":%s,\"mark\":%s,\"name\":%s,\"size\":%llu,\"pieces\":%u,"
                 "\"piece_size\":%llu,",
@@ -41,9 +49,9 @@ void printJson(const PieceSet& set, const std::string& operand) {
     std::printf("\"created\":%s,\"accessed\":%s,\"modified\":%s,\"attributes\":%s,",
                 raw ? "null" : jsonTime(set.created).c_str(), raw ? "null" : jsonTime(set.accessed).c_str(),
                 raw ? "null" : jsonTime(set.written).c_str(), raw ? "null" : std::to_string(set.attributes).c_str());
-    std::printf("\"header_consistent\":%s,\"present\":%s,\"missing\":%s,\"wrong\":%s}\n",
+    std::printf("\"header_consistent\":%s,\"present\":%s,\"missing\":%s,\"wrong\":%s,\"recovery\":%s}\n",
                 raw || set.headerConsistent ? "true" : "false", jsonNumbers(presentPieces(set)).c_str(),
-                jsonNumbers(set.missing()).c_str(), jsonProblems(set).c_str());
+                jsonNumbers(set.missing()).c_str(), jsonProblems(set).c_str(), recoveryJson(volumes).c_str());
 }
 
 // Labels line up in columns on a terminal: a Chinese character takes two columns and three bytes.
@@ -56,7 +64,7 @@ void row(const Text& label, const std::string& value) {
     std::printf("%s %s\n", text.c_str(), value.c_str());
 }
 
-void printText(const PieceSet& set) {
+void printText(const PieceSet& set, const SetVolumes& volumes) {
     bool raw = set.format == SetFormat::Raw;
     char number[40];
     row({"kind:", "类型:"}, formatPhrase(set));
@@ -86,6 +94,15 @@ void printText(const PieceSet& set) {
     row({"missing:", "缺失:"}, missing.empty() ? pick({"none", "无"}) : indexRanges(missing));
     for (const std::string& line : pieceProblemLines(set))
         if (line.find(pick({"is missing", "缺失"})) == std::string::npos) row({"problem:", "问题:"}, line);
+    if (volumes.found()) {
+        char text[300];
+        std::snprintf(text, sizeof text,
+                      pick({"%zu block(s) of %s bytes in %zu file(s): as many lost blocks can be rebuilt",
+                            "%zu 个块, 每块 %s 字节, 在 %zu 个文件中: 同样多的丢失的块可以重建"}),
+                      volumes.set.recovery.size(), groupedNumber(volumes.set.sliceSize).c_str(),
+                      volumes.set.volumes.size());
+        row({"recovery:", "恢复卷:"}, text);
+    }
 }
 }  // namespace
 
@@ -93,9 +110,10 @@ int runInfoCommand(const Options& o) {
     PieceSet set;
     int code = openSetOrReport(o, set, true);
     if (code != kOutcomeSuccess) return code;
+    const SetVolumes volumes = findVolumes(set.pieces[0].path);
     if (o.json)
-        printJson(set, o.operand);
+        printJson(set, o.operand, volumes);
     else
-        printText(set);
+        printText(set, volumes);
     return kOutcomeSuccess;
 }

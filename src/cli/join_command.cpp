@@ -9,6 +9,7 @@
 #include "cli/interrupt.h"
 #include "cli/outcome.h"
 #include "cli/setcheck.h"
+#include "cli/volumes.h"
 #include "os/files.h"
 #include "os/os.h"
 #include "set/datapass.h"
@@ -58,6 +59,40 @@ int rebuildFailed(const Options& o, const PieceSet& set, const RebuildResult& re
                 set.checksum, result.found, toStdout ? pick({"the output", "输出"}) : shownText(result.path).c_str(),
                 o.haveKey ? "" : pick({" (an enciphered set needs --key)", " (加密的块需要 --key)"}));
 }
+
+// Lost or damaged pieces rebuilt first from the set's recovery volumes, into files of the join's own that it reads
+// instead and that go with it: the set's folder is only read.
+int repairOnTheWay(const Options& o, OutputFiles& outputs, StandIns& standIns) {
+    const SetVolumes volumes = findVolumes(o.operand);
+    if (!volumes.found()) return kOutcomeSuccess;
+    const ParityCheck check = checkWithVolumes(volumes, o.quiet);
+    bool work = false;
+    for (size_t f = 0; f < check.files.size(); f++)
+        work = work || (check.files[f].state != FileCheck::Whole && ownFileOfSet(volumes, volumes.set.files[f].name));
+    if (!work) return kOutcomeSuccess;
+    for (const std::string& line : damageLines(volumes, check)) report({"%s", "%s"}, line.c_str());
+    if (check.repairable() && !outputs.makeFolder()) {
+        const FileStatus error = osLastFileError();
+        return fail(outcomeOfWriteError(error), {"cannot create the folder '%s': %s", "无法创建文件夹 '%s': %s"},
+                    outputs.folder().c_str(), osFileErrorText(error).c_str());
+    }
+    std::vector<size_t> rebuilt;
+    const int code = rebuildOwnFiles(
+        volumes, check,
+        [&](size_t f) {
+            const std::string writing = outputs.scratch();
+            outputs.created(writing);
+            standIns[volumes.set.files[f].name] = writing;
+            return writing;
+        },
+        o.quiet, rebuilt);
+    if (code != kOutcomeSuccess) return code;
+    std::string names;
+    for (size_t f : rebuilt) names += (names.empty() ? "" : ", ") + shownText(volumes.set.files[f].name);
+    if (!o.quiet)
+        report({"rebuilt from the recovery volumes: %s", "已由恢复卷重建: %s"}, names.c_str());
+    return kOutcomeSuccess;
+}
 }  // namespace
 
 int runJoinCommand(const Options& o) {
@@ -66,20 +101,22 @@ int runJoinCommand(const Options& o) {
         return fail(kOutcomeUsage, {"standard output is a terminal: send it to a file or a program (-o - > FILE, "
                                     "-o - | PROGRAM), or use --force",
                                     "标准输出是终端: 请重定向到文件或程序 (-o - > 文件, -o - | 程序), 或用 --force"});
-    PieceSet set;
-    int code = openSetOrReport(o, set, o.yes, true);
-    if (code != kOutcomeSuccess) return code;
-    if ((code = reportPieceProblems(set, true)) != kOutcomeSuccess) return code;
-    const bool raw = set.format == SetFormat::Raw;
     const bool toStdout = o.output == "-";
-
-    const std::string whole = localFileName(set.storedName);
-    const std::string name = fittedFileName(whole);
-    std::string path;
     const std::string folder = o.output.empty() || toStdout ? "." : o.output;
     // A join that fails leaves neither a half-made file nor a folder it made for it; an existing file (--force) is
     // replaced only by a whole one.
     OutputFiles outputs(folder);
+    StandIns standIns;
+    int code = repairOnTheWay(o, outputs, standIns);
+    if (code != kOutcomeSuccess) return code;
+    PieceSet set;
+    if ((code = openSetOrReport(o, set, o.yes, true, standIns)) != kOutcomeSuccess) return code;
+    if ((code = reportPieceProblems(set, true)) != kOutcomeSuccess) return code;
+    const bool raw = set.format == SetFormat::Raw;
+
+    const std::string whole = localFileName(set.storedName);
+    const std::string name = fittedFileName(whole);
+    std::string path;
     if (!toStdout) {
         char built[kTextBufferSize];
         if (!pathInFolder(folder.c_str(), name.c_str(), built))

@@ -40,7 +40,7 @@ struct OptionRule {
 };
 constexpr unsigned bit(Command c) { return 1u << static_cast<unsigned>(c); }
 constexpr unsigned kSplit = bit(Command::Split), kJoin = bit(Command::Join), kInfo = bit(Command::Info),
-                   kVerify = bit(Command::Verify);
+                   kVerify = bit(Command::Verify), kRepair = bit(Command::Repair);
 const OptionRule kOptions[] = {
     {"size", 's', Takes::Value, kSplit},
     {"count", 'n', Takes::Value, kSplit},
@@ -50,12 +50,13 @@ const OptionRule kOptions[] = {
     {"description", 'd', Takes::Value, kSplit},
     {"name", 0, Takes::Value, kSplit},
     {"recovery", 'r', Takes::Value, kSplit},
+    {"create", 'c', Takes::Value, kRepair},
     {"no-checksum", 0, Takes::Nothing, kSplit | kJoin},
-    {"quiet", 'q', Takes::Nothing, kSplit | kJoin | kVerify},
+    {"quiet", 'q', Takes::Nothing, kSplit | kJoin | kVerify | kRepair},
     {"yes", 'y', Takes::Nothing, kJoin},
-    {"force", 'f', Takes::Nothing, kSplit | kJoin},
+    {"force", 'f', Takes::Nothing, kSplit | kJoin | kRepair},
     {"json", 0, Takes::Nothing, kInfo | kVerify},
-    {"help", 'h', Takes::Nothing, kSplit | kJoin | kInfo | kVerify},
+    {"help", 'h', Takes::Nothing, kSplit | kJoin | kInfo | kVerify | kRepair},
 };
 
 std::string format(const Text& text, const std::string& argument) {
@@ -95,7 +96,7 @@ std::string apply(const OptionRule& rule, const std::string& value, Options& o) 
         o.description = value;
     } else if (name == "name") {
         o.name = value;
-    } else if (name == "recovery") {
+    } else if (name == "recovery" || name == "create") {
         const bool percent = !value.empty() && value.back() == '%';
         const std::string digits = percent ? value.substr(0, value.size() - 1) : value;
         char* end = nullptr;
@@ -109,6 +110,7 @@ std::string apply(const OptionRule& rule, const std::string& value, Options& o) 
         o.haveRecovery = true;
         o.recovery = static_cast<uint32_t>(n);
         o.recoveryPercent = percent;
+        o.create = name == "create";
     } else {
         // The switches that take no value set one field each.
         static const struct {
@@ -131,13 +133,14 @@ const char* commandWord(Command c) {
         case Command::Join: return "join";
         case Command::Info: return "info";
         case Command::Verify: return "verify";
+        case Command::Repair: return "repair";
         default: return "";
     }
 }
 }  // namespace
 
 bool isSubcommandWord(const std::string& word) {
-    return word == "split" || word == "join" || word == "info" || word == "verify" || word == "help" ||
+    return word == "split" || word == "join" || word == "info" || word == "verify" || word == "repair" || word == "help" ||
            word == "--help" || word == "-h" || word == "--version" || word == "-V";
 }
 
@@ -151,7 +154,7 @@ bool looksLikeCommand(const std::string& word) {
 
 namespace {
 bool isCommandWord(const std::string& word) {
-    return word == "split" || word == "join" || word == "info" || word == "verify";
+    return word == "split" || word == "join" || word == "info" || word == "verify" || word == "repair";
 }
 
 // The command word that follows an option written first, or nullptr.
@@ -205,8 +208,8 @@ ParsedLine parseArguments(const std::vector<std::string>& args) {
         if (word == "help" && args.size() > 1) {  // "tarn help split", as "tarn split --help"
             result = parseArguments({args[1], "--help"});
             if (!result.ok && !isCommandWord(args[1]))
-                result.error = format({"no help on '%s': the commands are split, join, info and verify",
-                                       "没有 '%s' 的帮助: 命令有 split, join, info 和 verify"},
+                result.error = format({"no help on '%s': the commands are split, join, info, verify and repair",
+                                       "没有 '%s' 的帮助: 命令有 split, join, info, verify 和 repair"},
                                       args[1]);
         }
         return result;
@@ -220,6 +223,7 @@ ParsedLine parseArguments(const std::vector<std::string>& args) {
     else if (word == "join") o.command = Command::Join;
     else if (word == "info") o.command = Command::Info;
     else if (word == "verify") o.command = Command::Verify;
+    else if (word == "repair") o.command = Command::Repair;
     else {
         if (const std::string* command = commandAfterOption(args)) {
             char line[1024];

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-enum class Command { Split, Join, Info, Verify, Help, Version };
+enum class Command { Split, Join, Info, Verify, Repair, Help, Version };
 
 struct Options {
     Command command = Command::Help;
@@ -25,6 +25,7 @@ struct Options {
     bool haveRecovery = false;  // --recovery: recovery volumes beside the pieces
     uint32_t recovery = 0;      // volumes, or a percentage of the pieces
     bool recoveryPercent = false;
+    bool create = false;        // repair --create: volumes for a set that has none
     bool checksum = true;
     bool quiet = false;
     bool yes = false;
@@ -48,6 +49,11 @@ bool looksLikeCommand(const std::string& word);
 bool optionBeforeCommand(const std::vector<std::string>& args);
 // args: everything after the program name, the command word first.
 ParsedLine parseArguments(const std::vector<std::string>& args);
+
+// The recovery volumes asked for a set of that many pieces (a percentage rounded up).
+inline uint32_t recoveryBlocks(const Options& o, uint32_t pieces) {
+    return o.recoveryPercent ? static_cast<uint32_t>((static_cast<uint64_t>(pieces) * o.recovery + 99) / 100) : o.recovery;
+}
 
 // A piece size: KiB as a number, a number with K, M or G (binary; "KiB", "MB" and the like too), or a preset
 // name ("email", "cd80", "dvd", "电邮"). False for anything else, for 0 and for sizes over 2^32-1 KiB.

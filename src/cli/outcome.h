@@ -9,5 +9,6 @@ enum Outcome : int {
     kOutcomeDamaged = 4,     // a piece is damaged: a bad header, a length that cannot belong to the set
     kOutcomeUnwritable = 5,  // the output cannot be written (exists without --force, no permission, no folder)
     kOutcomeDiskFull = 6,    // no space left on the output's device
+    kOutcomeUnrepairable = 7,  // pieces are lost or damaged beyond what the recovery volumes can rebuild
     kOutcomeInterrupted = 130,  // stopped by a signal; the process then ends by that signal (endIfStopped)
 };

@@ -33,8 +33,8 @@ int pieceOfFolder(Options& o) {
                 o.operand.c_str(), static_cast<unsigned>(firsts.size()), names.c_str());
 }
 
-int openSetOrReport(const Options& o, PieceSet& set, bool allowOdd, bool hold) {
-    switch (openPieceSet(o.operand, set, hold)) {
+int openSetOrReport(const Options& o, PieceSet& set, bool allowOdd, bool hold, const StandIns& standIns) {
+    switch (openPieceSet(o.operand, set, hold, standIns)) {
         case SetOpening::NotAPiece:
             return fail(kOutcomeUsage, {"'%s' is not a piece of a set (NAME0001.trn)", "'%s' 不是块文件 (名称0001.trn)"},
                         o.operand.c_str());

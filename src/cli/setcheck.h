@@ -8,7 +8,8 @@
 int pieceOfFolder(Options& options);
 // Opens the set of options.operand and reports why it cannot be read; kOutcomeSuccess when it can.
 // allowOdd: a set of another version or without header is accepted (join -y, info).
-int openSetOrReport(const Options& options, PieceSet& set, bool allowOdd, bool hold = false);
+int openSetOrReport(const Options& options, PieceSet& set, bool allowOdd, bool hold = false,
+                    const StandIns& standIns = {});
 // Reports every missing piece and every piece that cannot belong to the set (to stderr, or into lines);
 // returns the exit code they deserve (missing before damaged), kOutcomeSuccess when there are none.
 int reportPieceProblems(const PieceSet& set, bool toStderr);

@@ -17,6 +17,7 @@
 #include "set/format.h"
 #include "set/pieceset.h"
 #include "set/recovery.h"
+#include "cli/volumes.h"
 #include "set/text.h"
 #include "set/threads.h"
 #include "text/textops.h"
@@ -235,19 +236,9 @@ int addRecovery(const Options& o, const SetPlace& place, const StreamCut& cut, O
         lengths.push_back(OsFile::openRead(file.reading).length());
         plan.files.push_back(file);
     }
-    plan.blocks = o.recoveryPercent ? (cut.count * o.recovery + 99) / 100 : o.recovery;
+    plan.blocks = recoveryBlocks(o, cut.count);
     plan.sliceSize = sliceSizeFor(lengths);
-    const RecoveryResult result = writeRecoveryVolumes(plan, outputs, progress, threadsFor(plan.blocks));
-    switch (result.what) {
-        case RecoveryResult::Done: return kOutcomeSuccess;
-        case RecoveryResult::Stopped: return kOutcomeInterrupted;
-        case RecoveryResult::ReadFailed:
-            return fail(kOutcomeMissing, {"cannot read '%s' back: %s", "无法读回 '%s': %s"}, result.path.c_str(),
-                        osFileErrorText(result.error).c_str());
-        case RecoveryResult::WriteFailed: break;
-    }
-    return fail(outcomeOfWriteError(result.error), {"cannot write '%s': %s", "无法写入 '%s': %s"}, result.path.c_str(),
-                osFileErrorText(result.error).c_str());
+    return recoveryFailed(writeRecoveryVolumes(plan, outputs, progress, threadsFor(plan.blocks)));
 }
 
 void reportSplit(const Options& o, const SetPlace& place, const StreamCut& cut, const OldSetRest& rest) {
@@ -267,7 +258,7 @@ void reportSplit(const Options& o, const SetPlace& place, const StreamCut& cut, 
     if (o.haveRecovery)
         report({"%u recovery volume(s) beside it: as many lost or damaged pieces can be rebuilt",
                 "旁边有 %u 个恢复卷: 同样多的丢失或损坏的块可以重建"},
-               o.recoveryPercent ? (cut.count * o.recovery + 99) / 100 : o.recovery);
+               recoveryBlocks(o, cut.count));
 }
 }  // namespace
 

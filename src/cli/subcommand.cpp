@@ -20,6 +20,7 @@ int runOnSet(Options& o) {
         case Command::Join: return runJoinCommand(o);
         case Command::Info: return runInfoCommand(o);
         case Command::Verify: return runVerifyCommand(o);
+        case Command::Repair: return runRepairCommand(o);
         default: return kOutcomeUsage;
     }
 }

@@ -7,6 +7,7 @@
 #include "cli/outcome.h"
 #include "cli/report.h"
 #include "cli/setcheck.h"
+#include "cli/volumes.h"
 #include "set/datapass.h"
 #include "set/threads.h"
 #include "text/textops.h"
@@ -17,7 +18,42 @@ void printUnopenedSetJson(const std::string& operand, int outcome) {
                 jsonString(operand).c_str(), outcome);
 }
 
+namespace {
+std::string recoveryJson(const SetVolumes& volumes, const ParityCheck& check) {
+    if (!volumes.found()) return "null";
+    return "{\"blocks\":" + std::to_string(check.blocks) + ",\"needed\":" + std::to_string(check.lost) +
+           ",\"repairable\":" + (check.repairable() ? "true" : "false") + "}";
+}
+
+// A set whose volumes find pieces lost or damaged: those, and whether the volumes can rebuild them.
+int reportDamage(const Options& o, const SetVolumes& volumes, const ParityCheck& check) {
+    bool missing = false;
+    for (const FileCheck& file : check.files) missing = missing || file.state == FileCheck::Missing;
+    const int outcome = !check.repairable() ? kOutcomeUnrepairable : missing ? kOutcomeMissing : kOutcomeDamaged;
+    std::vector<std::string> lines = damageLines(volumes, check);
+    lines.push_back(repairVerdict(check) + (check.repairable() ? pick({" (tarn repair)", " (tarn repair)"}) : ""));
+    if (o.json) {
+        std::string problems;
+        for (const std::string& line : lines) problems += (problems.empty() ? "" : ",") + jsonString(line);
+        std::printf("{\"set\":%s,\"kind\":null,\"pieces\":null,\"size\":null,\"ok\":false,\"exit\":%d,"
+                    "\"problems\":[%s],\"checksum\":null,\"recovery\":%s}\n",
+                    jsonString(o.operand).c_str(), outcome, problems.c_str(), recoveryJson(volumes, check).c_str());
+    } else if (!o.quiet) {
+        for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+        std::printf("%s\n", pick({"FAILED", "失败"}));
+    }
+    return outcome;
+}
+}  // namespace
+
 int runVerifyCommand(const Options& o) {
+    // With recovery volumes beside it, every piece is checked against them first, the first piece's loss included.
+    const SetVolumes volumes = findVolumes(o.operand);
+    ParityCheck check;
+    if (volumes.found()) {
+        check = checkWithVolumes(volumes, o.quiet || o.json);
+        if (!check.whole()) return reportDamage(o, volumes, check);
+    }
     PieceSet set;
     int code = openSetOrReport(o, set, true, true);
     if (code != kOutcomeSuccess) {
@@ -60,13 +96,17 @@ int runVerifyCommand(const Options& o) {
                        (sum && !readFailed ? std::to_string(pass.checksum) : "null") + ",\"match\":" +
                        (sum && !readFailed ? (mismatch ? "false" : "true") : "null") + "}";
         std::printf("{\"set\":%s,\"kind\":\"%s\",\"pieces\":%u,\"size\":%llu,\"ok\":%s,\"exit\":%d,"
-                    "\"problems\":%s,\"checksum\":%s}\n",
+                    "\"problems\":%s,\"checksum\":%s,\"recovery\":%s}\n",
                     jsonString(o.operand).c_str(), formatWord(set.format), set.count,
                     static_cast<unsigned long long>(set.size), outcome == kOutcomeSuccess ? "true" : "false", outcome,
-                    jsonProblems(set).c_str(), checksum.c_str());
+                    jsonProblems(set).c_str(), checksum.c_str(), recoveryJson(volumes, check).c_str());
         return outcome;
     }
     if (o.quiet) return outcome;
+    if (volumes.found())
+        std::printf(pick({"recovery volumes: every piece sound, %u block(s) to rebuild lost ones\n",
+                          "恢复卷: 每一块都完好, 有 %u 个块可重建丢失的块\n"}),
+                    check.blocks);
     for (const std::string& line : problems) std::printf("%s\n", line.c_str());
     if (raw && set.scripted)
         std::printf("%s\n", pick({"no header: only the pieces' presence and lengths can be checked (by UnTarn.bat)",

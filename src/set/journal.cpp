@@ -66,6 +66,9 @@ bool recoverOne(const std::string& folder, const std::vector<std::string>& field
     // A file retargeted later (a join whose checksum failed) is recorded again: the last record counts.
     std::vector<std::string> seen;
     for (auto file = files.rbegin(); file != files.rend(); ++file) {
+        // A file of the run's own (no final name) goes either way.
+        if (ownName(file->first) && file->second.empty() && osEntryKind(inFolder(folder, file->first)) == EntryKind::File)
+            osRemoveFile(inFolder(folder, file->first));
         if (!ownName(file->first) || !plainName(file->second)) continue;
         bool again = false;
         for (const std::string& name : seen) again = again || name == file->first;
@@ -79,9 +82,13 @@ bool recoverOne(const std::string& folder, const std::vector<std::string>& field
             osRemoveFile(writing);
     }
     if (committed)
-        for (const std::string& name : doomed)
-            if (plainName(name) && osEntryKind(inFolder(folder, name)) == EntryKind::File)
+        for (const std::string& name : doomed) {
+            // A name a new file has taken is no longer the old file's.
+            bool taken = false;
+            for (const auto& file : files) taken = taken || file.second == name;
+            if (!taken && plainName(name) && osEntryKind(inFolder(folder, name)) == EntryKind::File)
                 osRemoveFile(inFolder(folder, name));
+        }
     return committed;
 }
 }  // namespace

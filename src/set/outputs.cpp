@@ -37,6 +37,8 @@ std::string OutputFiles::add(const std::string& path, bool direct) {
     return entry.writing;
 }
 
+std::string OutputFiles::scratch() { return add(""); }
+
 std::string OutputFiles::writingOf(const std::string& path) const {
     for (const Entry& entry : entries_)
         if (entry.path == path) return entry.writing;
@@ -63,11 +65,19 @@ bool OutputFiles::commit() {
     // From the commit record on, a run killed among the renames is finished by the next one.
     if (!journal_.commit()) return false;
     for (Entry& entry : entries_) {
+        if (entry.path.empty()) continue;
         if (entry.writing != entry.path && !osRenameReplacing(entry.writing, entry.path)) return false;
         entry.renamed = true;
     }
+    for (Entry& entry : entries_)
+        if (entry.path.empty() && entry.made) osRemoveFile(entry.writing);
     done_ = true;
-    for (const std::string& path : doomed_) osRemoveFile(path);
+    for (const std::string& path : doomed_) {
+        // A file to go whose name a new one has taken is gone already.
+        bool taken = false;
+        for (const Entry& entry : entries_) taken = taken || entry.path == path;
+        if (!taken) osRemoveFile(path);
+    }
     journal_.end();
     return true;
 }

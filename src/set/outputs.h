@@ -25,6 +25,8 @@ public:
     // Registers a file to create under path and returns the name to write it under now: one of its own beside
     // it, or path itself when direct (a removable medium, whose earlier disks are gone by the end).
     std::string add(const std::string& path, bool direct = false);
+    // A file of the work's own, read before the commit and gone after it either way: the name to write it under.
+    std::string scratch();
     // The name a registered file is written under now (empty when path is not registered).
     std::string writingOf(const std::string& path) const;
     // The file registered under that name now exists: it is removed if the work does not commit.

@@ -42,8 +42,10 @@ std::string printable(const uint8_t* bytes, uint32_t count) {
 }
 
 // A script set's UnTarn.bat beside its pieces, when it is the one written for them: its piece count and file name.
-bool readScriptOfSet(const std::string& prefix, uint32_t& count, char* name) {
+bool readScriptOfSet(const std::string& prefix, uint32_t& count, char* name, const StandIns& standIns) {
     const FolderAndStem set = splitPrefix(prefix);
+    const auto standIn = standIns.find(kScriptName);
+    if (standIn != standIns.end()) return readSetScript(standIn->second, set.stem, count, name);
     char path[kTextBufferSize];
     if (!pathInFolder(set.folder.c_str(), kScriptName, path)) return false;
     if (!osResolveNameCase(path)) return false;
@@ -187,21 +189,30 @@ std::vector<uint32_t> PieceSet::misfits() const {
 
 // Nothing recorded in the pieces: a script set's UnTarn.bat names them and the file; otherwise the pieces up to the
 // highest number there are the set, so that one missing before others is found missing.
-static void openRawSet(const std::string& anyPiece, PieceSet& set, PieceState first, uint32_t keepUpTo) {
+// The path a piece is read from: its stand-in, when it has one.
+static std::string standInFor(const std::string& path, const StandIns& standIns) {
+    if (standIns.empty()) return path;
+    const size_t slash = path.find_last_of(kPathSeparator);
+    const auto found = standIns.find(slash == std::string::npos ? path : path.substr(slash + 1));
+    return found == standIns.end() ? path : found->second;
+}
+
+static void openRawSet(const std::string& anyPiece, PieceSet& set, PieceState first, uint32_t keepUpTo,
+                       const StandIns& standIns) {
     const int64_t firstLength = first.length;
     std::string name = anyPiece.substr(anyPiece.find_last_of(kPathSeparator) == std::string::npos
                                            ? 0
                                            : anyPiece.find_last_of(kPathSeparator) + 1);
     uint32_t scripted = 0;
     char scriptedName[kTextBufferSize];
-    set.scripted = readScriptOfSet(set.prefix, scripted, scriptedName);
+    set.scripted = readScriptOfSet(set.prefix, scripted, scriptedName, standIns);
     set.pieces.push_back(std::move(first));
     set.size = static_cast<uint64_t>(firstLength);
     const uint32_t last = set.scripted ? scripted : highestPieceNumber(set.prefix);
     for (uint32_t index = 2; index <= last; index++) {
         PieceState piece;
         piece.index = index;
-        piece.path = piecePathAsNumbered(set.prefix, index);
+        piece.path = standInFor(piecePathAsNumbered(set.prefix, index), standIns);
         lookAt(piece, false, keepUpTo);
         // A script set's pieces but the last are all as long as the first.
         if (index < scripted) piece.expected = firstLength;
@@ -214,14 +225,14 @@ static void openRawSet(const std::string& anyPiece, PieceSet& set, PieceState fi
     set.cipherSpan = (static_cast<uint64_t>(firstLength) >> 10) == 0 ? 0 : (static_cast<uint64_t>(firstLength) >> 10) - 1;
 }
 
-SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set, bool hold) {
+SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set, bool hold, const StandIns& standIns) {
     if (!pieceNameShape(anyPiece) || anyPiece.size() >= kTextBufferSize) return SetOpening::NotAPiece;
     set = PieceSet();
     set.prefix = anyPiece.substr(0, anyPiece.size() - 8);
     const uint32_t keepUpTo = hold ? osFilesToSpare() : 0;
     PieceState first;
     first.index = 1;
-    first.path = piecePath(set.prefix, 1);
+    first.path = standInFor(piecePath(set.prefix, 1), standIns);
     OsFile file = openPiece(first);
     if (!file.valid()) {
         set.firstError = osLastFileError();
@@ -243,7 +254,7 @@ SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set, bool hold) {
         case SetKind::NoHeader: set.format = SetFormat::Raw; break;
     }
     if (set.format == SetFormat::Raw) {
-        openRawSet(anyPiece, set, std::move(first), keepUpTo);
+        openRawSet(anyPiece, set, std::move(first), keepUpTo, standIns);
         return SetOpening::Opened;
     }
     if (got < static_cast<int64_t>(kHeaderSize)) set.headerConsistent = false;
@@ -278,7 +289,7 @@ SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set, bool hold) {
     for (uint32_t index = 1; index <= set.count; index++) {
         PieceState piece = index == 1 ? std::move(first) : PieceState();
         piece.index = index;
-        if (index != 1) piece.path = piecePathAsNumbered(set.prefix, index);
+        if (index != 1) piece.path = standInFor(piecePathAsNumbered(set.prefix, index), standIns);
         if (set.headerConsistent) {
             uint64_t data = index < set.count ? set.pieceBytes : set.size - (set.count - 1) * set.pieceBytes;
             piece.expected = static_cast<int64_t>(data + set.dataOffset(index));

@@ -1,6 +1,7 @@
 // A set on disk as join, info and verify see it: the first piece's header, and every piece with its length.
 #pragma once
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -59,9 +60,11 @@ struct PieceSet {
 bool readSetScript(const std::string& path, const std::string& stem, uint32_t& count, char* name);
 
 enum class SetOpening { Opened, NotAPiece, FirstMissing };
+// Pieces read from elsewhere than their folder (rebuilt ones, say): by file name, the path to read instead.
+using StandIns = std::map<std::string, std::string>;
 // Reads the set that anyPiece (any of its pieces, named stem + four digits + ".trn") belongs to; hold keeps the
 // pieces open for reading their data (as many as the process may hold).
-SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set, bool hold = false);
+SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set, bool hold = false, const StandIns& standIns = {});
 
 // Looks at a piece again (a medium put in since): present, length and mark as they are now.
 void lookAgain(const PieceSet& set, PieceState& piece);

@@ -8,20 +8,13 @@
 
 #include "set/digests.h"
 #include "set/gf16.h"
-#include "set/threads.h"
+#include "set/parityformat.h"
+#include "set/slicepass.h"
 #include "text/textops.h"
 
 namespace {
-constexpr char kMagic[8] = {'P', 'A', 'R', '2', '\0', 'P', 'K', 'T'};
-constexpr char kMain[16] = {'P', 'A', 'R', ' ', '2', '.', '0', '\0', 'M', 'a', 'i', 'n', '\0', '\0', '\0', '\0'};
-constexpr char kFileDesc[16] = {'P', 'A', 'R', ' ', '2', '.', '0', '\0', 'F', 'i', 'l', 'e', 'D', 'e', 's', 'c'};
-constexpr char kSliceSums[16] = {'P', 'A', 'R', ' ', '2', '.', '0', '\0', 'I', 'F', 'S', 'C', '\0', '\0', '\0', '\0'};
-constexpr char kRecovery[16] = {'P', 'A', 'R', ' ', '2', '.', '0', '\0', 'R', 'e', 'c', 'v', 'S', 'l', 'i', 'c'};
-constexpr char kCreator[16] = {'P', 'A', 'R', ' ', '2', '.', '0', '\0', 'C', 'r', 'e', 'a', 't', 'o', 'r', '\0'};
+using namespace parity;
 constexpr char kCreatorText[] = "Tarn 1.51, tarn-support@ormand.example.org";
-constexpr size_t kHeader = 64;
-// The recovery stretches together stay in the processor's cache: the multiply-adds then wait on no memory.
-constexpr size_t kMemory = 2u << 20;
 constexpr uint32_t kDigestShare = 12;  // MD5 and CRC-32 of a stretch, measured in recovery slices' multiply-adds
 
 void put64(std::string& out, uint64_t v) {
@@ -199,95 +192,44 @@ struct Encoder {
         return true;
     }
 
-    // The recovery slices [from, to) of one thread: it reads every input stretch itself (the page cache serves the
-    // second reader), so the threads never wait on each other; the first also takes the digests.
-    struct Share {
-        uint32_t from = 0, to = 0;
-        bool digests = false;
-        RecoveryResult failure;
-    };
-
-    // One stretch of input slice k of f, read (zeros past its file's end) into in; the digests on the way.
-    bool readStretch(FileState& f, uint32_t k, uint64_t offset, size_t n, uint8_t* in, Share& share) {
-        const uint64_t at = k * plan.sliceSize + offset;
-        const size_t have = at < f.length ? static_cast<size_t>(std::min<uint64_t>(n, f.length - at)) : 0;
-        if (have > 0 && f.opened.readAt(in, have, at) != static_cast<int64_t>(have)) {
-            share.failure.what = RecoveryResult::ReadFailed;
-            share.failure.path = f.file->reading;
-            share.failure.error = osLastFileError();
-            return false;
-        }
-        std::memset(in + have, 0, n - have);
-        if (!share.digests) return true;
-        SliceState& slice = slices[f.firstSlice + k];
-        // A file of one slice: its own digest is the slice's until the zeros that pad the slice.
-        if (f.slices == 1) {
-            f.wholeSum.add(in, have);
-            slice.padding += n - have;
-        } else {
-            slice.sum.add(in, n);
-        }
-        slice.crc = crc32Of(in, n, slice.crc);
-        events.advance(have);
-        return true;
-    }
-
-    void encodeShare(Share& share, size_t stretch) {
-        const uint32_t count = share.to - share.from;
-        std::vector<std::vector<uint8_t>> recovery(count, std::vector<uint8_t>(stretch));
-        std::vector<uint8_t> in(stretch);
-        for (uint64_t offset = 0; offset < plan.sliceSize; offset += stretch) {
-            const size_t n = static_cast<size_t>(std::min<uint64_t>(stretch, plan.sliceSize - offset));
-            for (auto& buffer : recovery) std::memset(buffer.data(), 0, n);
-            for (FileState* f : order)
-                for (uint32_t k = 0; k < f->slices; k++) {
-                    if (events.stopRequested()) {
-                        share.failure.what = RecoveryResult::Stopped;
-                        return;
-                    }
-                    if (!readStretch(*f, k, offset, n, in.data(), share)) return;
-                    const uint16_t constant = slices[f->firstSlice + k].constant;
-                    for (uint32_t e = share.from; e < share.to; e++)
-                        gfMultiplyAdd(gfPower(constant, e), in.data(), recovery[e - share.from].data(), n);
-                }
-            for (uint32_t e = share.from; e < share.to; e++) {
-                if (!volumes[e].writeAt(recovery[e - share.from].data(), n, kHeader + 4 + offset)) {
-                    share.failure.what = RecoveryResult::WriteFailed;
-                    share.failure.path = result.volumes[e];
-                    share.failure.error = osLastFileError();
-                    return;
-                }
-                recoverySums[e]->add(recovery[e - share.from].data(), n);
-            }
-        }
-    }
-
+    // Every slice of every file in, every recovery slice out; the slices' digests taken on the way.
     bool encode() {
-        const unsigned runs = std::max(1u, std::min<unsigned>(threads, plan.blocks));
-        // The digests cost about as much as kDigestShare recovery slices: the first thread takes fewer slices.
-        const uint32_t each = (plan.blocks + (runs > 1 ? kDigestShare : 0) + runs - 1) / runs;
-        std::vector<Share> shares(runs);
-        uint32_t next = 0;
-        for (unsigned run = 0; run < runs; run++) {
-            const uint32_t want = run == 0 && runs > 1 ? (each > kDigestShare ? each - kDigestShare : 0) : each;
-            shares[run].from = next;
-            shares[run].to = next = run + 1 == runs ? plan.blocks : std::min(plan.blocks, next + want);
-            shares[run].digests = run == 0;
-        }
-        uint32_t largest = 1;
-        for (const Share& share : shares) largest = std::max(largest, share.to - share.from);
-        size_t stretch = kMemory / largest;
-        stretch = std::min<size_t>(std::max<size_t>(stretch, 16 << 10), 1 << 20) / 64 * 64;
-        stretch = static_cast<size_t>(std::min<uint64_t>(stretch, (plan.sliceSize + 63) / 64 * 64));
-        runEach(runs, [&](unsigned run) { encodeShare(shares[run], stretch); });
-        for (const Share& share : shares)
-            if (share.failure.what != RecoveryResult::Done) {
-                result.what = share.failure.what;
-                result.path = share.failure.path;
-                result.error = share.failure.error;
-                return false;
+        SlicePass pass;
+        pass.sliceSize = plan.sliceSize;
+        std::vector<std::pair<FileState*, uint32_t>> of;  // the file and the slice number of each input
+        for (FileState* f : order)
+            for (uint32_t k = 0; k < f->slices; k++) {
+                const uint64_t start = k * plan.sliceSize;
+                pass.inputs.push_back({&f->opened, start, std::min(plan.sliceSize, f->length - start), f->file->reading});
+                of.emplace_back(f, k);
             }
-        return true;
+        for (uint32_t e = 0; e < plan.blocks; e++)
+            pass.outputs.push_back({&volumes[e], kHeader + 4, plan.sliceSize, result.volumes[e]});
+        pass.factor = [&](size_t e, size_t i) {
+            return gfPower(slices[i].constant, static_cast<uint32_t>(e));
+        };
+        pass.digestShare = kDigestShare;
+        pass.seen = [&](size_t i, const uint8_t* bytes, size_t have, size_t n) {
+            FileState& f = *of[i].first;
+            SliceState& slice = slices[i];
+            // A file of one slice: its own digest is the slice's until the zeros that pad the slice.
+            if (f.slices == 1) {
+                f.wholeSum.add(bytes, have);
+                slice.padding += n - have;
+            } else {
+                slice.sum.add(bytes, n);
+            }
+            slice.crc = crc32Of(bytes, n, slice.crc);
+        };
+        pass.made = [&](size_t e, const uint8_t* bytes, size_t n) { recoverySums[e]->add(bytes, n); };
+        const SlicePassResult done = runSlicePass(pass, events, threads);
+        if (done.what == SlicePassResult::Done) return true;
+        static const RecoveryResult::What kWhat[] = {RecoveryResult::Done, RecoveryResult::ReadFailed,
+                                                     RecoveryResult::WriteFailed, RecoveryResult::Stopped};
+        result.what = kWhat[done.what];
+        result.path = done.path;
+        result.error = done.error;
+        return false;
     }
 
     // Each volume's recovery packet header, then the critical packets after its data; the index file has those alone.

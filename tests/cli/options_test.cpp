@@ -86,7 +86,7 @@ TEST(Arguments, EveryOptionInItsForms) {
     EXPECT_EQ(line.options.command, Command::Verify);
     line = parse({"help", "frob"});
     EXPECT_FALSE(line.ok);
-    EXPECT_NE(line.error.find("split, join, info and verify"), std::string::npos) << line.error;
+    EXPECT_NE(line.error.find("split, join, info, verify and repair"), std::string::npos) << line.error;
 }
 
 TEST(Arguments, RefusedWithAReason) {

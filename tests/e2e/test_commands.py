@@ -1,4 +1,5 @@
 """End-to-end runs of tarn's Unix commands: split, join, info and verify, their options and exit codes."""
+import glob
 import json
 import os
 import random
@@ -1070,6 +1071,93 @@ class RecoveryVolumes(CommandCase):
                     os.remove(self.at(folder, n))
                 if len(protected) > blocks:
                     self.assertNotEqual(self.par2("repair", folder, name + ".par2").returncode, 0)
+
+    def test_tarn_rebuilds_lost_pieces_on_a_join_and_in_place(self):
+        # Tarn's own volumes (one block a piece) and the standard client's (blocks of 64 KiB, several a piece).
+        cases = [("report.doc", 3000000, ["-s", "300K", "-r", "3"], []),
+                 ("keyed.bin", 500000, ["-n", "7", "-r", "2", "--key", "k"], ["--key", "k"]),
+                 ("plan.txt", 200000, ["-s", "50K", "--script", "-r", "2"], ["-y"]),  # UnTarn.bat lost too
+                 ("lone.bin", 1000, ["-r", "1"], []),
+                 ("theirs.bin", 2000000, ["-s", "300K"], [])]
+        for name, size, options, join_options in cases:
+            with self.subTest(name=name):
+                _, data = self.source(name, size)
+                folder = name.split(".")[0]
+                self.assertEqual(self.tarn("split", name, "-q", *options)[0], 0)
+                pieces = sorted(n for n in os.listdir(self.at(folder)) if not n.endswith(".par2"))
+                if name == "theirs.bin":
+                    done = subprocess.run(["par2", "create", "-q", "-s65536", "-r30", name + ".par2"] + pieces,
+                                          cwd=self.at(folder), stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+                    self.assertEqual(done.returncode, 0, done.stdout)
+                before = {n: tarnlib.read_file(self.at(folder, n)) for n in pieces}
+                code, out, _ = self.tarn("verify", "--json", self.at(folder, pieces[-1]))
+                blocks = json.loads(out)["recovery"]["blocks"]
+                # Lost: a piece (a whole one, or blocks' worth of them), and another damaged.
+                lost = pieces[:1] if name == "theirs.bin" else pieces[:blocks - 1]
+                for n in lost:
+                    os.remove(self.at(folder, n))
+                damaged = pieces[len(lost)] if len(pieces) > len(lost) else None
+                if damaged:
+                    tarnlib.write_file(self.at(folder, damaged), before[damaged][:100] + b"x" + before[damaged][101:])
+                listing = sorted(os.listdir(self.at(folder)))
+                code, out, _ = self.tarn("verify", "--json", self.at(folder, pieces[-1]))
+                self.assertEqual(code, 3 if lost else 4, out)
+                self.assertTrue(json.loads(out)["recovery"]["repairable"], out)
+                code, _, err = self.tarn("join", self.at(folder, pieces[-1]), "-o", folder + "-j", *join_options)
+                self.assertEqual(code, 0, err)
+                self.assertIn("rebuilt from the recovery volumes", err)
+                self.assertEqual(tarnlib.read_file(self.at(folder + "-j", name)), data)
+                self.assertEqual(sorted(os.listdir(self.at(folder + "-j"))), [name])
+                self.assertEqual(sorted(os.listdir(self.at(folder))), listing, "a join writes nothing beside the set")
+                code, _, err = self.tarn("repair", self.at(folder, pieces[-1]))
+                self.assertEqual(code, 0, err)
+                for n in pieces:
+                    self.assertEqual(tarnlib.read_file(self.at(folder, n)), before[n], n)
+                if damaged:
+                    self.assertTrue(os.path.exists(self.at(folder, damaged + ".1")), "the damaged piece is kept")
+                    os.remove(self.at(folder, damaged + ".1"))
+                self.assertEqual(self.par2("verify", folder, name + ".par2").returncode, 0)
+                # One loss more than the blocks: refused with the numbers, nothing written anywhere.
+                if len(pieces) <= blocks:
+                    continue
+                much = pieces if name == "theirs.bin" else pieces[:blocks + 1]
+                for n in much:
+                    os.remove(self.at(folder, n))
+                listing = sorted(os.listdir(self.at(folder)))
+                code, out, _ = self.tarn("verify", self.at(folder, pieces[-1]))
+                self.assertEqual(code, 7, out)
+                self.assertIn(b"cannot be repaired", out)
+                shutil.rmtree(self.at(folder + "-j"))
+                code, _, err = self.tarn("join", self.at(folder, pieces[-1]), "-o", folder + "-j", *join_options)
+                self.assertEqual(code, 7, err)
+                self.assertFalse(os.path.exists(self.at(folder + "-j")))
+                self.assertEqual(self.tarn("repair", self.at(folder, pieces[-1]))[0], 7)
+                self.assertEqual(sorted(os.listdir(self.at(folder))), listing)
+
+    def test_volumes_added_later_and_names_no_piece_of_the_set(self):
+        _, data = self.source("late.bin", 400000)
+        self.assertEqual(self.tarn("split", "late.bin", "-s", "100K", "-q")[0], 0)
+        code, _, err = self.tarn("repair", "--create", "50%", self.at("late", "late0001.trn"))
+        self.assertEqual(code, 0, err)
+        self.assertEqual(self.par2("verify", "late", "late.bin.par2").returncode, 0)
+        self.assertEqual(self.tarn("repair", "-c", "1", self.at("late", "late0001.trn"))[0], 5)  # has them already
+        # Volumes that also cover a file that is no piece: it is read, never written.
+        tarnlib.write_file(self.at("late", "other.txt"), b"not a piece" * 100)
+        names = sorted(n for n in os.listdir(self.at("late")) if n.endswith(".trn")) + ["other.txt"]
+        done = subprocess.run(["par2", "create", "-q", "-s4096", "-r30", "extra.par2"] + names, cwd=self.at("late"),
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        self.assertEqual(done.returncode, 0, done.stdout)
+        for n in glob.glob(self.at("late", "late.bin*.par2")):
+            os.remove(n)
+        os.remove(self.at("late", "other.txt"))
+        os.remove(self.at("late", "late0002.trn"))
+        code, _, err = self.tarn("repair", self.at("late", "extra.par2"))
+        self.assertEqual(code, 0, err)
+        self.assertIn("'other.txt' is no piece of this set: not written", err)
+        self.assertFalse(os.path.exists(self.at("late", "other.txt")))
+        code, _, err = self.tarn("join", self.at("late", "late0001.trn"), "-o", "j")
+        self.assertEqual(code, 0, err)
+        self.assertEqual(tarnlib.read_file(self.at("j", "late.bin")), data)
 
 
 @unittest.skipUnless(WINDOWS and WINE, "needs Tarn.exe under Wine")

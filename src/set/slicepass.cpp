@@ -1,0 +1,107 @@
+// The multiply-add pass over slices, a stretch of every slice at a time so that the outputs' stretches stay in the
+// processor's cache and the multiply-adds wait on no memory.
+#include "set/slicepass.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "set/gf16.h"
+#include "set/threads.h"
+
+namespace {
+constexpr size_t kMemory = 2u << 20;
+
+struct Share {
+    size_t from = 0, to = 0;
+    bool first = false;  // reports progress and the inputs seen
+    SlicePassResult failure;
+};
+
+SlicePassResult failed(SlicePassResult::What what, const std::string& path) {
+    SlicePassResult result;
+    result.what = what;
+    result.path = path;
+    result.error = osLastFileError();
+    return result;
+}
+
+// One stretch of input slice i (zeros past its bytes) into in.
+bool readStretch(const SlicePass& pass, size_t i, uint64_t offset, size_t n, uint8_t* in, Share& share,
+                 SetEvents& events) {
+    const SliceInput& input = pass.inputs[i];
+    const size_t have = offset < input.length ? static_cast<size_t>(std::min<uint64_t>(n, input.length - offset)) : 0;
+    if (have > 0 && input.file->readAt(in, have, input.start + offset) != static_cast<int64_t>(have)) {
+        share.failure = failed(SlicePassResult::ReadFailed, input.path);
+        return false;
+    }
+    std::memset(in + have, 0, n - have);
+    if (share.first) {
+        if (pass.seen) pass.seen(i, in, have, n);
+        events.advance(have);
+    }
+    return true;
+}
+
+bool writeStretch(const SlicePass& pass, size_t o, uint64_t offset, const uint8_t* bytes, size_t n, Share& share) {
+    const SliceOutput& output = pass.outputs[o];
+    const size_t keep = offset < output.keep ? static_cast<size_t>(std::min<uint64_t>(n, output.keep - offset)) : 0;
+    if (keep > 0 && !output.file->writeAt(bytes, keep, output.start + offset)) {
+        share.failure = failed(SlicePassResult::WriteFailed, output.path);
+        return false;
+    }
+    if (pass.made) pass.made(o, bytes, n);
+    return true;
+}
+
+void runShare(const SlicePass& pass, Share& share, size_t stretch, SetEvents& events) {
+    const size_t count = share.to - share.from;
+    std::vector<std::vector<uint8_t>> sums(count, std::vector<uint8_t>(stretch));
+    std::vector<uint16_t> factors(count * pass.inputs.size());
+    for (size_t o = 0; o < count; o++)
+        for (size_t i = 0; i < pass.inputs.size(); i++)
+            factors[o * pass.inputs.size() + i] = pass.factor(share.from + o, i);
+    std::vector<uint8_t> in(stretch);
+    for (uint64_t offset = 0; offset < pass.sliceSize; offset += stretch) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(stretch, pass.sliceSize - offset));
+        for (auto& sum : sums) std::memset(sum.data(), 0, n);
+        for (size_t i = 0; i < pass.inputs.size(); i++) {
+            if (events.stopRequested()) {
+                share.failure.what = SlicePassResult::Stopped;
+                return;
+            }
+            if (!readStretch(pass, i, offset, n, in.data(), share, events)) return;
+            for (size_t o = 0; o < count; o++) {
+                const uint16_t factor = factors[o * pass.inputs.size() + i];
+                if (factor != 0) gfMultiplyAdd(factor, in.data(), sums[o].data(), n);
+            }
+        }
+        for (size_t o = 0; o < count; o++)
+            if (!writeStretch(pass, share.from + o, offset, sums[o].data(), n, share)) return;
+    }
+}
+}  // namespace
+
+SlicePassResult runSlicePass(const SlicePass& pass, SetEvents& events, unsigned threads) {
+    const size_t outputs = pass.outputs.size();
+    const unsigned runs = static_cast<unsigned>(std::max<size_t>(1, std::min<size_t>(threads ? threads : 1, outputs)));
+    // The first thread also takes the inputs' digests: it gets that many outputs fewer.
+    const size_t extra = runs > 1 && pass.seen ? pass.digestShare : 0;
+    const size_t each = (outputs + extra + runs - 1) / runs;
+    std::vector<Share> shares(runs);
+    size_t next = 0;
+    for (unsigned run = 0; run < runs; run++) {
+        const size_t want = run == 0 && extra > 0 ? (each > extra ? each - extra : 0) : each;
+        shares[run].from = next;
+        shares[run].to = next = run + 1 == runs ? outputs : std::min(outputs, next + want);
+        shares[run].first = run == 0;
+    }
+    size_t largest = 1;
+    for (const Share& share : shares) largest = std::max(largest, share.to - share.from);
+    size_t stretch = std::min<size_t>(std::max<size_t>(kMemory / largest, 16 << 10), 1 << 20) / 64 * 64;
+    stretch = static_cast<size_t>(std::min<uint64_t>(stretch, (pass.sliceSize + 63) / 64 * 64));
+    if (stretch == 0) return {};
+    runEach(runs, [&](unsigned run) { runShare(pass, shares[run], stretch, events); });
+    for (const Share& share : shares)
+        if (share.failure.what != SlicePassResult::Done) return share.failure;
+    return {};
+}
