@@ -86,7 +86,7 @@ step "32-bit Windows build, the shipped Tarn.exe"
 win32_built=0
 build_or_fail win32 tools/build.sh win32 && win32_built=1
 
-step "fuzzing the header reader and the tokenizer"
+step "fuzzing the header reader, the tokenizer, the parser and the volume reader"
 if tests/fuzz/run.sh "$here/build/fuzz"; then passed=$((passed + 1)); else failed=$((failed + 1)); failures+=("fuzz"); fi
 
 step "release package: the zip a user receives"

@@ -4,7 +4,7 @@ _tarn() {
     local command=${COMP_WORDS[1]}
     COMPREPLY=()
     if [[ $COMP_CWORD -eq 1 ]]; then
-        COMPREPLY=($(compgen -W "split join info verify --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "split join info verify repair --help --version" -- "$cur"))
         return
     fi
     case $prev in
@@ -17,7 +17,7 @@ _tarn() {
             mapfile -t COMPREPLY < <(compgen -d -- "$cur")
             [[ $command == join ]] && [[ -z $cur || $cur == - ]] && COMPREPLY+=(-)
             return ;;
-        -n|--count|-k|--key|-d|--description|--name)
+        -n|--count|-k|--key|-d|--description|--name|-r|--recovery|-c|--create)
             return ;;
     esac
     if [[ $cur == -* ]]; then
@@ -27,6 +27,7 @@ _tarn() {
             join) options="--output --key --no-checksum --yes --force --quiet" ;;
             info) options="--json" ;;
             verify) options="--key --json --quiet" ;;
+            repair) options="--create --force --quiet" ;;
         esac
         COMPREPLY=($(compgen -W "$options --help" -- "$cur"))
         return
@@ -37,6 +38,9 @@ _tarn() {
         # A piece of a set, or the folder that holds one.
         join|info|verify)
             mapfile -t COMPREPLY < <(compgen -d -- "$cur"; compgen -f -X '!*.[Tt][Rr][Nn]' -- "$cur") ;;
+        # A piece, or one of the set's recovery volumes.
+        repair)
+            mapfile -t COMPREPLY < <(compgen -d -- "$cur"; compgen -f -X '!*.@([Tt][Rr][Nn]|[Pp][Aa][Rr]2)' -- "$cur") ;;
     esac
 }
 complete -F _tarn tarn

@@ -17,6 +17,8 @@ const Text kUsage = {
     "  tarn join PIECE [-o DIR | -o -] [--key KEY] [--no-checksum] [-y] [--force] [-q]\n"
     "  tarn info PIECE… [--json]\n"
     "  tarn verify PIECE… [--key KEY] [--json] [-q]\n"
+    "  tarn repair PIECE|VOLUME [-q]          rebuild lost pieces from the recovery volumes\n"
+    "  tarn repair --create N[%] PIECE [--force] [-q]   add recovery volumes to a set\n"
     "  tarn --help | tarn COMMAND --help | tarn --version\n"
     "  tarn /i=FILE [/o=DIR] [/s=KB] [/y] [/q]   the switches of Tarn.exe (see below)\n",
     "用法:\n"
@@ -26,15 +28,19 @@ const Text kUsage = {
     "  tarn join 块 [-o 文件夹 | -o -] [--key 密钥] [--no-checksum] [-y] [--force] [-q]\n"
     "  tarn info 块… [--json]\n"
     "  tarn verify 块… [--key 密钥] [--json] [-q]\n"
+    "  tarn repair 块|恢复卷 [-q]             用恢复卷重建丢失的块\n"
+    "  tarn repair --create N[%] 块 [--force] [-q]   为一组块添加恢复卷\n"
     "  tarn --help | tarn 命令 --help | tarn --version\n"
     "  tarn /i=文件 [/o=文件夹] [/s=KB] [/y] [/q]   与Tarn.exe相同的开关 (见下文)\n"};
 
 const Text kExitCodes = {
     "Exit codes of the commands: 0 success, 1 checksum mismatch, 2 usage error (nothing written),\n"
     "  3 the file or a piece is missing, 4 a piece is damaged or the set needs -y, 5 the output cannot be\n"
-    "  written (exists without --force, no permission), 6 disk full.\n",
+    "  written (exists without --force, no permission), 6 disk full, 7 more pieces lost or damaged than the\n"
+    "  recovery volumes can rebuild (nothing written).\n",
     "命令的退出码: 0 成功, 1 CRC失败, 2 用法错误 (没有写入任何文件), 3 文件或某块缺失,\n"
-    "  4 某块已损坏或需要 -y, 5 无法写入输出 (已存在而没有 --force, 没有权限), 6 磁盘已满.\n"};
+    "  4 某块已损坏或需要 -y, 5 无法写入输出 (已存在而没有 --force, 没有权限), 6 磁盘已满,\n"
+    "  7 丢失或损坏的块多于恢复卷能重建的 (没有写入任何文件).\n"};
 
 const Text kSplitHelp = {
     "tarn split FILE: cuts FILE into pieces NAME0001.trn, NAME0002.trn, … in ./NAME (NAME: the file's name\n"
@@ -73,7 +79,8 @@ const Text kSplitHelp = {
 
 const Text kJoinHelp = {
     "tarn join PIECE: rebuilds the file of the set PIECE belongs to (any of its pieces, or the folder holding\n"
-    "the set), with its name, times and attributes, and checks its checksum.\n"
+    "the set), with its name, times and attributes, and checks its checksum. Pieces lost or damaged are\n"
+    "rebuilt on the way from the set's recovery volumes (any .par2 file beside them), the set's folder only read.\n"
     "  -o, --output DIR     where the file goes (default: the current folder); -o - writes it to standard output\n"
     "  -k, --key KEY        the key the set was cut with\n"
     "      --no-checksum    do not check the checksum\n"
@@ -82,7 +89,7 @@ const Text kJoinHelp = {
     "  -f, --force          replace a file that exists; with -o -, write to a terminal too\n"
     "  -q, --quiet          no progress, description, summary or notes\n",
     "tarn join 块: 用块所属的一组块 (任意一块, 或存放这组块的文件夹) 重建文件, 恢复其名称, 时间和属性,\n"
-    "并检查CRC.\n"
+    "并检查CRC. 丢失或损坏的块在合并途中由这组块的恢复卷 (旁边的 .par2 文件) 重建, 块的文件夹只读不写.\n"
     "  -o, --output 文件夹  文件的存放位置 (默认: 当前文件夹); -o - 写到标准输出\n"
     "  -k, --key 密钥       劈分时用的密钥\n"
     "      --no-checksum    不检查CRC\n"
@@ -102,16 +109,32 @@ const Text kInfoHelp = {
 
 const Text kVerifyHelp = {
     "tarn verify PIECE: checks the set without writing anything: every piece present and of the right length,\n"
-    "and the checksum of the data equal to the recorded one. Several sets are checked one after another;\n"
+    "and the checksum of the data equal to the recorded one; with recovery volumes beside it, every piece\n"
+    "against their checksums: whole, missing or damaged, and whether the set can be repaired. Several sets are\n"
+    "checked one after another;\n"
     "the exit code is that of the first one that failed.\n"
     "  -k, --key KEY        the key the set was cut with (deciphered in memory)\n"
     "      --json           one JSON object instead (a line for each set)\n"
     "  -q, --quiet          print nothing: the exit code says it\n",
-    "tarn verify 块: 不写任何文件地检查这组块: 每块都存在且长度正确, 数据的CRC与记录的相同.\n"
+    "tarn verify 块: 不写任何文件地检查这组块: 每块都存在且长度正确, 数据的CRC与记录的相同; 旁边有\n"
+    "恢复卷时, 按恢复卷的校验和检查每一块: 完好, 缺失或损坏, 以及能否修复.\n"
     "多组块依次检查; 退出码是第一组失败的退出码.\n"
     "  -k, --key 密钥       劈分时用的密钥 (在内存中解密)\n"
     "      --json           改为输出一个JSON对象 (每组一行)\n"
     "  -q, --quiet          什么都不输出: 只看退出码\n"};
+
+const Text kRepairHelp = {
+    "tarn repair PIECE: writes the set's lost or damaged pieces back from its recovery volumes, byte for byte,\n"
+    "each under a name of its own until it is whole; a damaged piece is kept as NAME.1. PIECE may be any piece\n"
+    "of the set or one of its volumes (NAME.par2). Volumes from par2 and other PAR 2.0 clients serve too.\n"
+    "  -c, --create N       instead, write N recovery volumes for the set (N% of its pieces, rounded up)\n"
+    "  -f, --force          with --create, replace the volumes the set has\n"
+    "  -q, --quiet          no progress and no report\n",
+    "tarn repair 块: 用这组块的恢复卷把丢失或损坏的块逐字节写回, 每块完整之前用另外的名称; 损坏的块保存为\n"
+    "名称.1. 块可以是这组块中的任意一块或它的恢复卷 (名称.par2). par2 等 PAR 2.0 程序做的恢复卷也可以用.\n"
+    "  -c, --create N       改为给这组块写 N 个恢复卷 (N% 为块数的百分比, 向上取整)\n"
+    "  -f, --force          与 --create 一起时替换这组块已有的恢复卷\n"
+    "  -q, --quiet          不显示进度和报告\n"};
 
 const Text kCompatible = {
     "The switches of Tarn.exe work as they do on Windows (one copy at a time, the settings file, questions at\n"
@@ -129,6 +152,7 @@ void printHelp(Command command, std::FILE* out) {
         case Command::Join: std::fputs(pick(kJoinHelp), out); break;
         case Command::Info: std::fputs(pick(kInfoHelp), out); break;
         case Command::Verify: std::fputs(pick(kVerifyHelp), out); break;
+        case Command::Repair: std::fputs(pick(kRepairHelp), out); break;
         default:
             std::fputs(pick({"tarn: cuts files into numbered pieces and joins them again.\n\n",
                              "tarn: 把文件劈分为编号的块, 再把块合并起来.\n\n"}),

@@ -15,9 +15,14 @@ constexpr size_t kBlock = 1u << 20;
 template <typename Take>
 bool feed(const OsFile& file, uint64_t from, uint64_t to, uint64_t padTo, std::vector<uint8_t>& block,
           SetEvents& events, Take take) {
+    const bool holed = file.holed();
     for (uint64_t at = from; at < to;) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(block.size(), to - at));
-        if (file.readAt(block.data(), n, at) != static_cast<int64_t>(n)) return false;
+        const Extent extent = holed ? file.extentAt(at, n) : Extent{false, 0};
+        if (extent.hole && extent.length >= n)
+            std::fill(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n), 0);  // a hole: no need to read
+        else if (file.readAt(block.data(), n, at) != static_cast<int64_t>(n))
+            return false;
         take(block.data(), n);
         events.advance(n);
         at += n;

@@ -61,7 +61,7 @@ bool packetDigestMatches(const ReadBytesAt& read, uint64_t at, uint64_t length, 
 
 VolumePackets scanVolume(const ReadBytesAt& read, uint64_t length) {
     VolumePackets found;
-    std::vector<uint8_t> block(kScanBlock);
+    std::vector<uint8_t> block(static_cast<size_t>(std::min<uint64_t>(kScanBlock, std::max<uint64_t>(length, 64))));
     uint8_t header[kHeader + 4];
     for (uint64_t at = nextMagic(read, 0, length, block); at < length; at = nextMagic(read, at, length, block)) {
         const uint64_t size = read(header, sizeof header, at) >= static_cast<int64_t>(kHeader) ? le64(header + 8) : 0;

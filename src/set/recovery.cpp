@@ -239,8 +239,13 @@ struct Encoder {
             if (f.slices == 1) {
                 // The slice: the file's bytes, then the zeros that fill it.
                 Md5 slice = f.wholeSum;
-                const std::vector<uint8_t> zeros(static_cast<size_t>(slices[f.firstSlice].padding));
-                slice.add(zeros.data(), zeros.size());
+                // A short last piece of a set cut for DVDs pads its slice with gigabytes: fed a block at a time.
+                const std::vector<uint8_t> zeros(64 << 10);
+                for (uint64_t left = slices[f.firstSlice].padding; left > 0;) {
+                    const size_t n = static_cast<size_t>(std::min<uint64_t>(left, zeros.size()));
+                    slice.add(zeros.data(), n);
+                    left -= n;
+                }
                 slices[f.firstSlice].sum = slice;
             }
             f.whole = f.wholeSum.finish();

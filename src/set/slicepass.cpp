@@ -12,6 +12,7 @@ namespace {
 constexpr size_t kMemory = 2u << 20;
 
 struct Share {
+    std::vector<bool> holed;  // by input: its file may hold holes, which need no reading
     size_t from = 0, to = 0;
     bool first = false;  // reports progress and the inputs seen
     SlicePassResult failure;
@@ -30,7 +31,11 @@ bool readStretch(const SlicePass& pass, size_t i, uint64_t offset, size_t n, uin
                  SetEvents& events) {
     const SliceInput& input = pass.inputs[i];
     const size_t have = offset < input.length ? static_cast<size_t>(std::min<uint64_t>(n, input.length - offset)) : 0;
-    if (have > 0 && input.file->readAt(in, have, input.start + offset) != static_cast<int64_t>(have)) {
+    Extent extent{false, 0};
+    if (have > 0 && share.holed[i]) extent = input.file->extentAt(input.start + offset, have);
+    if (extent.hole && extent.length >= have)
+        std::memset(in, 0, have);
+    else if (have > 0 && input.file->readAt(in, have, input.start + offset) != static_cast<int64_t>(have)) {
         share.failure = failed(SlicePassResult::ReadFailed, input.path);
         return false;
     }
@@ -42,10 +47,16 @@ bool readStretch(const SlicePass& pass, size_t i, uint64_t offset, size_t n, uin
     return true;
 }
 
+bool allZero(const uint8_t* bytes, size_t n) {
+    return n == 0 || (bytes[0] == 0 && std::memcmp(bytes, bytes + 1, n - 1) == 0);
+}
+
+// Zeros are not written: the outputs are new files that read as zeros where nothing was written, so a sparse
+// set gets sparse volumes.
 bool writeStretch(const SlicePass& pass, size_t o, uint64_t offset, const uint8_t* bytes, size_t n, Share& share) {
     const SliceOutput& output = pass.outputs[o];
     const size_t keep = offset < output.keep ? static_cast<size_t>(std::min<uint64_t>(n, output.keep - offset)) : 0;
-    if (keep > 0 && !output.file->writeAt(bytes, keep, output.start + offset)) {
+    if (keep > 0 && !allZero(bytes, keep) && !output.file->writeAt(bytes, keep, output.start + offset)) {
         share.failure = failed(SlicePassResult::WriteFailed, output.path);
         return false;
     }
@@ -55,6 +66,7 @@ bool writeStretch(const SlicePass& pass, size_t o, uint64_t offset, const uint8_
 
 void runShare(const SlicePass& pass, Share& share, size_t stretch, SetEvents& events) {
     const size_t count = share.to - share.from;
+    for (const SliceInput& input : pass.inputs) share.holed.push_back(input.file->holed());
     std::vector<std::vector<uint8_t>> sums(count, std::vector<uint8_t>(stretch));
     std::vector<uint16_t> factors(count * pass.inputs.size());
     for (size_t o = 0; o < count; o++)
@@ -70,6 +82,7 @@ void runShare(const SlicePass& pass, Share& share, size_t stretch, SetEvents& ev
                 return;
             }
             if (!readStretch(pass, i, offset, n, in.data(), share, events)) return;
+            if (allZero(in.data(), n)) continue;  // adds nothing: a hole, or the padding of a short slice
             for (size_t o = 0; o < count; o++) {
                 const uint16_t factor = factors[o * pass.inputs.size() + i];
                 if (factor != 0) gfMultiplyAdd(factor, in.data(), sums[o].data(), n);

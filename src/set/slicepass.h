@@ -17,7 +17,7 @@ struct SliceInput {
 };
 
 struct SliceOutput {
-    const OsFile* file = nullptr;
+    const OsFile* file = nullptr;  // a new file, or one of zeros where written: zeros are not written again
     uint64_t start = 0;  // where its bytes go
     uint64_t keep = 0;   // how many of the slice's bytes are written (the rest are past its file's end)
     std::string path;

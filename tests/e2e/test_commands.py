@@ -1134,6 +1134,30 @@ class RecoveryVolumes(CommandCase):
                 self.assertEqual(self.tarn("repair", self.at(folder, pieces[-1]))[0], 7)
                 self.assertEqual(sorted(os.listdir(self.at(folder))), listing)
 
+    def test_a_sparse_set_over_4_gib_loses_a_piece_and_comes_back(self):
+        size = (4 << 30) + 300 * 1024 * 1024 + 12345
+        marks = [0, (2 << 30) - 2, (4 << 30) + 8, size - 8]
+        with open(self.at("huge.img"), "wb") as f:
+            f.truncate(size)
+            for at in marks:
+                f.seek(at)
+                f.write(b"M%07d" % (at % 10**7))
+        code, _, err = self.tarn("split", "huge.img", "-s", "1G", "-r", "1", "-q")
+        self.assertEqual(code, 0, err)
+        # The volume of a sparse set is sparse too: longer than a piece, hardly any of it on disk.
+        volume = os.stat(self.at("huge", "huge.img.vol00+01.par2"))
+        self.assertGreater(volume.st_size, os.path.getsize(self.at("huge", "huge0001.trn")))
+        self.assertLess(volume.st_blocks * 512, 64 << 20)
+        os.remove(self.at("huge", "huge0003.trn"))
+        code, _, err = self.tarn("join", self.at("huge", "huge0001.trn"), "-o", "j")
+        self.assertEqual(code, 0, err)
+        self.assertIn("rebuilt from the recovery volumes: huge0003.trn", err)
+        self.assertEqual(os.path.getsize(self.at("j", "huge.img")), size)
+        with open(self.at("j", "huge.img"), "rb") as f:
+            for at in marks:
+                f.seek(at)
+                self.assertEqual(f.read(8), b"M%07d" % (at % 10**7))
+
     def test_volumes_added_later_and_names_no_piece_of_the_set(self):
         _, data = self.source("late.bin", 400000)
         self.assertEqual(self.tarn("split", "late.bin", "-s", "100K", "-q")[0], 0)

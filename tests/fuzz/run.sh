@@ -7,8 +7,8 @@ seconds=${FUZZ_SECONDS:-15}
 . "$root/tools/compiler-cache.sh"
 cmake -S "$root" -B "$build" -DTARN_FUZZ=ON -DTARN_TESTS=OFF -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo "${compiler_cache_options[@]}" >/dev/null
-cmake --build "$build" -j2 --target fuzz_header fuzz_tokenizer fuzz_options
-for name in header tokenizer options; do
+cmake --build "$build" -j2 --target fuzz_header fuzz_tokenizer fuzz_options fuzz_volume
+for name in header tokenizer options volume; do
   corpus="$build/corpus_$name"
   mkdir -p "$corpus"
   # Seeds kept in the repository start the fuzzer on inputs it would hardly make up (a rebuild script).
