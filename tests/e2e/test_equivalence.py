@@ -1,10 +1,13 @@
 """One engine, four programs: tarn split, the switches of the native tarn, and the 64- and the 32-bit Tarn.exe cut the
-same file into the same bytes, names included (only the creation time differs: Linux has none to report)."""
+same file into the same bytes, names included (only the creation time differs: Linux has none to report); a keyed
+set cut in Tarn.exe's window is the one tarn split --key cuts, and each rebuilds the other's."""
 import hashlib
 import os
 import shutil
+import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
@@ -14,6 +17,10 @@ NATIVE = os.path.abspath(os.environ["TARN_PROGRAM"])
 WINDOWS = [(os.environ[p], os.environ[w], os.environ[l]) for p, w, l in
            (("TARN_WIN64", "TARN_WINE64", "TARN_LAUNCHER64"), ("TARN_WIN32", "TARN_WINE32", "TARN_LAUNCHER32"))
            if os.environ.get(p) and os.path.exists(os.environ[p])]
+# The window's driver (tests/win/keyedjob.cpp) of each Tarn.exe, with the runner and the program it drives.
+DRIVERS = [(os.environ[d], os.environ[w], os.environ[p]) for d, w, p in
+           (("TARN_KEYED64", "TARN_WINE64", "TARN_WIN64"), ("TARN_KEYED32", "TARN_WINE32", "TARN_WIN32"))
+           if os.environ.get(d) and os.path.exists(os.environ[d]) and os.environ.get(p)]
 CREATION = slice(626, 634)  # the creation time in the first piece's header
 OLD = 1500000000 * 10**9
 
@@ -93,6 +100,88 @@ class SameBytesEverywhere(unittest.TestCase):
         path = self.source("disk.img", size=(4 << 30) + 12345)
         found = self.assertAllEqual(self.cuts(path, 100000))
         self.assertEqual(len(found), 42)  # 102,400,000-byte pieces
+
+
+def windows_path(linux_path):
+    return "Z:" + os.path.abspath(linux_path).replace("/", "\\")
+
+
+class KeyedSetsInTheWindow(unittest.TestCase):
+    """The key typed into Tarn.exe's window scrambles the bytes that tarn split --key scrambles, and each program
+    rebuilds the other's set with it."""
+    KEY = "Sesame 0pen"  # 11 bytes with a space: repeated over the cipher's 32, cut off inside the key
+
+    @classmethod
+    def setUpClass(cls):
+        # The window needs a display: the caller's, or a server of its own when there is none (as in the test
+        # command, which runs this once the window suites have ended).
+        cls.server = None
+        if not os.environ.get("DISPLAY") and DRIVERS:
+            number = next(n for n in range(90, 200) if not os.path.exists("/tmp/.X%d-lock" % n) and
+                          not os.path.exists("/tmp/.X11-unix/X%d" % n))
+            cls.server = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            socket = "/tmp/.X11-unix/X%d" % number
+            for _ in range(100):
+                if os.path.exists(socket):
+                    break
+                time.sleep(0.1)
+            os.environ["DISPLAY"] = ":%d" % number
+
+    @classmethod
+    def tearDownClass(cls):
+        if cls.server:
+            del os.environ["DISPLAY"]
+            cls.server.terminate()  # so that it removes its lock and socket
+            cls.server.wait()
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp(prefix="tarn-keyed-")
+        self.native = tarnlib.Runner(NATIVE)
+        self.data = os.urandom(300000)
+        self.source = os.path.join(self.work, "keyed.doc")
+        tarnlib.write_file(self.source, self.data)
+
+    def tearDown(self):
+        self.native.close()
+        shutil.rmtree(self.work, ignore_errors=True)
+
+    def window(self, driver, wine, program, job, **options):
+        """One job in the main window of program; the driver checks its messages and exit code."""
+        args = [wine, driver, "--gtest_brief=1", "--gtest_filter=KeyedWindowJob." + job,
+                "--tarn=" + windows_path(program), "--key=" + self.KEY]
+        args += ["--%s=%s" % item for item in options.items()]
+        done = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=300)
+        self.assertEqual(done.returncode, 0, done.stdout.decode("gbk", "replace"))
+
+    def test_window_and_commands_cut_and_rebuild_the_same_keyed_set(self):
+        self.assertTrue(DRIVERS, "no window driver given")
+        os.utime(self.source, ns=(OLD, OLD))
+        commands = os.path.join(self.work, "commands")
+        code, err = self.native.run("split", self.source, "-s", "100K", "--key", self.KEY, "-o", commands, "-q")
+        self.assertEqual(code, 0, err)
+        expected = digest_of(commands)
+        self.assertEqual(sorted(expected), ["keye0001.trn", "keye0002.trn", "keye0003.trn"])
+        first = tarnlib.read_file(os.path.join(commands, "keye0001.trn"))
+        self.assertNotEqual(first[652:752], self.data[:100])  # scrambled, so that equal sets say something
+        for driver, wine, program in DRIVERS:
+            with self.subTest(program=program):
+                out = os.path.join(self.work, "window")
+                os.utime(self.source, ns=(OLD, OLD))
+                self.window(driver, wine, program, "Cut", cut=windows_path(self.source), out=windows_path(out),
+                            kib=100)
+                self.assertEqual(digest_of(out), expected)
+                rebuilt = os.path.join(self.work, "rebuilt")
+                code, err = self.native.run("join", os.path.join(out, "keye0002.trn"), "-o", rebuilt,
+                                            "--key", self.KEY, "-q")
+                self.assertEqual(code, 0, err)
+                self.assertEqual(tarnlib.read_file(os.path.join(rebuilt, "keyed.doc")), self.data)
+                joined = os.path.join(self.work, "joined")
+                self.window(driver, wine, program, "Join", join=windows_path(os.path.join(commands, "keye0002.trn")),
+                            out=windows_path(joined))
+                self.assertEqual(tarnlib.read_file(os.path.join(joined, "keyed.doc")), self.data)
+                for made in (out, rebuilt, joined):
+                    shutil.rmtree(made)
 
 
 if __name__ == "__main__":

@@ -10,12 +10,14 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
-// Tarn.exe under test, as a Windows path (from --tarn=).
+// Tarn.exe under test, as a Windows path (from --tarn=), and every --name=value the driver was given, by name.
 extern std::string tarnProgram;
+extern std::map<std::string, std::string> driverOptions;
 
 namespace tarndriver {
 

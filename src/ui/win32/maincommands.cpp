@@ -177,8 +177,11 @@ void startJob(HWND window) {
     SendDlgItemMessageA(window, kIdProgress, PBM_SETPOS, 0, 0);
     showControl(window, kIdProgress, true);
     jobState.inputLoaded = 0;
+    HWND focus = GetFocus();
     applyControlRules(window);
     jobState.inputLoaded = 1;
+    // The focus would stay on a control the job has disabled, and Escape reach nothing: it goes to "取消".
+    if (focus != nullptr && IsChild(window, focus) && !IsWindowEnabled(focus)) SetFocus(GetDlgItem(window, kIdCancel));
     jobState.workerThread = osStartThread(workerEntry, window);
     // Without a second thread the job still runs, only the window waits for it.
     if (jobState.workerThread == nullptr) jobWorker(window);
