@@ -131,6 +131,59 @@ def wine_rows(source, first, set_pieces, out, joined):
         before=lambda: fresh("joined", "peer"), reads=set_pieces)
 
 
+def recovery_rows(source, parts):
+    """Recovery volumes against the standard route: split -b, then par2 create with tarn's slice size and block
+    count; a join of the set with a tenth of its pieces deleted against par2 repair and cat; the volumes' own cost
+    against a split without them, with the encoder's throughput."""
+    out, peer = os.path.join(WORK, "out"), os.path.join(WORK, "peer")
+    subprocess.run([TARN, "split", source, "-s", "899K", "-r", "10%", "-o", os.path.join(WORK, "rset"), "-q"],
+                   check=True)
+    names = sorted(os.listdir(os.path.join(WORK, "rset")))
+    trn = [n for n in names if n.endswith(".trn")]
+    blocks = len([n for n in names if ".vol" in n])
+    slice_size = (max(os.path.getsize(os.path.join(WORK, "rset", n)) for n in trn) + 3) // 4 * 4
+    part_names = [os.path.basename(p) for p in parts]
+    create = "split -b 920576 %s part && par2 create -q -q -s%d -c%d part.par2 %s" % (
+        source, slice_size, blocks, " ".join(part_names))
+    row("split --recovery 10%% vs split -b + par2 create (%d blocks)" % blocks,
+        lambda: measure([TARN, "split", source, "-s", "899K", "-r", "10%", "-o", out, "-q"]),
+        lambda: measure(["sh", "-c", create], cwd=peer), before=lambda: fresh("out", "peer"), reads=[source])
+    timings = []
+    plain = lambda: measure([TARN, "split", source, "-s", "899K", "-o", peer, "-q"])
+    with_volumes = lambda: timings.append(measure([TARN, "split", source, "-s", "899K", "-r", "10%", "-o", out,
+                                                   "-q"])) or timings[-1]
+    plain_times = []
+    row("split --recovery 10% vs split alone", with_volumes, lambda: plain_times.append(plain()) or plain_times[-1],
+        before=lambda: fresh("out", "peer"), reads=[source])
+    if timings and plain_times:
+        extra = statistics.median(t for t, _ in timings) - statistics.median(t for t, _ in plain_times)
+        print("%-44s %7.2f GB/s of input x blocks (%.3f s for the volumes)"
+              % ("encoder throughput", MIB * (1 << 20) * blocks / max(extra, 1e-6) / 1e9, extra), flush=True)
+    # A tenth of the pieces lost: tarn join rebuilds them from its volumes; par2 repair restores them, cat joins.
+    lost = trn[4::10][:blocks]
+    for n in lost:
+        os.remove(os.path.join(WORK, "rset", n))
+    theirs = os.path.join(WORK, "pset")
+    os.makedirs(theirs)
+    subprocess.run(["sh", "-c", create], cwd=theirs, check=True)
+    lost_parts = part_names[4::10][:blocks]
+
+    def peer_copy():
+        fresh("joined")
+        shutil.rmtree(peer, ignore_errors=True)
+        subprocess.run(["cp", "-al", theirs, peer], check=True)
+        for n in lost_parts:
+            os.remove(os.path.join(peer, n))
+    repair = "par2 repair -q -q part.par2 && cat %s > whole" % " ".join(part_names)
+    row("join with 10%% of pieces lost vs par2 repair + cat (%d lost)" % len(lost),
+        lambda: measure([TARN, "join", os.path.join(WORK, "rset", trn[-1]), "-o", os.path.join(WORK, "joined"), "-q"]),
+        lambda: measure(["sh", "-c", repair], cwd=peer), before=peer_copy,
+        reads=[os.path.join(WORK, "rset", n) for n in os.listdir(os.path.join(WORK, "rset"))],
+        peer_reads=[os.path.join(theirs, n) for n in os.listdir(theirs)])
+    for folder in ("rset", "pset", "peer", "out", "joined"):
+        shutil.rmtree(os.path.join(WORK, folder), ignore_errors=True)
+
+
 def main():
     source = os.path.join(WORK, "source.bin")
     print("generating %d MiB" % MIB, flush=True)
@@ -181,6 +234,7 @@ def main():
 
     if WINDOWS:
         wine_rows(source, first, set_pieces, out, joined)
+    recovery_rows(source, parts)
     row("verify", lambda: measure([TARN, "verify", first, "-q"]),
         lambda: measure(["cat", *set_pieces], stdout="/dev/null"), before=os.sync, reads=set_pieces)
 

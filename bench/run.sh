@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Times the native tarn against coreutils: its commands and the compatible switches against split -b, cat and a
-# plain read, the 64-bit Tarn.exe under Wine against the commands, and a DVD-sized split of a sparse 6 GiB file with its peak memory. Each row alternates the two
+# plain read, recovery volumes against split -b with par2 create and a repairing join against par2 repair with cat,
+# the 64-bit Tarn.exe under Wine against the commands, and a DVD-sized split of a sparse 6 GiB file with its peak memory. Each row alternates the two
 # commands TARN_BENCH_ROUNDS times (default 5) and prints the medians and their ratio; TARN_BENCH_ONLY=TEXT runs
 # only the rows whose label contains TEXT; TARN_BENCH_PAUSE (default 2) is the pause in seconds after each clean-up.
 # Usage: bench/run.sh [size in MiB, default 1024]. TARN_BENCH_BUILD names a configured build folder to use.

@@ -1,6 +1,7 @@
 // tarn join: rebuilds the file of a set into a folder or onto standard output, checked as it is written.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "cli/commands.h"
@@ -70,7 +71,7 @@ int repairOnTheWay(const Options& o, OutputFiles& outputs, StandIns& standIns) {
     for (size_t f = 0; f < check.files.size(); f++)
         work = work || (check.files[f].state != FileCheck::Whole && ownFileOfSet(volumes, volumes.set.files[f].name));
     if (!work) return kOutcomeSuccess;
-    for (const std::string& line : damageLines(volumes, check)) report({"%s", "%s"}, line.c_str());
+    if (!o.quiet) reportDamage(volumes, check);
     if (check.repairable() && !outputs.makeFolder()) {
         const FileStatus error = osLastFileError();
         return fail(outcomeOfWriteError(error), {"cannot create the folder '%s': %s", "无法创建文件夹 '%s': %s"},
@@ -87,8 +88,12 @@ int repairOnTheWay(const Options& o, OutputFiles& outputs, StandIns& standIns) {
         },
         o.quiet, rebuilt);
     if (code != kOutcomeSuccess) return code;
+    std::vector<std::string> sorted;
+    for (size_t f : rebuilt) sorted.push_back(shownText(volumes.set.files[f].name));
+    std::sort(sorted.begin(), sorted.end());
     std::string names;
-    for (size_t f : rebuilt) names += (names.empty() ? "" : ", ") + shownText(volumes.set.files[f].name);
+    for (size_t i = 0; i < sorted.size() && i < 10; i++) names += (i ? ", " : "") + sorted[i];
+    if (sorted.size() > 10) names += pick({" and ", " 以及另外 "}) + std::to_string(sorted.size() - 10) + pick({" more", " 个"});
     if (!o.quiet)
         report({"rebuilt from the recovery volumes: %s", "已由恢复卷重建: %s"}, names.c_str());
     return kOutcomeSuccess;

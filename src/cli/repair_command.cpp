@@ -56,7 +56,7 @@ int createVolumes(const Options& o) {
     for (const std::string& volume : existing.set.volumes) outputs.removeAtCommit(volume);
     stopOnSignal();
     Progress progress(plan.blocks == 0 ? 0 : set.size, !o.quiet);
-    code = recoveryFailed(writeRecoveryVolumes(plan, outputs, progress, threadsFor(plan.blocks)));
+    code = recoveryFailed(writeRecoveryVolumes(plan, outputs, progress, threadsFor(plan.files.size())));
     progress.finish();
     if (code != kOutcomeSuccess) return code;
     if (!outputs.commit())
@@ -78,8 +78,7 @@ int runRepairCommand(const Options& o) {
                     o.operand.c_str());
     recoverFolder(volumes.folder, o.quiet);
     const ParityCheck check = checkWithVolumes(volumes, o.quiet);
-    for (const std::string& line : damageLines(volumes, check))
-        if (!o.quiet) report({"%s", "%s"}, line.c_str());
+    if (!o.quiet) reportDamage(volumes, check);
     bool work = false;
     for (const FileCheck& file : check.files) work = work || file.state != FileCheck::Whole;
     if (!work) {

@@ -238,7 +238,7 @@ int addRecovery(const Options& o, const SetPlace& place, const StreamCut& cut, O
     }
     plan.blocks = recoveryBlocks(o, cut.count);
     plan.sliceSize = sliceSizeFor(lengths);
-    return recoveryFailed(writeRecoveryVolumes(plan, outputs, progress, threadsFor(plan.blocks)));
+    return recoveryFailed(writeRecoveryVolumes(plan, outputs, progress, threadsFor(plan.files.size())));
 }
 
 void reportSplit(const Options& o, const SetPlace& place, const StreamCut& cut, const OldSetRest& rest) {

@@ -102,6 +102,13 @@ std::vector<std::string> damageLines(const SetVolumes& volumes, const ParityChec
     return lines;
 }
 
+void reportDamage(const SetVolumes& volumes, const ParityCheck& check) {
+    const std::vector<std::string> lines = damageLines(volumes, check);
+    for (size_t i = 0; i < lines.size() && i < 10; i++) report({"%s", "%s"}, lines[i].c_str());
+    if (lines.size() > 10)
+        report({"… and %zu more (tarn verify lists them all)", "… 还有 %zu 个 (tarn verify 列出全部)"}, lines.size() - 10);
+}
+
 std::string repairVerdict(const ParityCheck& check) {
     char line[400];
     if (check.repairable())

@@ -27,6 +27,8 @@ ParityCheck checkWithVolumes(const SetVolumes& volumes, bool quiet);
 
 // A line for each file that is not whole, in the user's language.
 std::vector<std::string> damageLines(const SetVolumes& volumes, const ParityCheck& check);
+// Those lines on standard error, the first ten of them and how many more.
+void reportDamage(const SetVolumes& volumes, const ParityCheck& check);
 // What the volumes can do about it: "can be repaired …" or "cannot be repaired: …".
 std::string repairVerdict(const ParityCheck& check);
 

@@ -14,6 +14,6 @@ uint16_t inputSliceConstant(uint32_t n);
 void gfMultiplyAdd(uint16_t factor, const uint8_t* in, uint8_t* out, size_t bytes);
 
 // The paths gfMultiplyAdd chooses from, for the tests that hold each to the portable one.
-enum class GfPath { Portable, Ssse3, Avx2 };
+enum class GfPath { Portable, Ssse3, Avx2, Avx512 };  // Avx512: with GFNI
 bool gfPathAvailable(GfPath path);
 void gfMultiplyAddWith(GfPath path, uint16_t factor, const uint8_t* in, uint8_t* out, size_t bytes);

@@ -1,4 +1,4 @@
-// Checks a volume set's files: first each file whole by its digest, and only a file that fails that, slice by slice.
+// Checks a volume set's files slice by slice, each where it should lie.
 #include "set/paritycheck.h"
 
 #include <algorithm>
@@ -36,19 +36,17 @@ bool feed(const OsFile& file, uint64_t from, uint64_t to, uint64_t padTo, std::v
     return true;
 }
 
-// The slices of a file that is not whole, each checked where it should lie.
+// Each slice of the file where it should lie, by its CRC-32: MD5 reads at a fifth of the speed, and the rebuilt
+// files, which the volumes alone vouch for, are held to their MD5 before they are handed back.
 void checkSlices(const ParityFile& file, const OsFile& opened, uint64_t length, uint64_t sliceSize,
                  std::vector<uint8_t>& block, SetEvents& events, FileCheck& check) {
     for (size_t k = 0; k < file.slices.size(); k++) {
         const uint64_t start = k * sliceSize, end = std::min(file.length, start + sliceSize);
         if (length < end) break;
         uint32_t crc = 0;
-        Md5 md5;
-        const bool read = feed(opened, start, end, start + sliceSize, block, events, [&](const uint8_t* b, size_t n) {
-            crc = crc32Of(b, n, crc);
-            md5.add(b, n);
-        });
-        check.sound[k] = read && crc == file.slices[k].crc && md5.finish() == file.slices[k].md5;
+        const bool read = feed(opened, start, end, start + sliceSize, block, events,
+                               [&](const uint8_t* b, size_t n) { crc = crc32Of(b, n, crc); });
+        check.sound[k] = read && crc == file.slices[k].crc;
     }
 }
 
@@ -61,22 +59,11 @@ FileCheck checkFile(const ParitySet& set, const ParityFile& file, const std::str
     if (osEntryKind(check.path) != EntryKind::File) return check;
     OsFile opened = OsFile::openRead(check.path);
     if (!opened.valid()) return check;
-    check.state = FileCheck::Damaged;
     const uint64_t length = opened.length();
     std::vector<uint8_t> block(kBlock);
-    // The file's first bytes as long as it should be: the whole file, or one slice whose zeros need no reading.
-    if (length >= file.length) {
-        Md5 md5;
-        const bool read = feed(opened, 0, file.length, 0, block, events,
-                               [&](const uint8_t* b, size_t n) { md5.add(b, n); });
-        if (read && md5.finish() == file.whole) {
-            check.sound.assign(file.slices.size(), true);
-            if (length == file.length) check.state = FileCheck::Whole;
-            return check;
-        }
-        if (file.slices.size() <= 1) return check;
-    }
     checkSlices(file, opened, length, set.sliceSize, block, events, check);
+    const bool sound = std::find(check.sound.begin(), check.sound.end(), false) == check.sound.end();
+    check.state = sound && length == file.length ? FileCheck::Whole : FileCheck::Damaged;
     return check;
 }
 }  // namespace

@@ -144,19 +144,24 @@ ParitySet assembleOne(const Md5Digest& id, const std::string& main, const std::v
     ParitySet set;
     if (!readMain(main, id, set)) return {};
     std::vector<bool> described(set.files.size()), summed(set.files.size());
+    std::map<Md5Digest, size_t> fileOf;  // every volume repeats every description: found by id, not by search
+    for (size_t f = 0; f < set.files.size(); f++) fileOf.emplace(set.files[f].id, f);
+    // The checksums are read once the file's length is known from its description, which may come later.
+    for (const std::string& type : {std::string(kFileDesc, 16), std::string(kSliceSums, 16)})
+        for (const VolumePackets& volume : volumes)
+            for (const VolumePackets::Packet& packet : volume.packets) {
+                if (packet.set != id || packet.type != type || packet.body.size() < 16) continue;
+                const auto found = fileOf.find(digestAt(bytesOf(packet.body)));
+                if (found == fileOf.end()) continue;
+                const size_t f = found->second;
+                if (type[8] == 'F' && !described[f]) described[f] = readDescription(packet.body, set.files[f]);
+                if (type[8] == 'I' && described[f] && !summed[f])
+                    summed[f] = readSliceSums(packet.body, set.sliceSize, set.files[f]);
+            }
     std::map<uint32_t, RecoverySlice> recovery;
     for (size_t v = 0; v < volumes.size(); v++) {
         bool ours = false;
-        for (const VolumePackets::Packet& packet : volumes[v].packets) {
-            if (packet.set != id) continue;
-            ours = true;
-            for (size_t f = 0; f < set.files.size(); f++) {
-                if (!described[f] && packet.type == std::string(kFileDesc, 16))
-                    described[f] = readDescription(packet.body, set.files[f]);
-                else if (described[f] && !summed[f] && packet.type == std::string(kSliceSums, 16))
-                    summed[f] = readSliceSums(packet.body, set.sliceSize, set.files[f]);
-            }
-        }
+        for (const VolumePackets::Packet& packet : volumes[v].packets) ours = ours || packet.set == id;
         for (const VolumePackets::Slice& slice : volumes[v].slices)
             if (slice.set == id && slice.length == set.sliceSize && slice.exponent < 65535) {
                 ours = true;

@@ -15,7 +15,6 @@
 namespace {
 using namespace parity;
 constexpr char kCreatorText[] = "Tarn 1.51, tarn-support@ormand.example.org";
-constexpr uint32_t kDigestShare = 12;  // MD5 and CRC-32 of a stretch, measured in recovery slices' multiply-adds
 
 void put64(std::string& out, uint64_t v) {
     for (int i = 0; i < 8; i++) out += static_cast<char>(v >> (8 * i));
@@ -208,7 +207,6 @@ struct Encoder {
         pass.factor = [&](size_t e, size_t i) {
             return gfPower(slices[i].constant, static_cast<uint32_t>(e));
         };
-        pass.digestShare = kDigestShare;
         pass.seen = [&](size_t i, const uint8_t* bytes, size_t have, size_t n) {
             FileState& f = *of[i].first;
             SliceState& slice = slices[i];

@@ -9,12 +9,13 @@
 #include "set/threads.h"
 
 namespace {
-constexpr size_t kMemory = 2u << 20;
+// A thread's output stretches together, kept within the processor's second-level cache.
+constexpr size_t kMemory = 768u << 10;
 
 struct Share {
     std::vector<bool> holed;  // by input: its file may hold holes, which need no reading
     size_t from = 0, to = 0;
-    bool first = false;  // reports progress and the inputs seen
+    unsigned run = 0, runs = 1;  // this thread reports the inputs seen whose number is run modulo runs
     SlicePassResult failure;
 };
 
@@ -40,7 +41,7 @@ bool readStretch(const SlicePass& pass, size_t i, uint64_t offset, size_t n, uin
         return false;
     }
     std::memset(in + have, 0, n - have);
-    if (share.first) {
+    if (i % share.runs == share.run) {
         if (pass.seen) pass.seen(i, in, have, n);
         events.advance(have);
     }
@@ -81,6 +82,8 @@ void runShare(const SlicePass& pass, Share& share, size_t stretch, SetEvents& ev
                 share.failure.what = SlicePassResult::Stopped;
                 return;
             }
+            // A thread with no outputs is there for its share of the digests: it reads no other input.
+            if (count == 0 && i % share.runs != share.run) continue;
             if (!readStretch(pass, i, offset, n, in.data(), share, events)) return;
             if (allZero(in.data(), n)) continue;  // adds nothing: a hole, or the padding of a short slice
             for (size_t o = 0; o < count; o++) {
@@ -96,21 +99,22 @@ void runShare(const SlicePass& pass, Share& share, size_t stretch, SetEvents& ev
 
 SlicePassResult runSlicePass(const SlicePass& pass, SetEvents& events, unsigned threads) {
     const size_t outputs = pass.outputs.size();
-    const unsigned runs = static_cast<unsigned>(std::max<size_t>(1, std::min<size_t>(threads ? threads : 1, outputs)));
-    // The first thread also takes the inputs' digests: it gets that many outputs fewer.
-    const size_t extra = runs > 1 && pass.seen ? pass.digestShare : 0;
-    const size_t each = (outputs + extra + runs - 1) / runs;
+    // More threads than outputs only where there are digests to share.
+    const size_t useful = pass.seen ? SIZE_MAX : outputs;
+    const unsigned runs = static_cast<unsigned>(std::max<size_t>(1, std::min<size_t>(threads ? threads : 1, useful)));
+    // Every thread reads every input: each takes the digests of its own share of them, and of the outputs.
+    const size_t each = (outputs + runs - 1) / runs;
     std::vector<Share> shares(runs);
     size_t next = 0;
     for (unsigned run = 0; run < runs; run++) {
-        const size_t want = run == 0 && extra > 0 ? (each > extra ? each - extra : 0) : each;
         shares[run].from = next;
-        shares[run].to = next = run + 1 == runs ? outputs : std::min(outputs, next + want);
-        shares[run].first = run == 0;
+        shares[run].to = next = run + 1 == runs ? outputs : std::min(outputs, next + each);
+        shares[run].run = run;
+        shares[run].runs = runs;
     }
     size_t largest = 1;
     for (const Share& share : shares) largest = std::max(largest, share.to - share.from);
-    size_t stretch = std::min<size_t>(std::max<size_t>(kMemory / largest, 16 << 10), 1 << 20) / 64 * 64;
+    size_t stretch = std::min<size_t>(std::max<size_t>(kMemory / largest, 4 << 10), 1 << 20) / 64 * 64;
     stretch = static_cast<size_t>(std::min<uint64_t>(stretch, (pass.sliceSize + 63) / 64 * 64));
     if (stretch == 0) return {};
     runEach(runs, [&](unsigned run) { runShare(pass, shares[run], stretch, events); });

@@ -28,10 +28,9 @@ struct SlicePass {
     std::vector<SliceInput> inputs;
     std::vector<SliceOutput> outputs;
     std::function<uint16_t(size_t output, size_t input)> factor;
-    // Each input's stretch (have bytes of the file, then zeros up to count), in order, on one thread; its cost is
-    // counted as digestShare outputs' work when the threads' shares are dealt.
+    // Each input's stretch (have bytes of the file, then zeros up to count), in order, each input always on the
+    // same thread (different inputs on different ones).
     std::function<void(size_t input, const uint8_t* bytes, size_t have, size_t count)> seen;
-    uint32_t digestShare = 0;
     // Each output's stretch once complete, in order for that output, on the thread that owns it.
     std::function<void(size_t output, const uint8_t* bytes, size_t count)> made;
 };

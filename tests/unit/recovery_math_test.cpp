@@ -49,18 +49,18 @@ TEST(RecoveryMath, FieldAndConstantsAsTheFormatGivesThem) {
 
 TEST(RecoveryMath, EveryVectorPathGivesThePortableBytes) {
     std::mt19937 random(9);
-    for (GfPath path : {GfPath::Ssse3, GfPath::Avx2}) {
+    for (GfPath path : {GfPath::Ssse3, GfPath::Avx2, GfPath::Avx512}) {
         if (!gfPathAvailable(path)) continue;  // this processor lacks it: nothing would choose it
-        for (size_t bytes : {2u, 62u, 64u, 66u, 1000u, 4096u + 34u}) {
-            std::vector<uint8_t> in(bytes), a(bytes), b;
-            for (auto& byte : in) byte = static_cast<uint8_t>(random());
-            for (auto& byte : a) byte = static_cast<uint8_t>(random());
-            b = a;
-            const auto factor = static_cast<uint16_t>(random() | 1);
-            gfMultiplyAddWith(GfPath::Portable, factor, in.data(), a.data(), bytes);
-            gfMultiplyAddWith(path, factor, in.data(), b.data(), bytes);
-            ASSERT_EQ(a, b) << static_cast<int>(path) << " over " << bytes << " bytes";
-        }
+        for (size_t bytes : {2u, 62u, 64u, 66u, 1000u, 4096u + 34u})
+            for (uint16_t factor : {static_cast<uint16_t>(random() | 1), uint16_t{1}, uint16_t{0x8001}, uint16_t{0xFFFF}}) {
+                std::vector<uint8_t> in(bytes), a(bytes), b;
+                for (auto& byte : in) byte = static_cast<uint8_t>(random());
+                for (auto& byte : a) byte = static_cast<uint8_t>(random());
+                b = a;
+                gfMultiplyAddWith(GfPath::Portable, factor, in.data(), a.data(), bytes);
+                gfMultiplyAddWith(path, factor, in.data(), b.data(), bytes);
+                ASSERT_EQ(a, b) << static_cast<int>(path) << " × " << factor << " over " << bytes << " bytes";
+            }
     }
 }
 
