@@ -1,6 +1,8 @@
 // Parses the subcommands' arguments: long and short options, "--opt=value", "--" and the operands.
 #include "cli/options.h"
 
+#include "set/text.h"
+
 #include <cctype>
 #include <cstdio>
 
@@ -90,7 +92,8 @@ std::string apply(const OptionRule& rule, const std::string& value, Options& o) 
         o.output = value;
     } else if (name == "key") {
         o.haveKey = true;
-        o.key = value;
+        // The key's bytes as Tarn.exe takes them when it is typed there: code page 936 where it holds the key.
+        o.key = storedText(value);
     } else if (name == "description") {
         o.haveDescription = true;
         o.description = value;

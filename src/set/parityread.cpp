@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <mutex>
+#include <set>
 
 #include "os/files.h"
 #include "set/format.h"
@@ -73,10 +75,13 @@ VolumePackets scanVolume(const ReadBytesAt& read, uint64_t length) {
             at++;
             continue;
         }
+        const Md5Digest set = digestAt(header + 32);
+        if (std::find(found.sets.begin(), found.sets.end(), set) == found.sets.end()) found.sets.push_back(set);
         if (recovery) {
             found.slices.push_back({digestAt(header + 32), le32(header + kHeader), at + kHeader + 4, size - kHeader - 4});
         } else {
-            VolumePackets::Packet packet{digestAt(header + 32), std::string(reinterpret_cast<char*>(header + 48), 16),
+            VolumePackets::Packet packet{digestAt(header + 16), digestAt(header + 32),
+                                         std::string(reinterpret_cast<char*>(header + 48), 16),
                                          std::string(static_cast<size_t>(size - kHeader), '\0')};
             auto* body = reinterpret_cast<uint8_t*>(&packet.body[0]);
             if (read(body, packet.body.size(), at + kHeader) != static_cast<int64_t>(packet.body.size())) break;
@@ -160,8 +165,7 @@ ParitySet assembleOne(const Md5Digest& id, const std::string& main, const std::v
             }
     std::map<uint32_t, RecoverySlice> recovery;
     for (size_t v = 0; v < volumes.size(); v++) {
-        bool ours = false;
-        for (const VolumePackets::Packet& packet : volumes[v].packets) ours = ours || packet.set == id;
+        bool ours = std::find(volumes[v].sets.begin(), volumes[v].sets.end(), id) != volumes[v].sets.end();
         for (const VolumePackets::Slice& slice : volumes[v].slices)
             if (slice.set == id && slice.length == set.sliceSize && slice.exponent < 65535) {
                 ours = true;
@@ -212,12 +216,22 @@ std::vector<ParitySet> readParitySets(const std::string& folder, unsigned thread
     std::sort(paths.begin(), paths.end());
     std::vector<VolumePackets> volumes(paths.size());
     std::vector<size_t> bounds = runBounds(std::vector<uint64_t>(paths.size(), 1), threads ? threads : 1);
+    // One copy of each packet is kept: a hundred volumes of a thousand pieces repeat 30 MB of descriptions.
+    std::set<Md5Digest> kept;
+    std::mutex keeping;
     runEach(static_cast<unsigned>(bounds.size() - 1), [&](unsigned run) {
         for (size_t v = bounds[run]; v < bounds[run + 1]; v++) {
             OsFile file = OsFile::openRead(paths[v]);
             if (!file.valid()) continue;
-            volumes[v] = scanVolume([&](uint8_t* b, size_t n, uint64_t at) { return file.readAt(b, n, at); },
-                                    file.length());
+            VolumePackets found = scanVolume(
+                [&](uint8_t* b, size_t n, uint64_t at) { return file.readAt(b, n, at); }, file.length());
+            std::lock_guard<std::mutex> hold(keeping);
+            auto& packets = found.packets;
+            packets.erase(std::remove_if(packets.begin(), packets.end(),
+                                         [&](const VolumePackets::Packet& p) { return !kept.insert(p.digest).second; }),
+                          packets.end());
+            packets.shrink_to_fit();
+            volumes[v] = std::move(found);
         }
     });
     return assembleSets(paths, volumes);

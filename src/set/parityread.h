@@ -11,6 +11,7 @@
 // The packets of one volume that passed their checks; recovery data is noted where it lies, not read.
 struct VolumePackets {
     struct Packet {
+        Md5Digest digest{};  // of the whole packet: every volume repeats the same critical packets
         Md5Digest set{};
         std::string type;  // 16 bytes
         std::string body;
@@ -22,6 +23,7 @@ struct VolumePackets {
     };
     std::vector<Packet> packets;
     std::vector<Slice> slices;
+    std::vector<Md5Digest> sets;  // the set id of every sound packet in it, once each
 };
 
 // Reads count bytes at offset into buffer: the bytes read, fewer at the end, -1 on an error.
