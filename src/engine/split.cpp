@@ -1,6 +1,7 @@
 // The window's split on the set core: every question first, then the pieces (and the script) under names of their
 // own, renamed into place once the set is whole; to removable media piece by piece, each disk asked for.
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,9 +28,19 @@ std::string piecePath(uint32_t index) {
 
 // Every piece name something bears already is asked about before anything is written; to removable media each
 // disk is asked about as it comes in (WorkerEvents::pieceBegins).
+// The folder is listed once rather than asked about every name: a name that is not there costs a search of the
+// folder on some systems (Wine matches names without regard to case), and a thousand pieces made that the cost.
 bool askAboutNames(WindowRef window) {
     if (jobState.removableTarget) return true;
-    for (uint32_t index = 1; index <= jobState.pieceCount; index++) {
+    std::set<std::string> taken;
+    for (std::string name : osListFolder(jobState.outputFolder)) {
+        lowerAscii(&name[0]);
+        taken.insert(name);
+    }
+    for (uint32_t index = 1; index <= jobState.pieceCount && !taken.empty(); index++) {
+        char name[32];
+        pieceNameOf(jobState.pieceStem, index, name);
+        if (taken.count(lowerAscii(name)) == 0) continue;
         askOverwrite(window, piecePath(index).c_str());
         if (jobState.jobResult.load() == kResultCancelled) return false;
     }

@@ -38,6 +38,9 @@ struct Cutter {
     ChunkQueue& queue;
     PieceOut* pieces;
     CutResult& result;  // this thread's share of the checksum and its earliest failure
+    // Asked once: a source that may hold no holes is not asked where they are, a question that costs a round
+    // trip to the system's server under Wine for every chunk.
+    bool sourceHoled;
     uint64_t failedChunk = ~uint64_t{0};
     PageBuffer buffer{kChunkBytes};
 
@@ -120,7 +123,7 @@ struct Cutter {
         while (inPiece < end) {
             uint64_t limit = end - inPiece;
             if (inPiece < span) limit = std::min(limit, span - inPiece);  // the key's range apart
-            Extent extent = plan.source->extentAt(offset, limit);
+            const Extent extent = sourceHoled ? plan.source->extentAt(offset, limit) : Extent{false, limit};
             const size_t count = static_cast<size_t>(std::max<uint64_t>(1, extent.length));
             // A hole of a sparse source stays a hole in the piece; not where the key turns zeros into data.
             endsInHole = extent.hole && inPiece >= span;
@@ -150,8 +153,9 @@ CutResult cutFile(const CutPlan& plan, SetEvents& events, unsigned threads) {
     std::unique_ptr<PieceOut[]> pieces(new PieceOut[plan.paths.size()]);
     std::vector<CutResult> results(threads == 0 || plan.inOrder ? 1 : threads);
     std::vector<uint64_t> failedChunks(results.size(), ~uint64_t{0});
+    const bool holed = plan.source->holed();
     runEach(static_cast<unsigned>(results.size()), [&](unsigned run) {
-        Cutter cutter{plan, events, queue, pieces.get(), results[run]};
+        Cutter cutter{plan, events, queue, pieces.get(), results[run], holed};
         ChunkQueue::Chunk chunk;
         while (queue.take(chunk)) {
             if (events.stopRequested()) {
