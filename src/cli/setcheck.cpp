@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "cli/console.h"
+#include "cli/volumes.h"
 #include "set/text.h"
 #include "cli/outcome.h"
 #include "set/format.h"
@@ -22,6 +23,14 @@ int pieceOfFolder(Options& o) {
         o.operand = path;
         return kOutcomeSuccess;
     }
+    // A set whose first piece is lost is still named by its recovery volumes, which can bring that piece back.
+    const SetVolumes volumes = firsts.empty() ? findVolumes(o.operand + (o.operand.back() == kPathSeparator ? "" : kPathSeparatorText)) : SetVolumes();
+    for (const ParityFile& file : volumes.set.files)
+        if (ownFileOfSet(volumes, file.name) && file.name.size() > 8 &&
+            file.name.compare(file.name.size() - 8, 4, "0001") == 0 && pathInFolder(o.operand.c_str(), file.name.c_str(), path)) {
+            o.operand = path;
+            return kOutcomeSuccess;
+        }
     if (firsts.empty())
         return fail(kOutcomeUsage, {"'%s' is a folder without the first piece of a set (NAME0001.trn)",
                                     "'%s' 是文件夹, 里面没有第一块 (名称0001.trn)"},

@@ -43,7 +43,7 @@ SetVolumes findVolumes(const std::string& operand) {
     const std::vector<ParitySet> sets = readParitySets(found.folder, threadsFor(2));
     // The set that names the piece (or holds packets in the volume named); the one with most recovery first.
     for (const ParitySet& set : sets) {
-        bool ours = false;
+        bool ours = name.empty();  // a folder: any set of its volumes
         if (piece)
             for (const ParityFile& file : set.files) ours = ours || file.name == name;
         else

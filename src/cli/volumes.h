@@ -15,7 +15,8 @@ struct SetVolumes {
     bool found() const { return set.sliceSize != 0; }
 };
 
-// The volume set in operand's folder that protects operand (a piece, or one of the volumes themselves).
+// The volume set in operand's folder that protects operand (a piece, or one of the volumes themselves; a path
+// ending in a separator: the folder itself, and any set there).
 SetVolumes findVolumes(const std::string& operand);
 
 // Whether a name the volumes give is one of the set's own files, which a repair may write: a piece of the set's
