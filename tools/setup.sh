@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(cmake make g++ libgtest-dev googletest clang libclang-rt-14-dev
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
           wine wine64 xvfb xauth fonts-wqy-microhei imagemagick locales zip python3
-          go-md2man dpkg-dev ccache par2)
+          go-md2man dpkg-dev ccache par2 lintian)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -170,4 +170,14 @@ void printHelp(Command command, std::FILE* out) {
     std::fputs(pick(kExitCodes), out);
 }
 
-void printVersion() { std::printf("tarn %s\n", TARN_VERSION); }
+void printVersion() {
+    std::printf("tarn %s\n%s", TARN_VERSION,
+                pick({"Copyright (C) 2026 Ormand Software Studio\n"
+                      "License MIT: <https://opensource.org/licenses/MIT>.\n"
+                      "This is free software: you are free to change and redistribute it.\n"
+                      "There is NO WARRANTY, to the extent permitted by law.\n",
+                      "版权所有 (C) 2026 Ormand Software Studio\n"
+                      "许可证 MIT: <https://opensource.org/licenses/MIT>.\n"
+                      "本软件是自由软件: 您可以自由修改和重新发布它.\n"
+                      "在法律允许的范围内, 不提供任何担保.\n"}));
+}

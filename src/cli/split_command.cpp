@@ -124,13 +124,15 @@ int writeFailed(const std::string& path) {
 }
 
 // The header as far as it is known before the cut; the checksum (and a stream's size and count) come after.
-SetHeader headerBefore(const Options& o, const Source& source, const std::string& storedName,
-                       const std::string& storedDescription, uint32_t count) {
+SetHeader headerBefore(const Options& o, const Source& source, const HeaderText& name, const HeaderText& description,
+                       uint32_t count) {
     SetHeader header;
     header.pieceCount = count;
     header.size = source.size;
-    header.name = storedName;
-    header.description = storedDescription;
+    header.name = name.field;
+    header.nameCopy = name.copy;
+    header.description = description.field;
+    header.descriptionCopy = description.copy;
     header.descriptionFlag = o.haveDescription ? 1 : 0;
     if (source.stream) {
         header.created = header.accessed = header.written = filetimeNow();
@@ -269,12 +271,17 @@ int runSplitCommand(const Options& o) {
     std::string name;
     int code = openSource(o, source, name);
     if (code != kOutcomeSuccess) return code;
-    const std::string storedName = storedText(name), storedDescription = storedText(o.description);
+    // The script names the file as cmd reads it; the header in code page 936 with a copy of what it lacks.
+    const std::string storedName = storedText(name);
+    const HeaderText headerName = headerTextFor(name), headerDescription = headerTextFor(o.description);
     if (name.empty() || name.find('/') != std::string::npos || name == "." || name == ".." ||
-        storedName.size() >= kHeaderTextField)
+        !textCopyFits(headerName.field, headerName.copy))
         return fail(kOutcomeUsage, {"not a file name to store: '%s'", "不能存储的文件名: '%s'"}, name.c_str());
-    if (storedDescription.size() >= kHeaderTextField)
-        return fail(kOutcomeUsage, {"the description is longer than 299 bytes", "描述超过 299 字节"});
+    if (!textCopyFits(headerDescription.field, headerDescription.copy))
+        return fail(kOutcomeUsage, headerDescription.copy.empty()
+                                       ? Text{"the description is longer than 299 bytes", "描述超过 299 字节"}
+                                       : Text{"the description is longer than 288 bytes of UTF-8",
+                                              "描述超过 288 字节 (UTF-8)"});
     if (!source.stream && (code = settleSizes(o, source.size)) != kOutcomeSuccess) return code;
     if (source.stream) {
         jobState.pieceSizeKB = o.haveSize ? o.sizeKiB : 899;
@@ -305,7 +312,7 @@ int runSplitCommand(const Options& o) {
         return fail(outcomeOfWriteError(error), {"cannot create the folder '%s': %s", "无法创建文件夹 '%s': %s"},
                     folder.c_str(), osFileErrorText(error).c_str());
     }
-    SetHeader header = headerBefore(o, source, storedName, storedDescription, plannedCount);
+    SetHeader header = headerBefore(o, source, headerName, headerDescription, plannedCount);
     uint8_t headerBytes[kHeaderSize];
     encodeHeader(header, headerBytes);
     const uint8_t* start = o.script ? nullptr : headerBytes;

@@ -2,12 +2,14 @@
 #include "engine/analysis.h"
 
 #include <cstring>
+#include <string>
 
 #include "engine/controlids.h"
 #include "engine/controlrules.h"
 #include "engine/jobstate.h"
 #include "engine/messages.h"
 #include "engine/pieceformat.h"
+#include "set/text.h"
 #include "set/safename.h"
 #include "engine/sizing.h"
 #include "os/os.h"
@@ -102,6 +104,7 @@ void analyseJoin(WindowRef window, FileHandle& file) {
         setControlText(window, kIdDescription, "");
         // Nothing of an earlier job may reach this one: a raw set carries no count, times or checksum.
         jobState.description[0] = 0;
+        jobState.descriptionCopy[0] = jobState.sourceNameCopy[0] = 0;
         jobState.pieceCount = 0;
         jobState.fileAttributes = 0;
         jobState.creationTime = jobState.lastAccessTime = jobState.lastWriteTime = 0;
@@ -117,7 +120,8 @@ void analyseJoin(WindowRef window, FileHandle& file) {
         }
         osClose(file);
         file = kNoFile;
-        setControlText(window, kIdDescription, settings.useDescription ? jobState.description : "");
+        const std::string description = headerText(jobState.description, jobState.descriptionCopy);
+        setControlText(window, kIdDescription, settings.useDescription ? description.c_str() : "");
         showGroupedSize(window);
         setControlCheck(window, kIdUseDescription, settings.useDescription != 0);
         setControlCheck(window, kIdEncrypt, jobState.encryptEnabled);

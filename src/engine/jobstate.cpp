@@ -27,6 +27,8 @@ void resetProcessRecords() {
     std::memset(jobState.sourceName, 0, sizeof jobState.sourceName);
     std::memset(jobState.keyText, 0, sizeof jobState.keyText);
     std::memset(jobState.pieceStem, 0, sizeof jobState.pieceStem);
+    std::memset(jobState.sourceNameCopy, 0, sizeof jobState.sourceNameCopy);
+    std::memset(jobState.descriptionCopy, 0, sizeof jobState.descriptionCopy);
     jobState.checksum = 0;
     jobState.pieceCount = 0;
     jobState.pieceSizeKB = 0;

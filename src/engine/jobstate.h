@@ -48,6 +48,10 @@ struct JobState {
     char sourceName[kTextBufferSize] = {};
     char keyText[kTextBufferSize] = {};
     char pieceStem[16] = {};
+    // The UTF-8 copies the header keeps of the name and the description where code page 936 lacks some of their
+    // characters (sourceName and description then hold that code page's form); empty when there is none.
+    char sourceNameCopy[kTextBufferSize] = {};
+    char descriptionCopy[kTextBufferSize] = {};
     uint32_t checksum = 0;
     uint32_t pieceCount = 0;
     uint32_t pieceSizeKB = 0;

@@ -93,12 +93,14 @@ void runJoin(WindowRef window) {
     const bool raw = jobState.rawJoin == 1;
     jobState.dataOffset = raw ? 0 : kHeaderSize;
     if (jobState.description[0] != 0 && !jobState.quietMode) {
+        const std::string shown = headerText(jobState.description, jobState.descriptionCopy);
         messageParams.messageMode = kMessageDescription;
-        messageParams.messageLine1 = jobState.description;
+        messageParams.messageLine1 = shown.c_str();
         showMessageDialog(window);
     }
-    // The stored name as this system writes it, made safe inside the output folder.
-    copyTextBounded(localFileName(jobState.sourceName).c_str(), jobState.sourceName, kTextBufferSize);
+    // The stored name as this system writes it (its UTF-8 copy first), made safe inside the output folder.
+    copyTextBounded(localFileName(headerText(jobState.sourceName, jobState.sourceNameCopy)).c_str(),
+                    jobState.sourceName, kTextBufferSize);
     // Fits: the worker checked the rebuilt path before it made the folder.
     pathInFolder(jobState.outputFolder, jobState.sourceName, jobState.sourcePath);
     midText(jobState.sourceName, jobState.pieceStem, 0, 4);

@@ -10,6 +10,8 @@ void buildFirstPieceHeader(uint8_t* header) {
     value.descriptionFlag = settings.useDescription;
     value.description = jobState.description;
     value.name = jobState.sourceName;
+    value.descriptionCopy = jobState.descriptionCopy;
+    value.nameCopy = jobState.sourceNameCopy;
     value.size = wideValue(jobState.sourceSize);
     value.checksum = jobState.checksum;
     value.created = jobState.creationTime;
@@ -25,6 +27,8 @@ void readFirstPieceHeader(const uint8_t* header) {
     settings.useDescription = value.descriptionFlag;
     copyTextBounded(value.description.c_str(), jobState.description, kTextBufferSize);
     copyTextBounded(value.name.c_str(), jobState.sourceName, kTextBufferSize);
+    copyTextBounded(value.descriptionCopy.c_str(), jobState.descriptionCopy, kTextBufferSize);
+    copyTextBounded(value.nameCopy.c_str(), jobState.sourceNameCopy, kTextBufferSize);
     setWide(jobState.sourceSize, value.size);
     jobState.checksum = value.checksum;
     jobState.creationTime = value.created;

@@ -62,8 +62,8 @@ bool addScript(WindowRef window, OutputFiles& outputs) {
     // cmd reads the script in code page 936, the pieces' names as well as the file's.
     char local[kTextBufferSize];
     fileNameOfPath(jobState.sourcePath, local);
-    const uint32_t length = buildRebuildScript(storedStemFor(local).c_str(), jobState.pieceCount, jobState.sourceName,
-                                               script, sizeof script);
+    const uint32_t length = buildRebuildScript(storedStemFor(local).c_str(), jobState.pieceCount,
+                                               storedText(local).c_str(), script, sizeof script);
     const std::string writing = outputs.add(path, jobState.removableTarget != 0);
     if (jobState.removableTarget) osRemoveFile(path);  // asked about above
     OsFile file = OsFile::createNew(writing);
@@ -135,11 +135,16 @@ bool rewriteHeader(const std::string& writing) {
 void runSplit(WindowRef window) {
     const bool script = settings.rebuildMethod == 1;
     const bool direct = jobState.removableTarget != 0;
-    // The name as this system gives it makes the stem; the header stores it in code page 936 on every system.
+    // The name as this system gives it makes the stem; the header stores it in code page 936 on every system,
+    // with a UTF-8 copy where that code page lacks some of its characters. So the description.
     char local[kTextBufferSize];
     fileNameOfPath(jobState.sourcePath, local);
     pieceStemFor(local, jobState.pieceStem);
-    copyTextBounded(storedText(local).c_str(), jobState.sourceName, kTextBufferSize);
+    const HeaderText name = headerTextFor(local), description = headerTextFor(jobState.description);
+    copyTextBounded(name.field.c_str(), jobState.sourceName, kTextBufferSize);
+    copyTextBounded(name.copy.c_str(), jobState.sourceNameCopy, kTextBufferSize);
+    copyTextBounded(description.field.c_str(), jobState.description, kTextBufferSize);
+    copyTextBounded(description.copy.c_str(), jobState.descriptionCopy, kTextBufferSize);
     // To removable media the first piece leaves with its disk: its checksum must be known before it is written.
     readSourceRecord(window, settings.useChecksum != 0 && direct);
     OutputFiles outputs(jobState.outputFolder);

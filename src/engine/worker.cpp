@@ -65,7 +65,8 @@ bool jobPathsFit() {
     if (jobState.outputTooLong) return false;
     char path[kTextBufferSize];
     if (jobState.isSplit == 1) return pathInFolder(jobState.outputFolder, "XXXX0000.trn", path);
-    copyTextBounded(localFileName(jobState.sourceName).c_str(), jobState.sourceName, kTextBufferSize);
+    copyTextBounded(localFileName(headerText(jobState.sourceName, jobState.sourceNameCopy)).c_str(),
+                    jobState.sourceName, kTextBufferSize);
     return pathInFolder(jobState.outputFolder, jobState.sourceName, path);
 }
 }  // namespace

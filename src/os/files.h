@@ -127,3 +127,5 @@ unsigned osProcessorsAllowed();
 // cannot be converted whole.
 bool osToCodePage936(const std::string& local, std::string& stored);
 bool osFromCodePage936(const std::string& stored, std::string& local);
+// UTF-8 text as the system's file names hold it; false when they cannot hold it whole.
+bool osFromUtf8(const std::string& utf8, std::string& local);

@@ -336,3 +336,7 @@ unsigned osProcessorsAllowed() {
 
 bool osToCodePage936(const std::string& local, std::string& stored) { return convert("CP936", "UTF-8", local, stored); }
 bool osFromCodePage936(const std::string& stored, std::string& local) { return convert("UTF-8", "CP936", stored, local); }
+bool osFromUtf8(const std::string& utf8, std::string& local) {
+    local = utf8;
+    return true;
+}

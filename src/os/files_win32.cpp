@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "os/files.h"
 
@@ -359,4 +360,23 @@ bool osToCodePage936(const std::string& local, std::string& stored) {
 bool osFromCodePage936(const std::string& stored, std::string& local) {
     local = stored;
     return true;
+}
+// Through UTF-16 into the ANSI code page the narrow file calls use, refused where a character would be replaced.
+bool osFromUtf8(const std::string& utf8, std::string& local) {
+    if (utf8.empty()) {
+        local.clear();
+        return true;
+    }
+    const int size = static_cast<int>(utf8.size());
+    const int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
+    if (wide <= 0) return false;
+    std::wstring text(static_cast<size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, &text[0], wide);
+    BOOL replaced = FALSE;
+    const int narrow =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), wide, nullptr, 0, nullptr, &replaced);
+    if (narrow <= 0 || replaced) return false;
+    local.assign(static_cast<size_t>(narrow), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), wide, &local[0], narrow, nullptr, &replaced);
+    return !replaced;
 }

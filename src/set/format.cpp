@@ -1,14 +1,23 @@
-// Piece names and stems, the first-piece header (little-endian on every build) and the rebuild script bytes.
+// Piece names and stems, the first-piece header (little-endian on every build) with the texts' UTF-8 copies,
+// and the rebuild script bytes.
 #include "set/format.h"
 
 #include <cstring>
 #include <string>
 
 #include "os/os.h"
+#include "set/digests.h"
+#include "set/text.h"
 #include "text/textops.h"
 
 const char kPieceMagic[9] = "TARN1500";
 const char kScriptName[] = "UnTarn.bat";
+const char kTextCopyMark[5] = "\xFFU8\xFF";
+
+bool textCopyFits(const std::string& text, const std::string& copy) {
+    if (copy.empty()) return text.size() < kHeaderTextField;
+    return text.size() + kTextCopyOverhead + copy.size() <= kHeaderTextField;
+}
 
 namespace {
 void put32(uint8_t* p, uint32_t v) {
@@ -28,17 +37,35 @@ uint32_t get32(const uint8_t* p) {
 }
 uint64_t get64(const uint8_t* p) { return static_cast<uint64_t>(get32(p)) | static_cast<uint64_t>(get32(p + 4)) << 32; }
 
-// A 300-byte field holds text up to its first NUL or its 300th byte.
-std::string readTextField(const uint8_t* field) {
+// A 300-byte field holds text up to its first NUL or its 300th byte, and after the NUL maybe the text's copy.
+std::string readTextField(const uint8_t* field, std::string* copy) {
     uint32_t n = 0;
     while (n < kHeaderTextField && field[n] != 0) n++;
-    return std::string(reinterpret_cast<const char*>(field), n);
+    std::string text(reinterpret_cast<const char*>(field), n);
+    copy->clear();
+    const uint8_t* mark = field + n + 1;
+    if (n + kTextCopyOverhead > kHeaderTextField || std::memcmp(mark, kTextCopyMark, 4) != 0) return text;
+    const uint32_t length = static_cast<uint32_t>(mark[4]) | static_cast<uint32_t>(mark[5]) << 8;
+    if (length == 0 || n + kTextCopyOverhead + length > kHeaderTextField) return text;
+    const std::string found(reinterpret_cast<const char*>(mark + 10), length);
+    if (get32(mark + 6) != crc32Of(found.data(), length, crc32Of(field, n)) ||
+        found.find('\0') != std::string::npos || !isUtf8(found))
+        return text;
+    *copy = found;
+    return text;
 }
-void writeTextField(uint8_t* field, const std::string& text) {
+void writeTextField(uint8_t* field, const std::string& text, const std::string& copy) {
     std::memset(field, 0, kHeaderTextField);
     const size_t end = text.find('\0');
     const size_t n = end == std::string::npos ? text.size() : end;
     std::memcpy(field, text.data(), n < kHeaderTextField ? n : kHeaderTextField);
+    // A copy that does not fit beside the text is left out whole: half a name would be another name.
+    if (copy.empty() || !textCopyFits(text.substr(0, n), copy)) return;
+    uint8_t* mark = field + n + 1;
+    std::memcpy(mark, kTextCopyMark, 4);
+    put16(mark + 4, static_cast<uint32_t>(copy.size()));
+    put32(mark + 6, crc32Of(copy.data(), copy.size(), crc32Of(field, n)));
+    std::memcpy(mark + 10, copy.data(), copy.size());
 }
 
 bool leadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
@@ -99,8 +126,8 @@ void encodeHeader(const SetHeader& h, uint8_t* header) {
     std::memcpy(header, kPieceMagic, kMagicSize);
     put32(header + 8, h.pieceCount);
     put16(header + 12, h.descriptionFlag);
-    writeTextField(header + 14, h.description);
-    writeTextField(header + 314, h.name);
+    writeTextField(header + 14, h.description, h.descriptionCopy);
+    writeTextField(header + 314, h.name, h.nameCopy);
     put64(header + 614, h.size);
     put32(header + 622, h.checksum);
     put64(header + 626, h.created);
@@ -115,8 +142,8 @@ SetHeader decodeHeader(const uint8_t* header) {
     SetHeader h;
     h.pieceCount = headerPieceCount(header);
     h.descriptionFlag = static_cast<uint32_t>(header[12]) | static_cast<uint32_t>(header[13]) << 8;
-    h.description = readTextField(header + 14);
-    h.name = readTextField(header + 314);
+    h.description = readTextField(header + 14, &h.descriptionCopy);
+    h.name = readTextField(header + 314, &h.nameCopy);
     h.size = get64(header + 614);
     h.checksum = get32(header + 622);
     h.created = get64(header + 626);

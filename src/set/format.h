@@ -13,12 +13,24 @@ extern const char kScriptName[];    // "UnTarn.bat"
 
 enum class SetKind { ThisVersion, OtherVersion, NoHeader };
 
-// What a first piece's header records; texts as stored (code page 936), each up to 299 bytes.
+// Where code page 936 lacks characters of a text, its field holds that code page's form and, after the
+// terminator, the whole text in UTF-8: the mark, the copy's length (16 bits), the CRC-32 of the field's text and
+// the copy together (so that a copy left over from another text is never taken), then the copy. Readers that
+// know nothing of it stop at the terminator.
+extern const char kTextCopyMark[5];  // FF 'U' '8' FF: 0xFF begins no character in code page 936 or UTF-8
+constexpr uint32_t kTextCopyOverhead = 1 + 4 + 2 + 4;  // terminator, mark, length, CRC-32
+// Whether a field holds text and copy (a copy of 0 bytes: the text alone, terminated).
+bool textCopyFits(const std::string& text, const std::string& copy);
+
+// What a first piece's header records; texts as stored (code page 936), each up to 299 bytes, and their
+// UTF-8 copies (empty when there is none, or none that fits beside the text).
 struct SetHeader {
     uint32_t pieceCount = 0;
     uint32_t descriptionFlag = 0;
     std::string description;
     std::string name;
+    std::string descriptionCopy;
+    std::string nameCopy;
     uint64_t size = 0;
     uint32_t checksum = 0;
     uint64_t created = 0, accessed = 0, written = 0;  // FILETIME
@@ -26,7 +38,8 @@ struct SetHeader {
 };
 // The 652 bytes, little-endian on every build.
 void encodeHeader(const SetHeader& header, uint8_t* bytes);
-// The fields after the magic of at least kHeaderSize bytes; a text field ends at its first NUL or 300th byte.
+// The fields after the magic of at least kHeaderSize bytes; a text field ends at its first NUL or 300th byte,
+// and its copy is taken only whole: marked, within the field, its CRC-32 right and its bytes UTF-8.
 SetHeader decodeHeader(const uint8_t* bytes);
 // The piece count a first-piece header records.
 uint32_t headerPieceCount(const uint8_t* header);

@@ -260,8 +260,9 @@ SetOpening openPieceSet(const std::string& anyPiece, PieceSet& set, bool hold, c
     if (got < static_cast<int64_t>(kHeaderSize)) set.headerConsistent = false;
     const SetHeader recorded = decodeHeader(header);
     set.count = recorded.pieceCount;
-    set.storedName = recorded.name;
-    set.description = recorded.description;
+    // The UTF-8 copy a header keeps of a text code page 936 cannot hold comes first.
+    set.storedName = headerText(recorded.name, recorded.nameCopy);
+    set.description = headerText(recorded.description, recorded.descriptionCopy);
     set.descriptionWanted = recorded.descriptionFlag != 0;
     set.size = recorded.size;
     set.checksum = recorded.checksum;

@@ -84,21 +84,61 @@ std::string storedText(const std::string& local) {
 }
 
 namespace {
-// The name in code page 936 as far as the stem reaches, each character that code page lacks as X.
-std::string stemSource(const std::string& name) {
-    std::string whole;
-    if (!isUtf8(name) || osToCodePage936(name, whole) || plainAscii(name)) return whole.empty() ? name : whole;
+size_t characterLength(unsigned char lead) {
+    return lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : 4;
+}
+
+// UTF-8 text in code page 936 up to limit bytes, each character that code page lacks as lacking.
+std::string codePage936Form(const std::string& text, char lacking, size_t limit) {
     std::string stored;
-    for (size_t i = 0; i < name.size() && stored.size() < 4;) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        const size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : 4;
+    for (size_t i = 0; i < text.size() && stored.size() < limit;) {
+        const size_t length = characterLength(static_cast<unsigned char>(text[i]));
         std::string one;
-        stored += osToCodePage936(name.substr(i, length), one) ? one : "X";
+        stored += osToCodePage936(text.substr(i, length), one) ? one : std::string(1, lacking);
         i += length;
     }
     return stored;
 }
+
+// The name in code page 936 as far as the stem reaches, each character that code page lacks as X.
+std::string stemSource(const std::string& name) {
+    std::string whole;
+    if (!isUtf8(name) || osToCodePage936(name, whole) || plainAscii(name)) return whole.empty() ? name : whole;
+    return codePage936Form(name, 'X', 4);
+}
+
+// Code page 936 text cut to at most room bytes on a character, a short extension kept.
+std::string cutCodePage936(const std::string& text, size_t room) {
+    const size_t dot = text.rfind('.');
+    const std::string extension =
+        dot != std::string::npos && dot > 0 && text.size() - dot <= 16 && text.size() - dot < room ? text.substr(dot)
+                                                                                                     : "";
+    const size_t keep = room - extension.size();
+    size_t end = 0;
+    while (end < text.size()) {
+        const size_t length = static_cast<unsigned char>(text[end]) >= 0x81 && end + 1 < text.size() ? 2 : 1;
+        if (end + length > keep) break;
+        end += length;
+    }
+    return text.substr(0, end) + extension;
+}
 }  // namespace
+
+HeaderText headerTextFor(const std::string& local) {
+    std::string whole;
+    if (plainAscii(local) || !isUtf8(local) || osToCodePage936(local, whole)) return {storedText(local), ""};
+    HeaderText text{codePage936Form(local, '_', std::string::npos), local};
+    // The copy is the text; the field only stands in for it where it is not read: it gives way to the copy.
+    const size_t room = kHeaderTextField - kTextCopyOverhead;
+    if (!textCopyFits(text.field, text.copy) && text.copy.size() < room)
+        text.field = cutCodePage936(text.field, room - text.copy.size());
+    return text;
+}
+
+std::string headerText(const std::string& field, const std::string& copy) {
+    std::string local;
+    return !copy.empty() && osFromUtf8(copy, local) ? local : field;
+}
 
 std::string storedStemFor(const std::string& name) {
     char stem[16];

@@ -18,6 +18,19 @@ std::string fittedFileName(const std::string& name);
 // Text to store: UTF-8 that code page 936 can hold is stored in it, so that Tarn.exe shows and creates the same
 // name; anything else is stored as it is.
 std::string storedText(const std::string& local);
+// A text as a header keeps it: where code page 936 holds it, the field as storedText gives it and no copy;
+// else that code page's form with each character it lacks as '_' (Windows takes it in a name, where '?' would
+// be refused), and the text itself as the copy. Where both do not fit in a field, that form is cut on a
+// character, its extension kept, to make room for the whole copy; a copy of more than 288 bytes leaves no room
+// (textCopyFits says so): the header then holds the field alone.
+struct HeaderText {
+    std::string field;
+    std::string copy;
+};
+HeaderText headerTextFor(const std::string& local);
+// The text a header gives back, stored as storedText would have it: its copy where this system's names can
+// hold it, else the field.
+std::string headerText(const std::string& field, const std::string& copy);
 // The stem of the pieces of a file of this (local) name, as this system names them: the stored stem of
 // pieceStemOf, taken from the name in code page 936 (a character that code page lacks counts as X), shown in
 // this system's text ("报告书.doc" gives 报告 everywhere). stem holds at least 16 bytes.

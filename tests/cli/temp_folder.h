@@ -12,6 +12,6 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         folder = pattern;
     }
-    void TearDown() override { std::system(("rm -rf '" + folder + "'").c_str()); }
+    void TearDown() override { EXPECT_EQ(std::system(("rm -rf '" + folder + "'").c_str()), 0); }
     std::string folder;
 };

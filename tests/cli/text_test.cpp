@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "set/format.h"
 #include "set/text.h"
 #include "cli/report.h"
 
@@ -20,6 +21,43 @@ TEST(StoredText, ChineseGoesToCodePage936AndComesBack) {
     EXPECT_EQ(localFileName("../../etc/passwd").find('/'), std::string::npos);
     EXPECT_TRUE(isUtf8("abc") && isUtf8(utf8));
     EXPECT_FALSE(isUtf8(gbk) || isUtf8("\xe6\x8a") || isUtf8("\xc0"));
+}
+
+// One table of names through the header both ways: the field Tarn.exe and earlier builds read, and the name
+// every program here gets back.
+TEST(StoredText, HeaderNamesComeBackWhole) {
+    std::string korean80;
+    for (int i = 0; i < 80; i++) korean80 += "한";
+    struct Case {
+        std::string name, field;  // field: as the header's 300 bytes hold it up to the terminator
+        bool copied;
+    } const cases[] = {
+        {"报告书.doc", "\xb1\xa8\xb8\xe6\xca\xe9.doc", false},  // code page 936 holds it: stored as always
+        {"café.txt", "caf\xa8\xa6.txt", false},
+        {"plain name.txt", "plain name.txt", false},
+        {"한국어 보고서.doc", "___ ___.doc", true},
+        {"naïve.txt", "na_ve.txt", true},
+        {"ü€😀.bin", "\xa8\xb9\x80_.bin", true},                // what the code page holds stays in the field
+        {korean80 + ".txt", std::string(41, '_') + ".txt", true},  // 244 bytes of copy: the field gives way
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const HeaderText text = headerTextFor(c.name);
+        EXPECT_EQ(text.field, c.field);
+        EXPECT_EQ(text.copy, c.copied ? c.name : "");
+        SetHeader header;
+        header.name = text.field;
+        header.nameCopy = text.copy;
+        uint8_t bytes[kHeaderSize];
+        encodeHeader(header, bytes);
+        EXPECT_STREQ(reinterpret_cast<const char*>(bytes + 314), c.field.c_str());
+        const SetHeader back = decodeHeader(bytes);
+        EXPECT_EQ(localFileName(headerText(back.name, back.nameCopy)), c.name);
+    }
+    // Over 288 bytes the copy leaves the field no room: the commands refuse such a name or description.
+    const HeaderText tooLong = headerTextFor(korean80 + korean80.substr(0, 60) + ".txt");
+    EXPECT_FALSE(textCopyFits(tooLong.field, tooLong.copy));
+    EXPECT_TRUE(textCopyFits(headerTextFor(std::string(299, 'a')).field, ""));
 }
 
 TEST(StoredText, ShownTextCannotSteerTheTerminal) {

@@ -150,7 +150,7 @@ TEST_F(ThreadedSet, TwoThreadsCutTheSamePiecesAsOne) {
             EXPECT_EQ(two.made.size(), 6u);
             for (uint32_t i = 1; i <= 6; i++) EXPECT_EQ(slurp(piece("two", i)), slurp(piece("one", i))) << i;
             EXPECT_EQ(slurp(piece("two", 6)).size(), (raw ? 0 : 8) + 1001u);
-            std::system(("rm -rf '" + folder + "/one' '" + folder + "/two'").c_str());
+            ASSERT_EQ(std::system(("rm -rf '" + folder + "/one' '" + folder + "/two'").c_str()), 0);
         }
 }
 

@@ -414,10 +414,37 @@ class SplitAndJoin(CommandCase):
         code, _, err = self.tarn("join", self.at("报告书", "报告0001.trn"), "-o", "k")
         self.assertEqual(code, 0, err)
         self.assertEqual(tarnlib.read_file(self.at("k", "报告书.txt")), data)
-        # A name code page 936 cannot hold is stored as it is.
-        _, data = self.source("ü€😀.bin", 100)
-        self.assertEqual(self.tarn("split", "ü€😀.bin", "-q")[0], 0)
-        self.assertEqual(tarnlib.read_header(self.at("ü€😀", "üXX0001.trn"))["name"], "ü€😀.bin".encode())
+        # Earlier builds stored a name code page 936 cannot hold in UTF-8, with nothing after it: read as UTF-8.
+        tarnlib.write_file(self.at("win", "XXX.0001.trn"),
+                           tarnlib.make_header("한국.doc".encode(), len(data), 1) + data)
+        code, out, _ = self.tarn("info", self.at("win", "XXX.0001.trn"), "--json")
+        self.assertEqual((code, json.loads(out)["name"]), (0, "한국.doc"))
+
+    def test_names_code_page_936_lacks_come_back_whole(self):
+        # The field holds what Tarn.exe and earlier builds read, code page 936 with '_' for what it lacks; after its
+        # terminator a marked UTF-8 copy, which tarn reads first. A name that code page holds is stored as always.
+        names = {"한국어 보고서.doc": b"___ ___.doc", "naïve.txt": b"na_ve.txt",
+                 "ü€😀.bin": "ü".encode("gbk") + b"\x80_.bin",  # € is 0x80 in code page 936
+                 "한" * 80 + ".txt": b"_" * 41 + b".txt",  # 244 bytes of copy: the field gives way
+                 "报告书.doc": "报告书.doc".encode("gbk")}
+        for number, (name, field) in enumerate(names.items()):
+            with self.subTest(name=name):
+                _, data = self.source(name, 25000)
+                description = "설명 %d" % number
+                code, _, err = self.tarn("split", name, "-s", "10K", "-o", "s%d" % number, "-d", description, "-q")
+                self.assertEqual(code, 0, err)
+                first = self.at("s%d" % number, next(n for n in self.listing("s%d" % number) if "0001" in n))
+                head = tarnlib.read_header(first)
+                self.assertEqual((head["name"], head["description"]), (field, b"__ %d" % number))
+                code, out, err = self.tarn("info", first, "--json")
+                self.assertEqual((code, json.loads(out)["name"], json.loads(out)["description"]),
+                                 (0, name, description), err)
+                code, _, err = self.tarn("join", first, "-o", "j%d" % number)
+                self.assertEqual(code, 0, err)
+                self.assertEqual(tarnlib.read_file(self.at("j%d" % number, name)), data)
+        # A copy of more than 288 bytes leaves the field no room: refused, as a name of 300 bytes is.
+        code, _, err = self.tarn("split", "-", "--name", "한" * 97 + ".txt", "-o", "long", stdin=b"data")
+        self.assertEqual((code, self.listing("long")), (USAGE, []), err)
 
     def test_two_splits_side_by_side(self):
         self.source("a.bin", 3000000)
@@ -1012,8 +1039,11 @@ class HelpAndVersion(CommandCase):
         code, out, _ = self.tarn("split", "--help")
         self.assertEqual(code, 0)
         self.assertIn(b"--script", out)
+        # The GNU layout: name and version, copyright, licence, no warranty.
         code, out, _ = self.tarn("--version")
-        self.assertEqual((code, out), (0, b"tarn 1.51\n"))
+        lines = out.decode().splitlines()
+        self.assertEqual((code, lines[0], len(lines)), (0, "tarn 1.51", 5))
+        self.assertTrue(lines[1].startswith("Copyright (C) 2026") and "License MIT" in lines[2], lines)
         code, _, err = self.tarn("split", "x", "--frobnicate", env_lang="zh_CN.UTF-8")
         self.assertEqual(code, USAGE)
         self.assertIn("未知选项", err)
@@ -1079,6 +1109,22 @@ class WithTarnExe(CommandCase):
         self.assertEqual(code, 0, err)
         self.assertEqual(tarnlib.read_file(self.at("n", "cross.bin")), data)
         self.assertEqual(os.stat(self.at("n", "cross.bin")).st_mtime_ns, old)
+
+    def test_names_code_page_936_lacks(self):
+        # Tarn.exe's file calls take code page 936 names: it joins such a set under the header's field, with '_'
+        # for what that code page lacks, and every byte whole.
+        names = {"한국어 보고서.doc": "___ ___.doc", "naïve.txt": "na_ve.txt", "ü€😀.bin": "ü€_.bin"}
+        for number, (name, joined) in enumerate(names.items()):
+            with self.subTest(name=name):
+                _, data = self.source(name, 25000)
+                code, _, err = self.tarn("split", name, "-s", "10K", "-o", "s%d" % number, "-q")
+                self.assertEqual(code, 0, err)
+                first = next(n for n in self.listing("s%d" % number) if "0001" in n)
+                code, err = self.windows.run("/i=" + self.windows.path(self.at("s%d" % number, first)),
+                                             "/o=" + self.windows.path(self.at("w%d" % number)), "/q", headless=True)
+                self.assertEqual(code, 0, err)
+                self.assertEqual(self.listing("w%d" % number), [joined])
+                self.assertEqual(tarnlib.read_file(self.at("w%d" % number, joined)), data)
 
     def test_script_sets_both_ways(self):
         # cmd reads UnTarn.bat in code page 936: the pieces' names too must be written in it.

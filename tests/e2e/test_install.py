@@ -22,12 +22,15 @@ class Install(unittest.TestCase):
         prefix = os.path.join(self.work, "prefix")
         subprocess.run(["cmake", "--install", BUILD, "--prefix", prefix], check=True, stdout=subprocess.DEVNULL)
         program = os.path.join(prefix, "bin", "tarn")
-        version = subprocess.run([program, "--version"], stdout=subprocess.PIPE, check=True).stdout
-        self.assertEqual(version, b"tarn 1.51\n")
+        version = subprocess.run([program, "--version"], stdout=subprocess.PIPE, check=True, text=True,
+                                 env=dict(os.environ, LANG="C.UTF-8", LANGUAGE="")).stdout.splitlines()
+        self.assertEqual(version[0], "tarn 1.51")
+        self.assertIn("License MIT", version[2])
+        self.assertIn("NO WARRANTY", version[-1])
         page_path = os.path.join(prefix, "share", "man", "man1", "tarn.1.gz")
         with gzip.open(page_path, "rt", encoding="utf-8") as f:
             page = f.read()
-        for text in ('.TH tarn 1 "December 2026"', "tarn split", "EXIT STATUS", "no-checksum"):
+        for text in ('.TH tarn 1 "December 2026"', "tarn split", "EXIT STATUS", "no-checksum", "License MIT"):
             self.assertIn(text, page)
         man = shutil.which("man")
         if man:
@@ -46,12 +49,14 @@ class Install(unittest.TestCase):
         self.assertIn("./usr/bin/tarn", contents)
         self.assertIn("./usr/share/man/man1/tarn.1.gz", contents)
         self.assertIn("./usr/share/bash-completion/completions/tarn", contents)
+        self.assertIn("./usr/share/doc/tarn/copyright", contents)
+        self.assertIn("./usr/share/doc/tarn/changelog.Debian.gz", contents)
         fields = {}
         for field in ("Package", "Version", "Depends", "Description"):
             fields[field] = subprocess.run(["dpkg-deb", "-f", deb, field], stdout=subprocess.PIPE, check=True,
                                            text=True).stdout.strip()
         self.assertEqual(fields["Package"], "tarn")
-        self.assertEqual(fields["Version"], "1.51")
+        self.assertEqual(fields["Version"], "1.51-1")
         self.assertIn("libc6", fields["Depends"])
         self.assertGreater(len(fields["Description"].splitlines()), 1, "a summary and an extended description")
         unpacked = os.path.join(self.work, "unpacked")
@@ -61,6 +66,15 @@ class Install(unittest.TestCase):
         self.assertNotIn(".debug_info", sections, "the packaged binary is stripped")
         with gzip.open(os.path.join(unpacked, "usr", "share", "man", "man1", "tarn.1.gz"), "rt") as f:
             self.assertIn("EXIT STATUS", f.read())
+        # Hardened as Debian's own packages are: full read-only relocations, position-independent.
+        dynamic = subprocess.run(["readelf", "-d", "-h", os.path.join(unpacked, "usr", "bin", "tarn")],
+                                 stdout=subprocess.PIPE, check=True, text=True).stdout
+        self.assertIn("BIND_NOW", dynamic)
+        self.assertIn("DYN (Position-Independent Executable file)", dynamic)
+        if shutil.which("lintian"):
+            found = subprocess.run(["lintian", "--tag-display-limit", "0", deb], stdout=subprocess.PIPE,
+                                   stderr=subprocess.STDOUT, text=True).stdout
+            self.assertEqual([line for line in found.splitlines() if line[:2] in ("E:", "W:")], [], found)
 
     def complete(self, script, *words):
         """What Tab offers after the words typed (the last one being completed), run in the work folder."""
@@ -73,7 +87,7 @@ class Install(unittest.TestCase):
     def check_completion(self, program, script):
         self.assertEqual(self.complete(script, "sp"), ["split"])
         # Each command is offered the options its help lists, and those only.
-        for command in ("split", "join", "info", "verify"):
+        for command in ("split", "join", "info", "verify", "repair"):
             shown = subprocess.run([program, command, "--help"], stdout=subprocess.PIPE, check=True, text=True).stdout
             listed = set(re.findall(r"^\s+(?:-\w, )?(--[a-z-]+)", shown, re.M)) | {"--help"}
             self.assertEqual(set(self.complete(script, command, "--")), listed, command)

@@ -7,6 +7,7 @@
 
 #include "engine/jobstate.h"
 #include "engine/pieceformat.h"
+#include "set/text.h"
 #include "text/textops.h"
 
 namespace {
@@ -58,11 +59,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(std::memcmp(again, kPieceMagic, kMagicSize) == 0);
     check(std::memcmp(again + 8, header + 8, 6) == 0);
     check(std::memcmp(again + 614, header + 614, kHeaderSize - 614) == 0);
-    for (uint32_t field : {14u, 314u}) {
+    // A UTF-8 copy read after a terminator is written back in the same bytes; nothing else follows one.
+    const std::string copies[] = {jobState.descriptionCopy, jobState.sourceNameCopy};
+    for (uint32_t which = 0; which < 2; which++) {
+        const uint32_t field = which == 0 ? 14u : 314u;
         uint32_t n = 0;
         while (n < kHeaderTextField && header[field + n] != 0) n++;
-        check(std::memcmp(again + field, header + field, n) == 0);
-        for (uint32_t i = n; i < kHeaderTextField; i++) check(again[field + i] == 0);
+        check(copies[which].empty() || isUtf8(copies[which]));
+        const uint32_t copied = static_cast<uint32_t>(copies[which].size());
+        const uint32_t used = copied == 0 ? n : n + kTextCopyOverhead + copied;
+        check(used <= kHeaderTextField && std::memcmp(again + field, header + field, used) == 0);
+        for (uint32_t i = used; i < kHeaderTextField; i++) check(again[field + i] == 0);
     }
     return 0;
 }

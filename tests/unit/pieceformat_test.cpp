@@ -1,4 +1,5 @@
-// Piece names, the first-piece header byte layout in both directions, set identification and the rebuild script.
+// Piece names, the first-piece header byte layout in both directions (texts' UTF-8 copies too), set
+// identification and the rebuild script.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -159,6 +160,73 @@ TEST_F(PieceFormatTest, HeaderReaderFieldsAndUnterminatedTexts) {
     std::memcpy(&h[314], "x.bin\0junk", 10);
     readFirstPieceHeader(h.data());
     EXPECT_STREQ(jobState.sourceName, "x.bin");
+}
+
+// Each text CP936 lacks characters of: its field form, its UTF-8 copy; the header keeps both, marked, and reads
+// the copy back only whole and only beside the field it was written with.
+TEST_F(PieceFormatTest, TextCopiesAfterTheTerminator) {
+    struct Case {
+        std::string field, copy;
+        bool kept;
+    };
+    const std::string korean = "\xed\x95\x9c\xea\xb5\xad";  // 한국, UTF-8
+    std::string longest;
+    while (longest.size() + 6 <= 288) longest += korean;
+    const Case cases[] = {
+        {"\xb1\xa8\xb8\xe6.doc", "", false},                 // 报告.doc, held by code page 936: no copy
+        {"__.doc", korean + ".doc", true},
+        {"na_ve.txt", "na\xc3\xafve.txt", true},               // naïve.txt
+        {"_.bin", "\xf0\x9f\x98\x80.bin", true},              // an emoji
+        {"_", longest, true},                                  // the field gave way: 1 + 11 + 288 bytes
+        {"__", longest, false},                                // one byte over: the field alone
+        {std::string(299, 'n'), "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.copy.empty() ? c.field : c.copy);
+        SetHeader header;
+        header.name = header.description = c.field;
+        header.nameCopy = header.descriptionCopy = c.copy;
+        std::vector<uint8_t> bytes(kHeaderSize, 0xEE);
+        encodeHeader(header, bytes.data());
+        for (uint32_t at : {14u, 314u}) {
+            const uint8_t* field = &bytes[at];
+            const size_t n = c.field.size();
+            EXPECT_EQ(std::string(field, field + n), c.field);
+            const size_t used = c.kept ? n + 11 + c.copy.size() : n;
+            EXPECT_EQ(static_cast<size_t>(std::count(field + used, field + kHeaderTextField, 0)), kHeaderTextField - used);
+            if (!c.kept) continue;
+            EXPECT_EQ(std::string(field + n, field + n + 5), std::string("\0\xffU8\xff", 5));
+            EXPECT_EQ(field[n + 5] | field[n + 6] << 8, static_cast<int>(c.copy.size()));
+            EXPECT_EQ(std::string(field + n + 11, field + used), c.copy);
+        }
+        const SetHeader back = decodeHeader(bytes.data());
+        EXPECT_EQ(back.name, c.field);
+        EXPECT_EQ(back.nameCopy, c.kept ? c.copy : "");
+        EXPECT_EQ(back.descriptionCopy, back.nameCopy);
+        if (!c.kept) continue;
+        // Any byte of the copy or of the text it belongs to changed (a copy left behind another name): no copy.
+        for (size_t flip : {size_t{0}, c.field.size() + 11, c.field.size() + 10 + c.copy.size()}) {
+            std::vector<uint8_t> damaged = bytes;
+            damaged[314 + flip] ^= 0x01;
+            EXPECT_EQ(decodeHeader(damaged.data()).nameCopy, "") << flip;
+        }
+        // A length that runs past the field.
+        std::vector<uint8_t> overlong = bytes;
+        overlong[314 + c.field.size() + 5] = 0xFF;
+        EXPECT_EQ(decodeHeader(overlong.data()).nameCopy, "");
+    }
+    // The engine carries the copies through the job record both ways.
+    std::vector<uint8_t> h(kHeaderSize);
+    SetHeader header;
+    header.name = "__.doc";
+    header.nameCopy = korean + ".doc";
+    encodeHeader(header, h.data());
+    readFirstPieceHeader(h.data());
+    EXPECT_STREQ(jobState.sourceName, "__.doc");
+    EXPECT_EQ(std::string(jobState.sourceNameCopy), korean + ".doc");
+    std::vector<uint8_t> again(kHeaderSize);
+    buildFirstPieceHeader(again.data());
+    EXPECT_TRUE(std::equal(h.begin() + 314, h.begin() + 614, again.begin() + 314));
 }
 
 TEST(RebuildScript, ExactBytesAndLength) {
