@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, only what building and testing Tarn needs and the machine lacks.
 set -euo pipefail
+# --native: only what building and running the native tarn needs.
+if [ "${1:-}" = "--native" ]; then
+  packages=(cmake make g++)
+else
 packages=(cmake make g++ libgtest-dev googletest clang libclang-rt-14-dev
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
           wine wine64 xvfb xauth fonts-wqy-microhei imagemagick locales zip python3
           go-md2man dpkg-dev ccache par2 lintian)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -16,6 +21,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+[ "${1:-}" = "--native" ] && exit 0
 # Wine's ANSI code page follows the locale: the tests need zh_CN.UTF-8 (code page 936).
 if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf8$'; then
   sudo_cmd=""

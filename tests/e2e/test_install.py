@@ -76,6 +76,16 @@ class Install(unittest.TestCase):
                                    stderr=subprocess.STDOUT, text=True).stdout
             self.assertEqual([line for line in found.splitlines() if line[:2] in ("E:", "W:")], [], found)
 
+    def test_the_demonstration_runs_on_its_own_sample(self):
+        # What tools/run.sh runs alone, on a fresh clone: it needs no file of the user's.
+        demo = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "demo.sh")
+        done = subprocess.run(["bash", demo, os.path.join(BUILD, "tarn"), os.path.join(self.work, "demo")],
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=120)
+        self.assertEqual(done.returncode, 0, done.stdout)
+        self.assertIn("rebuilt from the recovery volumes: samp0003.trn", done.stdout)
+        self.assertIn("byte for byte", done.stdout)
+        self.assertEqual(sorted(os.listdir(os.path.join(self.work, "demo"))), ["joined", "sample", "sample.bin"])
+
     def complete(self, script, *words):
         """What Tab offers after the words typed (the last one being completed), run in the work folder."""
         line = 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _tarn; printf "%s\\n" "${COMPREPLY[@]}"'
