@@ -1,5 +1,6 @@
 // Entry of the native tarn: the subcommands when the first argument names one, else the switches of Tarn.exe.
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -25,6 +26,10 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (isSubcommandWord(argv[1]) || (looksLikeCommand(argv[1]) && !osNameTaken(argv[1])) ||
         optionBeforeCommand(args)) {
+        // The system's own texts (why a file cannot be opened) in the user's language too, as ls gives them, in
+        // its character set; numbers keep the C library's defaults.
+        std::setlocale(LC_MESSAGES, "");
+        std::setlocale(LC_CTYPE, "");
         int code = runSubcommand(args);
         // Output to a closed pipe or a full disk must not pass for success, nor fail without a word.
         const int error = std::fflush(stdout) != 0 ? errno : 0;

@@ -1049,6 +1049,11 @@ class HelpAndVersion(CommandCase):
         self.assertIn("未知选项", err)
         code, _, err = self.tarn("split", "x", "--frobnicate", env_lang="de_DE.UTF-8")
         self.assertIn("unknown option", err)
+        # The system's reason in the same language as the message around it (the test command makes the locale).
+        code, _, err = self.tarn("split", "nonexist.bin", env_lang="zh_CN.UTF-8")
+        self.assertEqual(code, MISSING)
+        self.assertIn("无法打开 'nonexist.bin': 没有那个文件或目录", err)
+        self.assertIn("No such file or directory", self.tarn("split", "nonexist.bin")[2])
         # LANGUAGE ranks first, as for programs translated with gettext, except under the C locale.
         for lang, languages, chinese in (("en_US.UTF-8", "zh_CN:en", True), ("zh_CN.UTF-8", "en_US:zh", False),
                                          ("C.UTF-8", "zh_CN", False)):
