@@ -1,16 +1,36 @@
 # Bash completion for tarn: the commands, each command's options, the size presets, pieces and folders.
+_tarn_presets() {
+    echo "email floppy superfloppy zip100 zip250 zip750 cd74 cd80 flash4 flash8 flash16 flash32 flash64 flash128"
+    echo "flash256 flash512 flash1024 dvd"
+}
 _tarn() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
     local command=${COMP_WORDS[1]}
     COMPREPLY=()
     if [[ $COMP_CWORD -eq 1 ]]; then
-        COMPREPLY=($(compgen -W "split join info verify repair --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "split join info verify repair help --help --version" -- "$cur"))
         return
+    fi
+    # "tarn help COMMAND"
+    if [[ $command == help ]]; then
+        [[ $COMP_CWORD -eq 2 ]] && COMPREPLY=($(compgen -W "split join info verify repair" -- "$cur"))
+        return
+    fi
+    # "--size=VALUE": bash splits the word at "=" (the option two words back); kept whole, it is split here.
+    if [[ $prev == = && $COMP_CWORD -ge 3 ]]; then
+        prev=${COMP_WORDS[COMP_CWORD-2]}
+    elif [[ $cur == --*=* ]]; then
+        local option=${cur%%=*}
+        cur=${cur#*=}
+        prev=$option
+        if [[ $option == --size ]]; then
+            COMPREPLY=($(compgen -P "$option=" -W "$(_tarn_presets)" -- "$cur"))
+            return
+        fi
     fi
     case $prev in
         -s|--size)
-            COMPREPLY=($(compgen -W "email floppy superfloppy zip100 zip250 zip750 cd74 cd80 flash4 flash8 flash16
-                flash32 flash64 flash128 flash256 flash512 flash1024 dvd" -- "$cur"))
+            COMPREPLY=($(compgen -W "$(_tarn_presets)" -- "$cur"))
             return ;;
         -o|--output)
             compopt -o filenames 2>/dev/null

@@ -70,15 +70,14 @@ std::string format(const Text& text, const std::string& argument) {
 // Stores one option's value; returns an error text or "".
 std::string apply(const OptionRule& rule, const std::string& value, Options& o) {
     std::string name = rule.longName;
+    // An option given again takes its last value, as with GNU tools (a script may add to a command line).
     if (name == "size") {
-        if (o.haveSize) return format({"--size given twice", "--size 给了两次"}, "");
         if (!parsePieceSize(value, o.sizeKiB))
             return format({"not a piece size: '%s' (a number of KiB, 899K, 700M, 4G or a preset such as email, cd80, dvd)",
                            "不是块大小: '%s' (KiB数, 899K, 700M, 4G 或预设名, 如 email, cd80, dvd)"},
                           value);
         o.haveSize = true;
     } else if (name == "count") {
-        if (o.haveCount) return format({"--count given twice", "--count 给了两次"}, "");
         char* end = nullptr;
         unsigned long n = value.empty() || !std::isdigit(static_cast<unsigned char>(value[0]))
                               ? 0
@@ -128,6 +127,28 @@ std::string apply(const OptionRule& rule, const std::string& value, Options& o) 
             if (name == s.name) o.*s.field = s.value;
     }
     return "";
+}
+
+// A long option by its name or, as getopt_long takes them, by a beginning of it that only one of the command's
+// options has ("--desc"). Several: an error listing them; none: nullptr.
+const OptionRule* longOption(const std::string& name, Command command, std::string& error) {
+    for (const OptionRule& rule : kOptions)
+        if (name == rule.longName) return &rule;
+    std::vector<const OptionRule*> found, elsewhere;
+    for (const OptionRule& rule : kOptions)
+        if (!name.empty() && std::string(rule.longName).compare(0, name.size(), name) == 0)
+            ((rule.commands & bit(command)) != 0 ? found : elsewhere).push_back(&rule);
+    if (found.empty() && elsewhere.size() == 1) return elsewhere[0];  // then told it does not apply here
+    if (found.size() == 1) return found[0];
+    if (found.size() > 1) {
+        std::string names;
+        for (const OptionRule* rule : found) names += std::string(names.empty() ? "" : " ") + "--" + rule->longName;
+        char line[512];
+        std::snprintf(line, sizeof line, pick({"option '--%s' is ambiguous: %s", "选项 '--%s' 有歧义: %s"}),
+                      name.c_str(), names.c_str());
+        error = line;
+    }
+    return nullptr;
 }
 
 const char* commandWord(Command c) {
@@ -263,8 +284,8 @@ ParsedLine parseArguments(const std::vector<std::string>& args) {
                 name = name.substr(0, equals);
                 haveValue = true;
             }
-            for (const OptionRule& s : kOptions)
-                if (name == s.longName) rule = &s;
+            rule = longOption(name, o.command, result.error);
+            if (!result.error.empty()) return result;
         } else {
             for (const OptionRule& s : kOptions)
                 if (s.shortName != 0 && a[1] == s.shortName) rule = &s;

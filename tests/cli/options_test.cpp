@@ -76,6 +76,17 @@ TEST(Arguments, EveryOptionInItsForms) {
     line = parse({"join", "-yq", "x0001.trn"});
     EXPECT_TRUE(line.ok && line.options.yes && line.options.quiet) << line.error;
 
+    // As with GNU tools: a long option by any beginning only one of the command's options has, and an option given
+    // again takes its last value. "--n" is ambiguous (--name, --no-checksum), "--js" does not apply to a join.
+    line = parse({"split", "x", "--desc", "d", "--si=1K", "-s", "2K", "-o", "a", "-o", "b", "--rec", "3"});
+    ASSERT_TRUE(line.ok) << line.error;
+    EXPECT_EQ(line.options.description, "d");
+    EXPECT_EQ(line.options.sizeKiB, 2u);
+    EXPECT_EQ(line.options.output, "b");
+    EXPECT_EQ(line.options.recovery, 3u);
+    EXPECT_NE(parse({"split", "x", "--n", "a"}).error.find("--name --no-checksum"), std::string::npos);
+    EXPECT_NE(parse({"join", "x", "--js"}).error.find("does not apply"), std::string::npos);
+
     line = parse({"split", "--help"});
     EXPECT_TRUE(line.ok && line.options.commandHelp);
     EXPECT_TRUE(parse({"--version"}).ok);
@@ -93,7 +104,7 @@ TEST(Arguments, RefusedWithAReason) {
     const std::vector<std::vector<std::string>> refused = {
         {"splitt", "x"},           {"split"},                      {"split", "a", "b"},
         {"split", "x", "-s"},      {"split", "x", "-s", "0"},      {"split", "x", "-n", "10000"},
-        {"split", "x", "-n", "3x"}, {"split", "x", "-s", "1", "-n", "2"}, {"split", "x", "-s", "1", "-s", "2"},
+        {"split", "x", "-n", "3x"}, {"split", "x", "-s", "1", "-n", "2"}, {"split", "x", "--n", "a"},
         {"split", "x", "--json"},  {"join", "x", "--script"},      {"info", "x", "--key", "k"},
         {"split", "x", "-qz"},     {"split", "x", "--quiet=yes"},  {"split", "x", "--sizes=5"},
         {"split", "-"},            {"split", "x", "-o", ""},       {"split", "x", "-o", "-"},

@@ -103,6 +103,11 @@ class Install(unittest.TestCase):
             self.assertEqual(set(self.complete(script, command, "--")), listed, command)
         presets = self.complete(script, "split", "x", "-s", "")
         self.assertIn("dvd", presets)
+        # After "=", split off as bash does or kept in the word, and after "help".
+        self.assertEqual(self.complete(script, "split", "x", "--size", "=", ""), presets)
+        self.assertEqual(self.complete(script, "split", "x", "--size=fl"),
+                         sorted("--size=" + p for p in presets if p.startswith("fl")))
+        self.assertEqual(self.complete(script, "help", "re"), ["repair"])
         for preset in presets:  # each one a size tarn takes: the split fails only for want of the file
             code = subprocess.run([program, "split", "nosuch", "-s", preset], stderr=subprocess.DEVNULL).returncode
             self.assertEqual(code, 3, preset)
