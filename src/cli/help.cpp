@@ -37,10 +37,11 @@ const Text kExitCodes = {
     "Exit codes of the commands: 0 success, 1 checksum mismatch, 2 usage error (nothing written),\n"
     "  3 the file or a piece is missing, 4 a piece is damaged or the set needs -y, 5 the output cannot be\n"
     "  written (exists without --force, no permission), 6 disk full, 7 more pieces lost or damaged than the\n"
-    "  recovery volumes can rebuild (nothing written).\n",
+    "  recovery volumes can rebuild (nothing written), 8 the file grew while it was cut (the set holds it as it\n"
+    "  was at the start).\n",
     "命令的退出码: 0 成功, 1 CRC失败, 2 用法错误 (没有写入任何文件), 3 文件或某块缺失,\n"
     "  4 某块已损坏或需要 -y, 5 无法写入输出 (已存在而没有 --force, 没有权限), 6 磁盘已满,\n"
-    "  7 丢失或损坏的块多于恢复卷能重建的 (没有写入任何文件).\n"};
+    "  7 丢失或损坏的块多于恢复卷能重建的 (没有写入任何文件), 8 文件在劈分时变长了 (这组块含它开始时的内容).\n"};
 
 const Text kSplitHelp = {
     "tarn split FILE: cuts FILE into pieces NAME0001.trn, NAME0002.trn, … in ./NAME (NAME: the file's name\n"

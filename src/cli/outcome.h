@@ -10,5 +10,6 @@ enum Outcome : int {
     kOutcomeUnwritable = 5,  // the output cannot be written (exists without --force, no permission, no folder)
     kOutcomeDiskFull = 6,    // no space left on the output's device
     kOutcomeUnrepairable = 7,  // pieces are lost or damaged beyond what the recovery volumes can rebuild
+    kOutcomeChanged = 8,       // the file grew while it was cut: the set holds what it was at the start
     kOutcomeInterrupted = 130,  // stopped by a signal; the process then ends by that signal (endIfStopped)
 };

@@ -17,6 +17,7 @@
 #include "set/format.h"
 #include "set/pieceset.h"
 #include "set/recovery.h"
+#include "cli/report.h"
 #include "cli/volumes.h"
 #include "set/text.h"
 #include "set/threads.h"
@@ -243,6 +244,18 @@ int addRecovery(const Options& o, const SetPlace& place, const StreamCut& cut, O
     return recoveryFailed(writeRecoveryVolumes(plan, outputs, progress, threadsFor(plan.files.size())));
 }
 
+// A file written to while it was cut (a log, a download) is longer now than the set: the set is whole and holds
+// what the file was at the start, but the user must hear that it is not the file as it is now, as tar says.
+int grewMeanwhile(const Source& source) {
+    const uint64_t now = source.stream ? 0 : source.file.length();
+    if (now <= source.size) return kOutcomeSuccess;
+    return fail(kOutcomeChanged,
+                {"'%s' grew while it was cut, from %s to %s bytes: the set holds its first %s bytes",
+                 "'%s' 在劈分时变长了, 从 %s 到 %s 字节: 这组块只含前 %s 字节"},
+                source.path.c_str(), groupedNumber(source.size).c_str(), groupedNumber(now).c_str(),
+                groupedNumber(source.size).c_str());
+}
+
 void reportSplit(const Options& o, const SetPlace& place, const StreamCut& cut, const OldSetRest& rest) {
     report({"%s: %u piece(s) of at most %s in %s", "%s: %u 块, 每块最多 %s, 在 %s"}, place.name.c_str(), cut.count,
            humanBytes(place.pieceBytes).c_str(), place.folder.c_str());
@@ -350,5 +363,5 @@ int runSplitCommand(const Options& o) {
         if (!outputs.commit()) return writeFailed(folder);
     }
     if (!o.quiet) reportSplit(o, SetPlace{folder, stem, name, storedName, scriptPath, pieceBytes}, cut, rest);
-    return kOutcomeSuccess;
+    return grewMeanwhile(source);
 }

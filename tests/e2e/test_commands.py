@@ -716,6 +716,21 @@ class SplitAndJoin(CommandCase):
             self.assertIn("'afile': Not a directory", err, "a file in the way is no folder that 'exists'")
         code, _, err = self.tarn("split", "nosuch.bin")
         self.assertEqual(code, MISSING, err)
+        # A file written to while it is cut: the set holds what it was, and the split says so and fails.
+        _, data = self.source("grows.bin", 64 << 20)
+        appending = subprocess.Popen(["bash", "-c", "while :; do printf x >> grows.bin; sleep 0.001; done"],
+                                     cwd=self.work)
+        try:
+            code, _, err = self.tarn("split", "grows.bin", "-s", "1M", "-q", prefix=("taskset", "-c", "0"))
+        finally:
+            appending.kill()
+            appending.wait()
+        self.assertEqual(code, 8, err)
+        self.assertIn("'grows.bin' grew while it was cut", err)
+        code, _, err = self.tarn("join", self.at("grows", "grow0001.trn"), "-o", "g")
+        self.assertEqual(code, 0, err)
+        joined = tarnlib.read_file(self.at("g", "grows.bin"))
+        self.assertEqual(joined[:len(data)], data[:len(joined)])
         # Reports to a full disk fail out loud too.
         with open("/dev/full", "wb") as full:
             for command in (["info", "w/w.bi0001.trn", "--json"], ["verify", "w/w.bi0001.trn"], ["--help"]):
