@@ -76,12 +76,14 @@ void applySwitch(const char* token) {
 
 bool applyCommandLine() {
     char token[kTextBufferSize];
-    // "/y" answers the analysis' set questions, which run at "/i=": it counts wherever it stands.
+    // "/y" answers the analysis' set questions and "/q" silences its messages, which come at "/i=": both count
+    // wherever they stand, so that "/i=x /q" never waits on a window either.
     for (uint32_t n = 1;; n++) {
         int result = commandLineToken(n, token);
         if (result == tokenTooLong) continue;
         if (result != tokenFound) break;
         if (std::strncmp(token, "/y", 2) == 0) jobState.answerSetQuestions = 1;
+        if (std::strncmp(token, "/q", 2) == 0) jobState.quietMode = 1;
     }
     bool whole = true;
     for (uint32_t n = 1;; n++) {
@@ -112,7 +114,8 @@ uint32_t programEntry() {
         return kResultCancelled;
     }
     if (jobState.inputLoaded == 1) return runBatchMode();
-    jobState.quietMode = 0;
+    // A script asked for silence: an input it gave that was refused, or none, must not leave it waiting on a window.
+    if (jobState.quietMode) return kResultCancelled;
     jobState.answerSetQuestions = 0;  // the window asks its user
     runMainWindow();
     return jobState.jobResult.load();

@@ -33,6 +33,7 @@ void showDesktopFolder(WindowRef window) {
 bool askQuestion(WindowRef window, const char* line1) {
     // "/y" of a batch run: a script joining a set cut by another tool has no one to answer.
     if (jobState.answerSetQuestions) return true;
+    if (jobState.quietMode) return false;  // "/q" without "/y": nobody may be asked, so nothing is joined
     messageParams.messageMode = kMessageQuestion;
     messageParams.messageLine1 = line1;
     messageParams.messageLine3 = "您仍然希望尝试合并它们吗?";
@@ -77,7 +78,7 @@ void analyseJoin(WindowRef window, FileHandle& file) {
     char first[kTextBufferSize];
     if (piecePathOf(base, 1, first)) file = osOpenExisting(first, true);
     if (file == kNoFile) {
-        showPlainMessage(window, "找不到第一个文件!");
+        if (!jobState.quietMode) showPlainMessage(window, "找不到第一个文件!");
         return;
     }
     copyText(base, jobState.piecePathPrefix);

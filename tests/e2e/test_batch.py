@@ -137,6 +137,32 @@ class BatchTest(unittest.TestCase):
                                   "/o=" + self.tarn.path(os.path.join(self.work, "j")), "/q")
         self.assertEqual(code, 99, err)
 
+    def test_quiet_run_with_a_refused_input_ends_at_once_with_99(self):
+        # A script never waits: no window and no message, whichever input was refused and wherever /q stands
+        # (a window or a dialog under Wine would hold the run past its time limit).
+        empty = self.source("empty.bin", 0)
+        unreadable = os.path.join(self.work, "folder.bin")
+        os.makedirs(unreadable)
+        tarnlib.write_file(os.path.join(self.work, "lone0002.trn"), b"TARN1500" + bytes(100))
+        tarnlib.write_file(os.path.join(self.work, "bare0001.trn"), bytes(3000))  # no header: a question
+        out = os.path.join(self.work, "out")
+        cases = [("missing.bin", False), ("missing.bin", True), ("empty.bin", False), ("folder.bin", False),
+                 ("lone0002.trn", False), ("bare0001.trn", True)]
+        for name, quiet_first in cases:
+            given = ["/i=" + self.tarn.path(os.path.join(self.work, name)), "/o=" + self.tarn.path(out)]
+            given = ["/q"] + given if quiet_first else given + ["/q"]
+            code, err = self.tarn.run(*given, timeout=45)
+            self.assertEqual(code, 99, (given, err))
+            if NATIVE:
+                self.assertEqual(err, "", given)
+            self.assertFalse(os.path.exists(out), given)
+        self.assertEqual(os.path.getsize(empty), 0)
+        self.assertEqual(self.tarn.run("/q", timeout=45)[0], 99, "no input at all")
+        if NATIVE:  # without /q the refusal is told
+            code, err = self.tarn.run("/i=" + os.path.join(self.work, "lone0002.trn"), "/o=" + out)
+            self.assertEqual(code, 99)
+            self.assertIn("找不到第一个文件!", err)
+
     def test_damaged_header_counts_never_report_success(self):
         for count in (0, 10000, 4294967295):
             folder = os.path.join(self.work, "bad%d" % count)
@@ -303,8 +329,9 @@ class NativeOnlyTest(unittest.TestCase):
         for i, part in enumerate(parts, 1):
             tarnlib.write_file(os.path.join(folder, "abcd%04d.trn" % i), part)
         dest = os.path.join(self.work, "j")
+        # Without /q: a quiet run asks nobody (test_quiet_run_with_a_refused_input_ends_at_once_with_99).
         code, out = run_at_terminal([self.tarn.copy, "/i=" + os.path.join(folder, "abcd0003.trn"),
-                                     "/o=" + dest, "/q"], b"c\n")
+                                     "/o=" + dest], b"c\n")
         self.assertIn("这些文件没有Tarn头部.", out)
         self.assertEqual(code, 99)  # a raw join ends at its first missing piece
         self.assertEqual(tarnlib.read_file(os.path.join(dest, "abcd")), b"".join(parts))

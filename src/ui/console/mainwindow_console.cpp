@@ -31,7 +31,6 @@ void runMainWindow() {
     }
     // Arguments were given but no job could be made of them: that is a failure, never a success.
     jobState.jobResult.store(kResultCancelled);
-    if (jobState.quietMode) return;
     if (jobState.sourcePath[0] == 0) {
         std::fprintf(stderr, "tarn: 没有输入文件 (/i=).\n");
         printUsage();
