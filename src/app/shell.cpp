@@ -20,7 +20,11 @@ void programPathWith(const char* folder, const char* ending, char* out, uint32_t
 }  // namespace
 
 void buildAssociationCommand(const char* folder, char* out) {
-    programPathWith(folder, " \"%1\"", out, kAssociationTextSize);
+    // Quoted: unquoted, "C:\Program Files\..." would let the shell start "C:\Program.exe" if there is one.
+    copyTextBounded("\"", out, kAssociationTextSize);
+    appendTextBounded(out, folder, kAssociationTextSize);
+    appendTextBounded(out, kProgramName, kAssociationTextSize);
+    appendTextBounded(out, "\" \"%1\"", kAssociationTextSize);
 }
 
 void buildAssociationIcon(const char* folder, char* out) { programPathWith(folder, ",2", out, kAssociationTextSize); }
@@ -41,6 +45,9 @@ bool writeFileAssociation() {
     ok &= writeKeyText(kRootClasses, "Applications\\Tarn.exe\\shell\\UnTarn\\Command", nullptr, command);
     ok &= writeKeyText(kRootClasses, ".trn", nullptr, "Tarn");
     ok &= writeKeyText(kRootClasses, "Tarn\\shell\\UnTarn\\Command", nullptr, command);
+    // The verb a double-click runs; and "open" too, which some shells name outright (Wine's "start" does).
+    ok &= writeKeyText(kRootClasses, "Tarn\\shell", nullptr, "UnTarn");
+    ok &= writeKeyText(kRootClasses, "Tarn\\shell\\open\\Command", nullptr, command);
     ok &= writeKeyText(kRootUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.trn",
                        "Application", "Tarn.exe");
     ok &= writeKeyText(kRootClasses, "Tarn\\DefaultIcon", nullptr, icon);

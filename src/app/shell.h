@@ -14,13 +14,14 @@ void openReadMe();
 
 constexpr int kAssociationTextSize = 1024;
 
-// What a double-click on a piece runs: the program path as it is, a space and "%1" in double quotes.
+// What a double-click on a piece runs: the program path and "%1", each in double quotes, a space between.
 void buildAssociationCommand(const char* folder, char* out);
 // The piece icon: the program's third icon.
 void buildAssociationIcon(const char* folder, char* out);
 // Sets one text value (none for the key's default) under a root of the OS layer; true when it was written.
 bool writeKeyText(uint32_t root, const char* key, const char* name, const char* text);
-// Associates ".trn" with the program: eight entries, machine-wide ones included; true when all were written.
+// Associates ".trn" with the program: ten entries, machine-wide ones among them, "UnTarn" the class's default
+// verb and "open" the same command; true when all were written.
 bool writeFileAssociation();
 // Asks the shell to run the program again with administrator rights. 1 when it started, and the caller then
 // ends this copy; 0 when the user declined or the start failed.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/captions.h"
 #include "engine/controlids.h"
 #include "engine/controlrules.h"
 #include "engine/jobstate.h"
@@ -52,7 +53,7 @@ void analyseSplit(WindowRef window, FileHandle& file) {
     showDesktopFolder(window);
     jobState.inputLoaded = 1;
     setControlCheck(window, kIdUseDescription, settings.useDescription != 0);
-    setControlText(window, kIdStart, "开始劈分");
+    setControlText(window, kIdStart, kCaptionStartSplit);
     applyControlRules(window);
     showDesktopFolder(window);
     int32_t entry = window ? getListSelection(window, kIdPresetList) : 0;
@@ -129,7 +130,7 @@ void analyseJoin(WindowRef window, FileHandle& file) {
     }
     makeSafeFileName(jobState.sourceName);
     setControlText(window, kIdPath, jobState.sourcePath);
-    setControlText(window, kIdStart, "开始合并!");
+    setControlText(window, kIdStart, kCaptionStartJoin);
     jobState.isSplit = 0;
     jobState.inputLoaded = 1;
     applyOutputFolderRule(window);

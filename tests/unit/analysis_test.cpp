@@ -75,7 +75,7 @@ TEST_F(AnalysisTest, FileToSplitFillsTheWindow) {
     EXPECT_STREQ(jobState.sourceName, "report.doc");
     EXPECT_EQ(window.at(kIdNameDisplay).text, "report.doc");
     EXPECT_EQ(window.at(kIdChecksumDisplay).text, "0");
-    EXPECT_EQ(window.at(kIdStart).text, "开始劈分");
+    EXPECT_EQ(window.at(kIdStart).text, "开始劈分(&S)");
     char desktop[kTextBufferSize] = "";
     osReadDesktopFolder(desktop);
     EXPECT_EQ(window.at(kIdOutputFolder).text, std::string(desktop) + (std::strlen(desktop) > 3 ? sep : "") + "report");
@@ -139,7 +139,7 @@ TEST_F(AnalysisTest, AnyPieceLeadsToTheFirstPiecesHeader) {
     EXPECT_EQ(window.at(kIdDescription).text, "hello");
     EXPECT_EQ(window.at(kIdChecksumDisplay).text, "4242");
     EXPECT_EQ(window.at(kIdSizeDisplay).text, "123, 456, 789, 012");
-    EXPECT_EQ(window.at(kIdStart).text, "开始合并!");
+    EXPECT_EQ(window.at(kIdStart).text, "开始合并!(&S)");
     EXPECT_EQ(jobState.pieceSizeKB, 0u) << "652 header bytes and 100 data bytes are under 1 KiB";
     EXPECT_EQ(window.at(kIdSize).enabled, 0u) << "a join cannot change the piece geometry";
     EXPECT_TRUE(shownMessages.empty());

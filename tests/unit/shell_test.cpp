@@ -6,12 +6,12 @@
 
 #include "app/shell.h"
 
-TEST(FileAssociation, CommandAndIconNameTheProgramUnquoted) {
+TEST(FileAssociation, CommandQuotesTheProgramAndTheIconNamesItAsItIs) {
     char command[kAssociationTextSize];
     char icon[kAssociationTextSize];
     buildAssociationCommand("C:\\Program Files\\Tarn\\", command);
     buildAssociationIcon("C:\\Program Files\\Tarn\\", icon);
-    EXPECT_STREQ(command, "C:\\Program Files\\Tarn\\Tarn.exe \"%1\"");
+    EXPECT_STREQ(command, "\"C:\\Program Files\\Tarn\\Tarn.exe\" \"%1\"");
     EXPECT_STREQ(icon, "C:\\Program Files\\Tarn\\Tarn.exe,2");
 }
 

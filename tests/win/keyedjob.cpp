@@ -50,7 +50,7 @@ TEST_F(KeyedWindowJob, Cut) {
 TEST_F(KeyedWindowJob, Join) {
     ASSERT_FALSE(option("join").empty());
     ASSERT_NO_FATAL_FAILURE(launch("\"" + option("join") + "\""));
-    ASSERT_EQ(text(1), "开始合并!");
+    ASSERT_EQ(text(1), "开始合并!(&S)");
     ASSERT_NO_FATAL_FAILURE(chooseFolderAndKey());
     runToTheEnd();
 }

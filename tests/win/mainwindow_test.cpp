@@ -97,7 +97,7 @@ TEST_F(MainWindowTest, TypicalRequestSplitsThenJoinsWithItsDescription) {
     EXPECT_EQ(send(1024, TBM_GETRANGEMIN), 1);
     EXPECT_EQ(send(1024, TBM_GETRANGEMAX), 2441);
     EXPECT_EQ(text(1004), desktop + "\\report");
-    EXPECT_EQ(text(1), "开始劈分");
+    EXPECT_EQ(text(1), "开始劈分(&S)");
     for (int id : {1, 1016, 1014, 1006, 1012, 1007, 1024, 1009, 1017, 1004, 1003, 1011, 1019})
         EXPECT_TRUE(enabled(id)) << "control " << id;
     EXPECT_FALSE(enabled(1005));
@@ -123,7 +123,7 @@ TEST_F(MainWindowTest, TypicalRequestSplitsThenJoinsWithItsDescription) {
     // Joining from the second piece: the first piece's header is read and the description shown.
     setText(1002, out + "repo0002.trn");
     EXPECT_EQ(text(1020), "report.doc");
-    EXPECT_EQ(text(1), "开始合并!");
+    EXPECT_EQ(text(1), "开始合并!(&S)");
     EXPECT_TRUE(enabled(1));
     EXPECT_FALSE(enabled(1007));
     EXPECT_FALSE(enabled(1019));

@@ -1,5 +1,5 @@
 // The shell integration of the real Tarn.exe, started from a folder whose path holds spaces: the association the
-// auto-run button writes, read back from the registry, a piece opened through it, and the help page beside it.
+// auto-run button writes, read back from the registry, a piece opened through it by "start", and the help page.
 #include "tarndriver.h"
 
 #include <shellapi.h>
@@ -58,7 +58,7 @@ TEST_F(ShellTest, AutoRunWritesTheAssociationAndAPieceThenOpensTheProgram) {
     writeFile(path("report.doc"), patternBytes(2500000, 21));
     launch("\"" + path("report.doc") + "\"");
     // Wine runs programs with administrator rights: the button associates instead of restarting.
-    EXPECT_EQ(text(1026), "自动运行");
+    EXPECT_EQ(text(1026), "自动运行(&L)");
     press(1);
     ASSERT_EQ(answer(1).lines[1], "已完成");
     ASSERT_TRUE(idleAgain());
@@ -70,7 +70,7 @@ TEST_F(ShellTest, AutoRunWritesTheAssociationAndAPieceThenOpensTheProgram) {
     EXPECT_TRUE(IsWindow(window));
 
     const std::string program = programDir + "\\Tarn.exe";
-    const std::string command = program + " \"%1\"";
+    const std::string command = "\"" + program + "\" \"%1\"";
     const std::string icon = program + ",2";
     const struct {
         Entry entry;
@@ -81,6 +81,8 @@ TEST_F(ShellTest, AutoRunWritesTheAssociationAndAPieceThenOpensTheProgram) {
         {{HKEY_CLASSES_ROOT, "Applications\\Tarn.exe\\shell\\UnTarn\\Command", nullptr}, command},
         {{HKEY_CLASSES_ROOT, ".trn", nullptr}, "Tarn"},
         {{HKEY_CLASSES_ROOT, "Tarn\\shell\\UnTarn\\Command", nullptr}, command},
+        {{HKEY_CLASSES_ROOT, "Tarn\\shell", nullptr}, "UnTarn"},
+        {{HKEY_CLASSES_ROOT, "Tarn\\shell\\open\\Command", nullptr}, command},
         {{HKEY_CURRENT_USER, kFileExts, "Application"}, "Tarn.exe"},
         {{HKEY_CLASSES_ROOT, "Tarn\\DefaultIcon", nullptr}, icon},
         {{HKEY_CLASSES_ROOT, "Applications\\Tarn.exe\\DefaultIcon", nullptr}, icon},
@@ -93,24 +95,52 @@ TEST_F(ShellTest, AutoRunWritesTheAssociationAndAPieceThenOpensTheProgram) {
     CloseHandle(process.hThread);
     process = {};
 
-    // The shell runs the association's command for a piece: the program opens with that piece loaded.
+    // A piece opened as the shell opens it starts the program with that piece loaded: by "start" (which names the
+    // verb "open") and by a double-click (no verb: the class's default one).
     const std::string piece = desktop + "\\report\\repo0002.trn";
-    SHELLEXECUTEINFOA run = {};
-    run.cbSize = sizeof run;
-    run.fMask = SEE_MASK_NOCLOSEPROCESS;
-    run.lpVerb = "UnTarn";
-    run.lpFile = piece.c_str();
-    run.nShow = SW_SHOWNORMAL;
-    ASSERT_TRUE(ShellExecuteExA(&run)) << GetLastError();
-    ASSERT_NE(run.hProcess, nullptr);
-    process.hProcess = run.hProcess;
-    process.dwProcessId = GetProcessId(run.hProcess);
-    ASSERT_TRUE(waitFor([&] { return (window = find("Tarn", "Tarn")) != nullptr; }));
-    EXPECT_TRUE(waitFor([&] { return text(1002) == piece; })) << text(1002);
-    EXPECT_EQ(text(1020), "report.doc");
-    EXPECT_EQ(text(1), "开始合并!");
-    pressEscape();
-    EXPECT_EQ(exitCode(), 0u);
+    const std::function<bool()> openers[] = {
+        [&] {
+            std::string line = "start.exe \"" + piece + "\"";
+            STARTUPINFOA startup = {};
+            startup.cb = sizeof startup;
+            PROCESS_INFORMATION started = {};
+            if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                                folder.c_str(), &startup, &started))
+                return false;
+            CloseHandle(started.hThread);
+            DWORD code = 1;
+            WaitForSingleObject(started.hProcess, kWaitLimitMs);
+            GetExitCodeProcess(started.hProcess, &code);
+            CloseHandle(started.hProcess);
+            return code == 0;
+        },
+        [&] {
+            SHELLEXECUTEINFOA run = {};
+            run.cbSize = sizeof run;
+            run.lpFile = piece.c_str();
+            run.nShow = SW_SHOWNORMAL;
+            return ShellExecuteExA(&run) != FALSE;
+        },
+    };
+    for (size_t i = 0; i < 2; i++) {
+        SCOPED_TRACE(i == 0 ? "start" : "double-click");
+        ASSERT_TRUE(openers[i]()) << "the shell found nothing to open the piece with";
+        HWND shown = nullptr;
+        ASSERT_TRUE(waitFor([&] { return (shown = FindWindowA("Tarn", "Tarn")) != nullptr && IsWindowVisible(shown); }));
+        DWORD id = 0;
+        GetWindowThreadProcessId(shown, &id);
+        process.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, id);
+        ASSERT_NE(process.hProcess, nullptr);
+        process.dwProcessId = id;
+        window = shown;
+        EXPECT_TRUE(waitFor([&] { return text(1002) == piece; })) << text(1002);
+        EXPECT_EQ(text(1020), "report.doc");
+        EXPECT_EQ(text(1), "开始合并!(&S)");
+        pressEscape();
+        EXPECT_EQ(exitCode(), 0u);
+        CloseHandle(process.hProcess);
+        process = {};
+    }
 }
 
 TEST_F(ShellTest, HelpPageLiesBesideTheProgram) {

@@ -79,17 +79,17 @@ INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         SetFocus(GetDlgItem(dialog, IDC_ABOUT_OK));
         return FALSE;  // the focus is set
     case WM_COMMAND:
-        // By id alone; Escape arrives as IDCANCEL (2), which is no control here and does nothing.
+        // By id alone. Escape arrives as IDCANCEL (2), which is no control here: it closes the dialog as "确定"
+        // does, and so does the close box, which the dialog manager turns into the same command.
         switch (LOWORD(wParam)) {
         case IDC_ABOUT_SEND_MAIL: sendMail(); return TRUE;
         case IDC_ABOUT_VISIT_WEB: visitWeb(dialog); return TRUE;
         case IDC_ABOUT_PAGES: showPage(dialog, currentPage(dialog)); return TRUE;
         case IDC_ABOUT_FOLDERS: openFolders(dialog); return TRUE;
-        case IDC_ABOUT_OK: closeDialog(dialog); return TRUE;
+        case IDC_ABOUT_OK:
+        case IDCANCEL: closeDialog(dialog); return TRUE;
         }
         return TRUE;
-    case WM_CLOSE:
-        return TRUE;  // the close box does nothing: only "确定" closes the dialog
     }
     return FALSE;
 }

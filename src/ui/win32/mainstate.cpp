@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "engine/captions.h"
 #include "engine/controlids.h"
 #include "engine/controlrules.h"
 #include "engine/jobstate.h"
@@ -38,7 +39,7 @@ void showJobState(HWND window) {
     } else {
         setControlText(window, kIdSizeDisplay, "XXX");
     }
-    setControlText(window, kIdStart, jobState.isSplit == 1 ? "开始劈分" : "开始合并!");
+    setControlText(window, kIdStart, jobState.isSplit == 1 ? kCaptionStartSplit : kCaptionStartJoin);
     setControlCheck(window, kIdUseDescription, settings.useDescription);
     setControlText(window, kIdDescription, jobState.description);
     setControlCheck(window, kIdEncrypt, jobState.encryptEnabled);

@@ -6,6 +6,7 @@
 
 #include "app/cmdline.h"
 #include "engine/analysis.h"
+#include "engine/captions.h"
 #include "engine/controlids.h"
 #include "engine/jobstate.h"
 #include "engine/window.h"
@@ -110,7 +111,7 @@ void initMainWindow(HWND window) {
                isElevated ? "对TRN文件类型设置自动运行" : "以管理员身份运行Tarn这样就可以对TRN文件类型设置自动运行");
     if (isElevated == 0) {
         SendDlgItemMessageA(window, kIdAutoRun, BCM_SETSHIELD, 0, TRUE);
-        setControlText(window, kIdAutoRun, "Admin");
+        setControlText(window, kIdAutoRun, kCaptionAutoRunAdmin);
     }
     // The stored stacking is applied, so the menu toggle and what the user sees agree from the start.
     if (settings.alwaysOnTop == 1) placeOnTop(window, true);
