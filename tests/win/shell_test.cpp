@@ -44,6 +44,40 @@ protected:
         TarnWindowTest::TearDown();
         removeAssociation();  // the prefix is shared with the other window tests
     }
+    // "start PIECE", as typed at a prompt; true when it found a program to run.
+    bool openWithStart(const std::string& piece) const {
+        std::string line = "start.exe \"" + piece + "\"";
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started = {};
+        if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, folder.c_str(),
+                            &startup, &started))
+            return false;
+        CloseHandle(started.hThread);
+        DWORD code = 1;
+        WaitForSingleObject(started.hProcess, kWaitLimitMs);
+        GetExitCodeProcess(started.hProcess, &code);
+        CloseHandle(started.hProcess);
+        return code == 0;
+    }
+    static bool openAsDoubleClick(const std::string& piece) {
+        SHELLEXECUTEINFOA run = {};
+        run.cbSize = sizeof run;
+        run.lpFile = piece.c_str();
+        run.nShow = SW_SHOWNORMAL;
+        return ShellExecuteExA(&run) != FALSE;
+    }
+    // The program the shell started, found by its window: the test waits on it and drives it from here on.
+    void takeOpenedProgram() {
+        HWND shown = nullptr;
+        ASSERT_TRUE(waitFor([&] { return (shown = FindWindowA("Tarn", "Tarn")) != nullptr && IsWindowVisible(shown); }));
+        DWORD id = 0;
+        GetWindowThreadProcessId(shown, &id);
+        process.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, id);
+        ASSERT_NE(process.hProcess, nullptr);
+        process.dwProcessId = id;
+        window = shown;
+    }
     static void removeAssociation() {
         SHDeleteKeyA(HKEY_CLASSES_ROOT, "Applications\\Tarn.exe");
         SHDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Applications\\Tarn.exe");
@@ -98,41 +132,10 @@ TEST_F(ShellTest, AutoRunWritesTheAssociationAndAPieceThenOpensTheProgram) {
     // A piece opened as the shell opens it starts the program with that piece loaded: by "start" (which names the
     // verb "open") and by a double-click (no verb: the class's default one).
     const std::string piece = desktop + "\\report\\repo0002.trn";
-    const std::function<bool()> openers[] = {
-        [&] {
-            std::string line = "start.exe \"" + piece + "\"";
-            STARTUPINFOA startup = {};
-            startup.cb = sizeof startup;
-            PROCESS_INFORMATION started = {};
-            if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                                folder.c_str(), &startup, &started))
-                return false;
-            CloseHandle(started.hThread);
-            DWORD code = 1;
-            WaitForSingleObject(started.hProcess, kWaitLimitMs);
-            GetExitCodeProcess(started.hProcess, &code);
-            CloseHandle(started.hProcess);
-            return code == 0;
-        },
-        [&] {
-            SHELLEXECUTEINFOA run = {};
-            run.cbSize = sizeof run;
-            run.lpFile = piece.c_str();
-            run.nShow = SW_SHOWNORMAL;
-            return ShellExecuteExA(&run) != FALSE;
-        },
-    };
-    for (size_t i = 0; i < 2; i++) {
-        SCOPED_TRACE(i == 0 ? "start" : "double-click");
-        ASSERT_TRUE(openers[i]()) << "the shell found nothing to open the piece with";
-        HWND shown = nullptr;
-        ASSERT_TRUE(waitFor([&] { return (shown = FindWindowA("Tarn", "Tarn")) != nullptr && IsWindowVisible(shown); }));
-        DWORD id = 0;
-        GetWindowThreadProcessId(shown, &id);
-        process.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, id);
-        ASSERT_NE(process.hProcess, nullptr);
-        process.dwProcessId = id;
-        window = shown;
+    for (bool byStart : {true, false}) {
+        SCOPED_TRACE(byStart ? "start" : "double-click");
+        ASSERT_TRUE(byStart ? openWithStart(piece) : openAsDoubleClick(piece)) << "nothing opens the piece";
+        ASSERT_NO_FATAL_FAILURE(takeOpenedProgram());
         EXPECT_TRUE(waitFor([&] { return text(1002) == piece; })) << text(1002);
         EXPECT_EQ(text(1020), "report.doc");
         EXPECT_EQ(text(1), "开始合并!(&S)");
