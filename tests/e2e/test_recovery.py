@@ -128,6 +128,7 @@ class RecoveryVolumes(CommandCase):
                 self.assertEqual(self.tarn("repair", self.at(folder, pieces[-1]))[0], 7)
                 self.assertEqual(sorted(os.listdir(self.at(folder))), listing)
 
+    @unittest.skipUnless(os.environ.get("TARN_LARGE_SETS", "1") == "1", "the large set runs in the plain build")
     def test_a_sparse_set_over_4_gib_loses_a_piece_and_comes_back(self):
         size = (4 << 30) + 300 * 1024 * 1024 + 12345
         marks = [0, (2 << 30) - 2, (4 << 30) + 8, size - 8]
