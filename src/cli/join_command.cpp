@@ -84,7 +84,9 @@ int repairOnTheWay(const Options& o, OutputFiles& outputs, StandIns& standIns) {
             const std::string writing = outputs.scratch();
             outputs.created(writing);
             standIns[volumes.set.files[f].name] = writing;
-            return writing;
+            // Written in the output folder, not the set's: the message says where.
+            return RebuiltName{writing, volumes.set.files[f].name + pick({" (rebuilt in ", " (重建于 "}) +
+                                            outputs.folder() + ")"};
         },
         o.quiet, rebuilt);
     if (code != kOutcomeSuccess) return code;

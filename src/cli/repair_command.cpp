@@ -95,7 +95,7 @@ int runRepairCommand(const Options& o) {
         [&](size_t f) {
             const std::string writing = outputs.add(check.files[f].path);
             outputs.created(writing);
-            return writing;
+            return RebuiltName{writing, check.files[f].path};
         },
         o.quiet, rebuilt);
     if (code != kOutcomeSuccess) return code;

@@ -125,7 +125,7 @@ std::string repairVerdict(const ParityCheck& check) {
 }
 
 int rebuildOwnFiles(const SetVolumes& volumes, const ParityCheck& check,
-                    const std::function<std::string(size_t file)>& writingFor, bool quiet, std::vector<size_t>& rebuilt) {
+                    const std::function<RebuiltName(size_t file)>& nameFor, bool quiet, std::vector<size_t>& rebuilt) {
     if (!check.repairable())
         return fail(kOutcomeUnrepairable, {"%s: nothing was written", "%s: 没有写入任何文件"}, repairVerdict(check).c_str());
     std::vector<RebuildTarget> targets;
@@ -133,7 +133,8 @@ int rebuildOwnFiles(const SetVolumes& volumes, const ParityCheck& check,
     for (size_t f = 0; f < check.files.size(); f++) {
         total += volumes.set.sliceSize;
         if (check.files[f].state == FileCheck::Whole || !ownFileOfSet(volumes, volumes.set.files[f].name)) continue;
-        targets.push_back({f, writingFor(f)});
+        const RebuiltName name = nameFor(f);
+        targets.push_back({f, name.writing, name.shown});
         rebuilt.push_back(f);
     }
     Progress progress(total, !quiet);

@@ -33,10 +33,14 @@ void reportDamage(const SetVolumes& volumes, const ParityCheck& check);
 // What the volumes can do about it: "can be repaired …" or "cannot be repaired: …".
 std::string repairVerdict(const ParityCheck& check);
 
-// Rebuilds every own file that is not whole under the name writingFor gives it; the indexes of those files in
+// The name to write a rebuilt file under, and what a message calls it.
+struct RebuiltName {
+    std::string writing, shown;
+};
+// Rebuilds every own file that is not whole under the name nameFor gives it; the indexes of those files in
 // rebuilt. Reports a failure and returns its exit code; kOutcomeSuccess when every one was rebuilt and checked.
 int rebuildOwnFiles(const SetVolumes& volumes, const ParityCheck& check,
-                    const std::function<std::string(size_t file)>& writingFor, bool quiet, std::vector<size_t>& rebuilt);
+                    const std::function<RebuiltName(size_t file)>& nameFor, bool quiet, std::vector<size_t>& rebuilt);
 
 struct RecoveryResult;
 // Reports why volumes could not be written and returns the exit code; kOutcomeSuccess when they were.

@@ -78,6 +78,7 @@ struct Solver {
     std::vector<std::unique_ptr<OsFile>> opened;  // by file: sound slices are read from it
     std::vector<std::unique_ptr<OsFile>> written; // by file: the rebuilt one, when asked for
     std::vector<std::unique_ptr<OsFile>> volumes;
+    std::vector<std::string> shownOf;  // by file: what a failure to write it calls it
     ParityRepair result;
 
     bool fail(ParityRepair::What what, const std::string& path) {
@@ -91,6 +92,8 @@ struct Solver {
     bool prepare(const std::vector<RebuildTarget>& targets) {
         opened.resize(set.files.size());
         written.resize(set.files.size());
+        shownOf.resize(set.files.size());
+        for (const RebuildTarget& target : targets) shownOf[target.file] = target.shown;
         for (size_t f = 0; f < set.files.size(); f++)
             if (check.files[f].lostSlices() < set.files[f].slices.size())
                 opened[f].reset(new OsFile(OsFile::openRead(check.files[f].path)));
@@ -99,7 +102,7 @@ struct Solver {
             const ParityFile& file = set.files[target.file];
             written[target.file].reset(new OsFile(OsFile::createNew(target.writing)));
             const OsFile& out = *written[target.file];
-            if (!out.valid() || !out.setLength(file.length)) return fail(ParityRepair::WriteFailed, target.writing);
+            if (!out.valid() || !out.setLength(file.length)) return fail(ParityRepair::WriteFailed, target.shown);
             for (size_t k = 0; k < file.slices.size(); k++) {
                 if (!check.files[target.file].sound[k]) continue;
                 const uint64_t start = k * set.sliceSize, end = std::min(file.length, start + set.sliceSize);
@@ -107,7 +110,7 @@ struct Solver {
                     const size_t n = static_cast<size_t>(std::min<uint64_t>(block.size(), end - at));
                     if (opened[target.file]->readAt(block.data(), n, at) != static_cast<int64_t>(n))
                         return fail(ParityRepair::ReadFailed, check.files[target.file].path);
-                    if (!out.writeAt(block.data(), n, at)) return fail(ParityRepair::WriteFailed, target.writing);
+                    if (!out.writeAt(block.data(), n, at)) return fail(ParityRepair::WriteFailed, target.shown);
                     at += n;
                 }
             }
@@ -163,7 +166,7 @@ struct Solver {
         for (size_t j = 0; j < n; j++)
             for (size_t i = 0; i < n; i++) factors[j * (known + n) + known + i] = inverse[j * n + i];
         pass.factor = [&](size_t j, size_t input) { return factors[j * (known + n) + input]; };
-        for (size_t j = 0; j < n; j++) pass.outputs[j].path = check.files[lost[j].first].path;
+        for (size_t j = 0; j < n; j++) pass.outputs[j].path = shownOf[lost[j].first];
         const SlicePassResult done = runSlicePass(pass, events, threads);
         static const ParityRepair::What kWhat[] = {ParityRepair::Done, ParityRepair::ReadFailed,
                                                    ParityRepair::WriteFailed, ParityRepair::Stopped};
@@ -177,17 +180,17 @@ struct Solver {
     bool confirm(const std::vector<RebuildTarget>& targets) {
         std::vector<uint8_t> block(1u << 20);
         for (const RebuildTarget& target : targets) {
-            if (!written[target.file]->close()) return fail(ParityRepair::WriteFailed, target.writing);
+            if (!written[target.file]->close()) return fail(ParityRepair::WriteFailed, target.shown);
             const OsFile out = OsFile::openRead(target.writing);
             Md5 md5;
             for (uint64_t at = 0; at < set.files[target.file].length;) {
                 const size_t n = static_cast<size_t>(std::min<uint64_t>(block.size(), set.files[target.file].length - at));
                 if (out.readAt(block.data(), n, at) != static_cast<int64_t>(n))
-                    return fail(ParityRepair::ReadFailed, target.writing);
+                    return fail(ParityRepair::ReadFailed, target.shown);
                 md5.add(block.data(), n);
                 at += n;
             }
-            if (md5.finish() != set.files[target.file].whole) return fail(ParityRepair::Mismatch, target.writing);
+            if (md5.finish() != set.files[target.file].whole) return fail(ParityRepair::Mismatch, target.shown);
         }
         return true;
     }
@@ -196,7 +199,7 @@ struct Solver {
 
 ParityRepair rebuildFromParity(const ParitySet& set, const ParityCheck& check, const std::vector<RebuildTarget>& targets,
                                SetEvents& events, unsigned threads) {
-    Solver solver{set, check, {}, {}, {}, {}};
+    Solver solver{set, check, {}, {}, {}, {}, {}};
     if (!check.repairable()) {
         solver.result.what = ParityRepair::TooMuchDamage;
         return solver.result;

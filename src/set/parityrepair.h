@@ -12,6 +12,7 @@
 struct RebuildTarget {
     size_t file = 0;      // of the set's files
     std::string writing;  // a fresh name to create it under
+    std::string shown;    // what a failure to write it calls it
 };
 
 struct ParityRepair {

@@ -57,7 +57,7 @@ struct Protected {
         std::vector<RebuildTarget> targets;
         for (size_t f = 0; f < check.files.size(); f++)
             if (check.files[f].state != FileCheck::Whole) {
-                targets.push_back({f, folder / ("rebuilt-" + set.files[f].name)});
+                targets.push_back({f, folder / ("rebuilt-" + set.files[f].name), set.files[f].name});
                 rebuilt.push_back(f);
             }
         return rebuildFromParity(set, check, targets, quiet, 2);
