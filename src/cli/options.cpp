@@ -72,7 +72,7 @@ std::string apply(const OptionRule& rule, const std::string& value, Options& o) 
     std::string name = rule.longName;
     // An option given again takes its last value, as with GNU tools (a script may add to a command line).
     if (name == "size") {
-        if (!parsePieceSize(value, o.sizeKiB))
+        if (!parsePieceSize(value, o.sizeKiB, &o.sizePreset))
             return format({"not a piece size: '%s' (a number of KiB, 899K, 700M, 4G or a preset such as email, cd80, dvd)",
                            "不是块大小: '%s' (KiB数, 899K, 700M, 4G 或预设名, 如 email, cd80, dvd)"},
                           value);
@@ -192,13 +192,15 @@ const std::string* commandAfterOption(const std::vector<std::string>& args) {
 
 bool optionBeforeCommand(const std::vector<std::string>& args) { return commandAfterOption(args) != nullptr; }
 
-bool parsePieceSize(const std::string& text, uint32_t& kib) {
+bool parsePieceSize(const std::string& text, uint32_t& kib, bool* preset) {
     std::string key = presetKey(text);
     for (const Preset& p : kPresets)
         if (key == p.name || key == p.label) {
             kib = kPresetTable[p.entry] - 1;
+            if (preset) *preset = true;
             return true;
         }
+    if (preset) *preset = false;
     key.clear();  // a number takes no spaces: "1 2" is no size
     for (unsigned char c : text) key += static_cast<char>(std::tolower(c));
     size_t digits = 0;

@@ -14,6 +14,8 @@ struct Options {
     std::string output;        // -o; empty: the default place; "-": standard output (join)
     bool haveSize = false;
     uint32_t sizeKiB = 0;
+    // A preset names the data of each piece, as in Tarn.exe's window; a number or 899K the largest piece file.
+    bool sizePreset = false;
     bool haveCount = false;
     uint32_t count = 0;
     bool script = false;
@@ -57,4 +59,5 @@ inline uint32_t recoveryBlocks(const Options& o, uint32_t pieces) {
 
 // A piece size: KiB as a number, a number with K, M or G (binary; "KiB", "MB" and the like too), or a preset
 // name ("email", "cd80", "dvd", "电邮"). False for anything else, for 0 and for sizes over 2^32-1 KiB.
-bool parsePieceSize(const std::string& text, uint32_t& kib);
+// preset, when given, tells whether the text named a preset.
+bool parsePieceSize(const std::string& text, uint32_t& kib, bool* preset = nullptr);

@@ -11,7 +11,6 @@
 #include "cli/outcome.h"
 #include "cli/split_source.h"
 #include "cli/times.h"
-#include "engine/jobstate.h"
 #include "os/os.h"
 #include "set/cut.h"
 #include "set/format.h"
@@ -106,8 +105,8 @@ bool rewriteHeader(const std::string& writing, const SetHeader& header) {
     return first.valid() && first.writeAt(bytes, kHeaderSize, 0) && first.close();
 }
 
-// A one-piece set is read back with the key over (its size in KiB) bytes, as if cut with pieces of (size in
-// KiB) + 1: a stream was cut with the piece size given, so the covered range is put right.
+// A one-piece set is read back with the key over its own range (onePieceCipherSpan), not the one of the piece size
+// a stream was cut with: the bytes between the two are put right.
 bool recipher(const std::string& path, uint64_t dataOffset, uint64_t from, uint64_t to, const CipherKey& key) {
     if (from >= to) return true;
     OsFile file = OsFile::openUpdate(path);
@@ -160,7 +159,8 @@ int cutRegular(const Options& o, const Source& source, const std::string& folder
     plan.checksum = o.checksum;
     plan.enciphered = o.haveKey;
     if (o.haveKey) plan.key = cipherKeyOf(o.key);
-    plan.cipherSpan = pieceBytes / 1024 == 0 ? 0 : pieceBytes / 1024 - 1;
+    plan.cipherSpan = count == 1 ? onePieceCipherSpan(source.size, header != nullptr)
+                                 : cipherSpanOf(pieceBytes + (header ? kHeaderSize : 0));
     const unsigned threads = threadsFor(cutChunks(plan));
     // The kernel's copy where no byte changes, on one thread: two threads reading and writing measured faster.
     plan.kernelCopy = !o.checksum && !o.haveKey && threads == 1;
@@ -194,8 +194,9 @@ int completeSet(const Options& o, const Source& source, const SetPlace& place, S
     const std::string firstPath = pathOfPiece(folder, stem, 1);
     const std::string firstWriting = outputs.writingOf(firstPath);
     if (source.stream && cut.count == 1 && o.haveKey) {
-        const uint64_t span = pieceBytes / 1024 == 0 ? 0 : pieceBytes / 1024 - 1;
-        const uint64_t covered = std::min(span, cut.size), wanted = std::min(cut.size >> 10, cut.size);
+        const uint64_t span = cipherSpanOf(pieceBytes + (o.script ? 0 : kHeaderSize));
+        const uint64_t covered = std::min(span, cut.size);
+        const uint64_t wanted = std::min(onePieceCipherSpan(cut.size, !o.script), cut.size);
         if (!recipher(firstWriting, o.script ? 0 : kHeaderSize, std::min(covered, wanted), std::max(covered, wanted),
                       cipherKeyOf(o.key)))
             return writeFailed(firstPath);
@@ -256,13 +257,13 @@ int grewMeanwhile(const Source& source) {
                 groupedNumber(source.size).c_str());
 }
 
-void reportSplit(const Options& o, const SetPlace& place, const StreamCut& cut, const OldSetRest& rest) {
+void reportSplit(const Options& o, const SetPlace& place, const StreamCut& cut, const OldSetRest& rest,
+                 const SizePlan& sizes) {
+    // The first piece is the largest file: the header, and as much data as any other piece.
+    const uint64_t largest = (cut.count == 1 ? cut.size : place.pieceBytes) + (o.script ? 0 : kHeaderSize);
     report({"%s: %u piece(s) of at most %s in %s", "%s: %u 块, 每块最多 %s, 在 %s"}, place.name.c_str(), cut.count,
-           humanBytes(place.pieceBytes).c_str(), place.folder.c_str());
-    // The sizes are whole KiB, so a small file cannot always be cut into as many pieces as asked.
-    if (o.haveCount && cut.count != o.count)
-        report({"%u pieces, not the %u asked: pieces are whole KiB", "%u 块, 不是要求的 %u 块: 块的大小为整 KiB"},
-               cut.count, o.count);
+           humanBytes(largest).c_str(), place.folder.c_str());
+    reportSizes(sizes);
     const std::string scriptName = scriptFileName(place.storedName);
     if (o.script && scriptName != place.storedName)
         report({"%s names the file '%s': cmd cannot quote its stored name", "%s 将文件命名为 '%s': cmd 无法引用原名"},
@@ -295,13 +296,15 @@ int runSplitCommand(const Options& o) {
                                        ? Text{"the description is longer than 299 bytes", "描述超过 299 字节"}
                                        : Text{"the description is longer than 288 bytes of UTF-8",
                                               "描述超过 288 字节 (UTF-8)"});
-    if (!source.stream && (code = settleSizes(o, source.size)) != kOutcomeSuccess) return code;
+    SizePlan sizes;
+    if (!source.stream && (code = settleSizes(o, source.size, sizes)) != kOutcomeSuccess) return code;
     if (source.stream) {
-        jobState.pieceSizeKB = o.haveSize ? o.sizeKiB : 899;
-        jobState.pieceCount = 0;
+        // Each piece as large as the size allows: a number is the largest piece file, a preset its data.
+        const uint64_t asked = static_cast<uint64_t>(o.haveSize ? o.sizeKiB : 899) * 1024;
+        sizes.pieceBytes = o.haveSize && !o.sizePreset && !o.script ? asked - kHeaderSize : asked;
     }
-    const uint64_t pieceBytes = static_cast<uint64_t>(jobState.pieceSizeKB) * 1024;
-    const uint32_t plannedCount = jobState.pieceCount;
+    const uint64_t pieceBytes = sizes.pieceBytes;
+    const uint32_t plannedCount = sizes.count;
 
     const std::string folder = outputFolderFor(o, name);
     char stem[16];
@@ -362,6 +365,6 @@ int runSplitCommand(const Options& o) {
         HeldSignals held;
         if (!outputs.commit()) return writeFailed(folder);
     }
-    if (!o.quiet) reportSplit(o, SetPlace{folder, stem, name, storedName, scriptPath, pieceBytes}, cut, rest);
+    if (!o.quiet) reportSplit(o, SetPlace{folder, stem, name, storedName, scriptPath, pieceBytes}, cut, rest, sizes);
     return grewMeanwhile(source);
 }

@@ -70,29 +70,104 @@ int openSource(const Options& o, Source& source, std::string& name) {
     return kOutcomeSuccess;
 }
 
-// The engine's count and size rules for a file of known size; a size that needs over 9999 pieces is refused.
-int settleSizes(const Options& o, uint64_t size) {
-    setWide(jobState.sourceSize, size);
+namespace {
+// Data bytes of each of count pieces but the last, none over room: Tarn.exe's even share where it fits (whole KiB,
+// at most one KiB over the exact share, so the same file and count give Tarn.exe's pieces), else the exact share.
+// All pieces but the last hold the same, which is what every join reads a set by.
+uint64_t evenPieceBytes(uint64_t size, uint64_t count, uint64_t room) {
+    const uint64_t windows = ((size >> 10) / count + 1) * 1024;
+    if (count == 1 || (windows <= room && (count - 1) * windows < size)) return windows;
+    return (size + count - 1) / count;
+}
+
+int tooManyPieces(const Options& o, uint64_t size, uint64_t needed, uint64_t firstStart) {
+    // The least number for -s, which counts the header, that makes 9999 pieces or fewer.
+    const uint64_t least = ((size + kMaxPieces - 1) / kMaxPieces + firstStart + 1023) / 1024;
+    const std::string kib = std::to_string(o.haveSize ? o.sizeKiB : kDefaultPieceKiB);
+    return fail(kOutcomeUsage,
+                {"pieces of %s KiB would make %llu pieces, 9999 at most: use -s %lluK or more",
+                 "%s KiB 的块需要 %llu 块, 最多 9999 块: 请用 -s %lluK 或更大"},
+                kib.c_str(), static_cast<unsigned long long>(needed), static_cast<unsigned long long>(least));
+}
+}  // namespace
+
+uint64_t cipherSpanOf(uint64_t firstPieceLength) {
+    const uint64_t kib = firstPieceLength >> 10;
+    return kib == 0 ? 0 : kib - 1;
+}
+
+uint64_t onePieceCipherSpan(uint64_t size, bool header) { return header ? size >> 10 : cipherSpanOf(size); }
+
+int settleSizes(const Options& o, uint64_t size, SizePlan& plan) {
+    const uint64_t firstStart = o.script ? 0 : kHeaderSize;
+    plan = SizePlan();
     if (o.haveCount) {
-        jobState.pieceCount = o.count;
-        sizeFromCount(nullptr);
-    } else {
-        uint32_t kib = o.haveSize ? o.sizeKiB : kDefaultPieceKiB;
-        uint64_t bytes = static_cast<uint64_t>(kib) * 1024;
-        uint64_t needed = size == 0 ? 1 : (size + bytes - 1) / bytes;
-        if (needed > kMaxPieces) {
-            uint64_t least = (size + kMaxPieces * 1024ULL - 1) / (kMaxPieces * 1024ULL);
-            return fail(kOutcomeUsage,
-                        {"pieces of %u KiB would make %llu pieces, 9999 at most: use -s %lluK or more",
-                         "%u KiB 的块需要 %llu 块, 最多 9999 块: 请用 -s %lluK 或更大"},
-                        kib, static_cast<unsigned long long>(needed), static_cast<unsigned long long>(least));
-        }
-        jobState.pieceSizeKB = kib;
-        countFromSize(nullptr);
+        const uint64_t asked = o.count;
+        plan.pieceBytes = size == 0 ? 1024 : evenPieceBytes(size, asked, ~uint64_t{0});
+        plan.count = size == 0 ? 1 : static_cast<uint32_t>((size + plan.pieceBytes - 1) / plan.pieceBytes);
+        if (plan.count != asked)
+            plan.why = size == 0 ? SizePlan::EmptyFile : size < asked ? SizePlan::FewBytes : SizePlan::Uneven;
+        plan.asked = o.count;
+        plan.size = size;
+        return kOutcomeSuccess;
     }
+    if (o.haveSize && !o.sizePreset) {
+        // Every piece file at most that size: the first piece holds the header, and the others as much data.
+        const uint64_t limit = static_cast<uint64_t>(o.sizeKiB) * 1024;
+        const uint64_t room = limit - firstStart;  // over 1 KiB, the header 652 bytes
+        const uint64_t needed = size == 0 ? 1 : (size + room - 1) / room;
+        if (needed > kMaxPieces) return tooManyPieces(o, size, needed, firstStart);
+        plan.count = static_cast<uint32_t>(needed);
+        plan.pieceBytes = evenPieceBytes(size, needed, room);
+        const uint64_t bare = size == 0 ? 1 : (size + limit - 1) / limit;
+        if (needed > bare) {
+            plan.why = SizePlan::Header;
+            plan.asked = static_cast<uint32_t>(bare);
+        }
+        plan.size = size;
+        return kOutcomeSuccess;
+    }
+    // A preset, or none: Tarn.exe's rules, which even the pieces out below the preset's data size.
+    setWide(jobState.sourceSize, size);
+    const uint32_t kib = o.haveSize ? o.sizeKiB : kDefaultPieceKiB;
+    const uint64_t bytes = static_cast<uint64_t>(kib) * 1024;
+    const uint64_t needed = size == 0 ? 1 : (size + bytes - 1) / bytes;
+    if (needed > kMaxPieces) return tooManyPieces(o, size, needed, firstStart);
+    jobState.pieceSizeKB = kib;
+    countFromSize(nullptr);
     if (!settlePieceCount())
         return fail(kOutcomeUsage, {"this file cannot be cut into 9999 pieces or fewer", "此文件无法劈分为 9999 块以内"});
+    plan.pieceBytes = static_cast<uint64_t>(jobState.pieceSizeKB) * 1024;
+    plan.count = jobState.pieceCount;
+    plan.size = size;
     return kOutcomeSuccess;
+}
+
+void reportSizes(const SizePlan& plan) {
+    const unsigned long long size = plan.size;
+    switch (plan.why) {
+        case SizePlan::Exact: break;
+        case SizePlan::Header:
+            report({"%u pieces rather than %u: the first piece holds the 652-byte header within the size asked, and the "
+                    "others as much data as the first",
+                    "%u 块而不是 %u 块: 第一块在要求的大小之内含 652 字节的头部, 其他块的数据与第一块一样多"},
+                   plan.count, plan.asked);
+            break;
+        case SizePlan::EmptyFile:
+            report({"1 piece, not the %u asked: the file is empty", "1 块, 不是要求的 %u 块: 文件是空的"}, plan.asked);
+            break;
+        case SizePlan::FewBytes:
+            report({"%u pieces, not the %u asked: a file of %llu bytes makes %llu pieces at most",
+                    "%u 块, 不是要求的 %u 块: %llu 字节的文件最多分为 %llu 块"},
+                   plan.count, plan.asked, size, size);
+            break;
+        case SizePlan::Uneven:
+            report({"%u pieces, not the %u asked: every piece but the last holds the same number of bytes, and "
+                    "%llu bytes cannot be shared out so in %u pieces",
+                    "%u 块, 不是要求的 %u 块: 除最后一块外每块字节数相同, %llu 字节无法这样分成 %u 块"},
+                   plan.count, plan.asked, size, plan.asked);
+            break;
+    }
 }
 
 std::string outputFolderFor(const Options& o, const std::string& name) {
@@ -125,7 +200,8 @@ int cutStream(const Source& source, const std::string& folder, const char* stem,
               OutputFiles& outputs, Progress& progress, StreamCut& cut) {
     const uint64_t pieceBytes = plan.pieceBytes;
     // Bytes of each piece's data the key covers.
-    const uint64_t span = plan.enciphered && pieceBytes >= 1024 ? pieceBytes / 1024 - 1 : 0;
+    // As every join finds it from the first piece's length; a stream that ends in its first piece is put right after.
+    const uint64_t span = plan.enciphered ? cipherSpanOf(pieceBytes + (plan.header ? kHeaderSize : 0)) : 0;
     PageBuffer buffer(kBufferBytes);
     size_t pending = 0, pendingAt = 0;
     bool ended = false;
@@ -149,9 +225,9 @@ int cutStream(const Source& source, const std::string& folder, const char* stem,
         if (pending == 0 && cut.count >= 1) return kOutcomeSuccess;
         if (++cut.count > kMaxPieces)
             return fail(kOutcomeUsage,
-                        {"standard input needs more than 9999 pieces of %u KiB: use a larger -s",
-                         "标准输入需要超过 9999 块 %u KiB: 请用更大的 -s"},
-                        static_cast<unsigned>(pieceBytes / 1024));
+                        {"standard input needs more than 9999 pieces of %s: use a larger -s",
+                         "标准输入需要超过 9999 块 %s: 请用更大的 -s"},
+                        humanBytes(pieceBytes + (plan.header ? kHeaderSize : 0)).c_str());
         const std::string path = pathOfPiece(folder, stem, cut.count);
         if (path.empty()) return fail(kOutcomeUsage, {"the output path is too long", "输出路径太长"});
         const std::string writing = outputs.add(path);

@@ -30,6 +30,27 @@ TEST(PieceSize, NumbersUnitsAndPresets) {
     }
 }
 
+// A preset names each piece's data as the window does; a number the largest piece file. The last -s decides which.
+TEST(PieceSize, PresetsAreToldFromNumbers) {
+    bool preset = false;
+    uint32_t kib = 0;
+    EXPECT_TRUE(parsePieceSize("cd80", kib, &preset));
+    EXPECT_TRUE(preset);
+    EXPECT_TRUE(parsePieceSize("716799", kib, &preset));
+    EXPECT_FALSE(preset);
+    EXPECT_EQ(kib, 716799u);
+    EXPECT_TRUE(parsePieceSize("Zip 100", kib, &preset));
+    EXPECT_TRUE(preset);
+    ParsedLine line = parse({"split", "x", "-s", "email", "-s", "899K"});
+    ASSERT_TRUE(line.ok) << line.error;
+    EXPECT_FALSE(line.options.sizePreset);
+    EXPECT_EQ(line.options.sizeKiB, 899u);
+    line = parse({"split", "x", "-s", "899K", "--size=email"});
+    ASSERT_TRUE(line.ok) << line.error;
+    EXPECT_TRUE(line.options.sizePreset);
+    EXPECT_EQ(line.options.sizeKiB, 899u);
+}
+
 TEST(Arguments, EveryOptionInItsForms) {
     ParsedLine line = parse({"split", "-s", "700M", "-o", "out", "--script", "--key=pw", "-d", "text", "--no-checksum",
                              "-q", "--force", "in.bin"});

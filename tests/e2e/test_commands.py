@@ -111,7 +111,7 @@ class SplitAndJoin(CommandCase):
         self.source("big.bin", 3 * 1048576 + 5)
         cases = [(["-s", "1M"], 4), (["-s", "1024"], 4), (["--size=2M"], 2), (["-s1536K"], 3), (["-n", "7"], 7),
                  (["-s", "email"], 4), (["-s", "电邮"], 4), (["-s", "Zip 100"], 1), (["-s", "dvd"], 1),
-                 (["-s", "1G"], 1), (["-s", "2"], 1537)]
+                 (["-s", "1G"], 1), (["-s", "2"], 2254)]  # 2 KiB files: 1,396 bytes of data beside the header
         for options, count in cases:
             shutil.rmtree(self.at("big"), ignore_errors=True)
             code, _, err = self.tarn("split", "big.bin", "-q", *options)
@@ -122,7 +122,7 @@ class SplitAndJoin(CommandCase):
         self.assertEqual(code, 0, err)
         self.assertEqual(tarnlib.read_file(self.at("j", "big.bin")), tarnlib.read_file(self.at("big.bin")))
         self.source("small.bin", 10000)
-        for count, made in (("7", 5), ("4", 4)):
+        for count, made in (("7", 7), ("4", 4), ("100", 100), ("9999", 5000)):
             shutil.rmtree(self.at("small"), ignore_errors=True)
             code, _, err = self.tarn("split", "small.bin", "-n", count)
             self.assertEqual((code, len(self.listing("small"))), (0, made), err)
@@ -199,7 +199,7 @@ class SplitAndJoin(CommandCase):
         self.assertEqual(tarnlib.read_file(self.at("keep", "keep0001.trn")), before)
         code, _, err = self.tarn("split", "keep.bin", "-s", "2", "--force", "-q")
         self.assertEqual(code, 0, err)
-        self.assertEqual(len(self.listing("keep")), 3)
+        self.assertEqual(len(self.listing("keep")), 4)  # 2 KiB files: 1,396 bytes of data beside the header
         # The join's file exists: refused, then replaced with --force; a symlink there is replaced, not followed.
         os.makedirs(self.at("j"))
         tarnlib.write_file(self.at("victim"), b"victim")
@@ -351,9 +351,9 @@ class SplitAndJoin(CommandCase):
                                        "-o", "-", *keyed)
             self.assertEqual(code, 0, err)
             self.assertEqual(out, data)
-        # Input that ends on a piece boundary makes no empty last piece.
+        # Input that ends on a piece boundary makes no empty last piece: 1 KiB files hold 372 bytes beside the header.
         shutil.rmtree(self.at("dump"))
-        self.assertEqual(self.tarn("split", "-", "--name", "dump", "-s", "1K", "-q", stdin=bytes(4096))[0], 0)
+        self.assertEqual(self.tarn("split", "-", "--name", "dump", "-s", "1K", "-q", stdin=bytes(4 * 372))[0], 0)
         self.assertEqual(len(self.listing("dump")), 4)
         # Piped through a real pipe of unknown length.
         pipe = subprocess.run("head -c 200000 /dev/zero | %s split - --name z.bin -s 50K -q" % PROGRAM, shell=True,
@@ -470,7 +470,7 @@ class SplitAndJoin(CommandCase):
                                          prefix=prefix)
                 self.assertEqual(code, 0, err)
             names = self.listing("set-one")
-            self.assertEqual(len(names), 46)
+            self.assertEqual(len(names), 47)  # 64 KiB files, the first with its header: 64,884 bytes of data
             self.assertEqual(names, self.listing("set-all"))
             for name in names:
                 a, b = tarnlib.read_file(self.at("set-one", name)), tarnlib.read_file(self.at("set-all", name))
@@ -649,18 +649,19 @@ class SplitAndJoin(CommandCase):
         # The old set's later pieces went with it, and so did its script, which would copy the new pieces
         # (headers and all) into a damaged file.
         self.assertEqual(self.listing("w"), ["w.bi%04d.trn" % i for i in range(1, 4)])
-        self.assertEqual(len(tarnlib.read_file(self.at("w", "w.bi0002.trn"))), 300 * 1024 + 8)  # the new set's
+        # The new set's: as much data as the first piece of 300 KiB holds beside the header, and the mark.
+        self.assertEqual(len(tarnlib.read_file(self.at("w", "w.bi0002.trn"))), 300 * 1024 - 652 + 8)
         code, _, err = self.tarn("join", self.at("w", "w.bi0001.trn"), "-o", "j", "--force", "-q")
         self.assertEqual(code, 0, err)
         self.assertEqual(contents("j"), {"w.bin": data})
 
     def test_force_removes_only_the_later_pieces_the_replaced_set_counts(self):
         self.source("r.bin", 100000)
-        self.assertEqual(self.tarn("split", "r.bin", "-s", "10K", "-q")[0], 0)  # 10 pieces
+        self.assertEqual(self.tarn("split", "r.bin", "-s", "10K", "-q")[0], 0)  # 11 pieces: 9,588 bytes of data each
         code, _, err = self.tarn("split", "r.bin", "-s", "30K", "--force")
         self.assertEqual(code, 0, err)
         self.assertEqual(self.listing("r"), ["r.bi%04d.trn" % i for i in range(1, 5)])
-        self.assertIn("removed 6 later piece(s) of the set it replaced", err)
+        self.assertIn("removed 7 later piece(s) of the set it replaced", err)
         self.assertEqual(self.tarn("verify", self.at("r", "r.bi0001.trn"), "-q")[0], 0)
         # Pieces no first piece there counts (the second disk of someone's set) are not the split's to remove.
         for index in (7, 8):
