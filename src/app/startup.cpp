@@ -50,6 +50,8 @@ void settleFolders() {
     copyText(folder, dataFolder);
 }
 
+void (*sizeSwitchNote)(const char* value, uint32_t taken) = nullptr;
+
 void applySwitch(const char* token) {
     char head[4];
     midText(token, head, 0, 3);
@@ -71,6 +73,7 @@ void applySwitch(const char* token) {
         if (size == 0) size = 1;
         if (size > kLargestSizeSwitch) size = kLargestSizeSwitch;
         jobState.pieceSizeKB = size;
+        if (sizeSwitchNote) sizeSwitchNote(token + 3, size);
     }
 }
 

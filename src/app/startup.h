@@ -11,3 +11,6 @@ void settleFolders();
 bool applyCommandLine();
 // Applies one token as a switch.
 void applySwitch(const char* token);
+// Called with each "/s=" value and the KiB it set, when set: the native tarn says what it made of a value out of
+// range or not a number; Tarn.exe takes them without a word, as it always has.
+extern void (*sizeSwitchNote)(const char* value, uint32_t taken);

@@ -12,6 +12,7 @@
 #include "cli/fileio.h"
 #include "cli/options.h"
 #include "cli/outcome.h"
+#include "cli/switch_notes.h"
 #include "os/os.h"
 
 int main(int argc, char** argv) {
@@ -40,5 +41,6 @@ int main(int argc, char** argv) {
         return code;
     }
     osInitCommandLine(argc, argv);
+    sizeSwitchNote = noteSizeSwitch;
     osExitProcess(programEntry());
 }

@@ -1,5 +1,5 @@
-"""End-to-end cases of piece sizes: -s as the largest piece file, and the notes on a count other than the one
-asked."""
+"""End-to-end cases of piece sizes: -s as the largest piece file, the notes on a count other than the one asked,
+and what the native tarn says of a compatible /s= value it takes its own way."""
 import os
 import random
 import shutil
@@ -199,6 +199,60 @@ class CountNotes(SizeCase):
         code, err = self.tarn("split", "two.bin", "-s", "1M", "-o", "zh", lang="zh_CN.UTF-8")
         self.assertEqual(code, 0, err)
         self.assertIn("3 块而不是 2 块: 第一块在要求的大小之内含 652 字节的头部", err)
+
+
+def tarn_exe_reading(value):
+    """The KiB Tarn.exe makes of a /s= value: each character as a digit, 0 as 1, at most 100000; then the sizing's
+    least of 2."""
+    number = 0
+    for byte in value.encode():
+        number = (number * 10 + ((byte - 48) & 0xFF)) & 0xFFFFFFFF
+    number = min(max(number, 1), 100000)
+    return max(number, 2)
+
+
+class SizeSwitchNotes(SizeCase):
+    def setUp(self):
+        super().setUp()
+        self.runner = tarnlib.Runner(PROGRAM)
+        self.runner.write_settings()
+        self.source("x.bin", 300000)
+
+    def tearDown(self):
+        self.runner.close()
+        super().tearDown()
+
+    def switches(self, value, *extra, lang="C.UTF-8"):
+        shutil.rmtree(self.at("o"), ignore_errors=True)
+        code, err = self.tarn("/i=" + self.at("x.bin"), "/o=" + self.at("o"), "/s=" + value, *extra, lang=lang,
+                              program=self.runner.copy)
+        self.assertEqual(code, 0, err)
+        return err
+
+    def test_a_value_taken_its_own_way_is_said_as_it_was_taken(self):
+        cases = (("0", "is below 2"), ("1", "is below 2"), ("-5", "is not a whole number of KiB"),
+                 ("abc", "is not a whole number of KiB"), ("1.5", "is not a whole number of KiB"),
+                 ("100001", "is over 100000"), ("", "is not a whole number of KiB"))
+        for value, why in cases:
+            with self.subTest(value=value):
+                err = self.switches(value)
+                taken = tarn_exe_reading(value)
+                self.assertIn("tarn: '/s=%s' %s: taken as %d KiB" % (value, why, taken), err)
+                # The pieces are those Tarn.exe cuts from that size: at most its KiB of data each, evened out.
+                lengths, _ = self.lengths("o")
+                piece = lengths[0] - HEADER
+                self.assertLessEqual(piece, taken * 1024)
+                self.assertEqual(len(lengths), -(-300000 // piece))
+                if taken == 2:
+                    self.assertEqual(lengths[0], 2048 + HEADER)
+        self.assertIn("'/s=abc' 不是整数 KiB: 按 Tarn.exe 的读法取为 5451 KiB", self.switches("abc", lang="zh_CN.UTF-8"))
+        self.assertIn("'/s=0' 小于 2: 取最小的块大小 2 KiB", self.switches("0", lang="zh_CN.UTF-8"))
+
+    def test_a_value_in_range_or_a_quiet_run_says_nothing_of_it(self):
+        for value in ("2", "30", "00042", "100000"):
+            self.assertNotIn("/s=", self.switches(value), value)
+        self.assertEqual(self.switches("abc", "/q"), "")
+        self.assertEqual(self.switches("0", "/q"), "")
 
 
 if __name__ == "__main__":
