@@ -42,7 +42,7 @@ void printJson(const PieceSet& set, const std::string& operand, const SetVolumes
                 "\"piece_size\":%llu,",
                 jsonString(operand).c_str(), formatWord(set.format), set.scripted ? "true" : "false",
                 jsonString(set.mark).c_str(),
-                jsonString(set.storedName).c_str(), static_cast<unsigned long long>(set.size), set.count,
+                jsonString(diskFileName(set.storedName)).c_str(), static_cast<unsigned long long>(set.size), set.count,
                 static_cast<unsigned long long>(set.pieceBytes));
     std::printf("\"description\":%s,\"checksum\":%s,", raw ? "null" : jsonString(set.description).c_str(),
                 raw || set.checksum == 0 ? "null" : std::to_string(set.checksum).c_str());
@@ -68,7 +68,8 @@ void printText(const PieceSet& set, const SetVolumes& volumes) {
     bool raw = set.format == SetFormat::Raw;
     char number[40];
     row({"kind:", "类型:"}, formatPhrase(set));
-    row({"name:", "名称:"}, shownText(set.storedName));
+    // The name as a join writes it here, so that what info shows is what ls will.
+    row({"name:", "名称:"}, shownText(diskFileName(set.storedName)));
     row({"size:", "大小:"}, groupedNumber(set.size) + pick({" bytes", " 字节"}) + " (" +
                                 humanBytes(set.size) + ")");
     std::string pieces = std::to_string(set.count);

@@ -9,6 +9,7 @@
 #include "cli/fileio.h"
 #include "cli/interrupt.h"
 #include "cli/outcome.h"
+#include "cli/report.h"
 #include "cli/setcheck.h"
 #include "cli/volumes.h"
 #include "os/files.h"
@@ -140,6 +141,7 @@ int runJoinCommand(const Options& o) {
         // A signal stops the pass, which then removes the file it was writing and the folders made for it.
         stopOnSignal();
     }
+    if (!o.quiet && !toStdout) reportStoredNameChange(set.storedName, whole);
     if (!o.quiet && !toStdout && name != whole)
         report({"the stored name is too long for this system (%zu bytes): writing '%s'",
                 "保存的文件名对本系统太长 (%zu 字节): 写为 '%s'"},

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/console.h"
 #include "cli/language.h"
 #include "set/text.h"
 
@@ -107,4 +108,20 @@ std::string jsonProblems(const PieceSet& set) {
         first = false;
     }
     return out + "]";
+}
+
+void reportStoredNameChange(const std::string& stored, const std::string& written) {
+    const std::string local = localText(stored);
+    if (written == local) return;
+    const size_t slash = local.find_last_of("/\\");
+    const std::string bare = slash == std::string::npos ? local : local.substr(slash + 1);
+    std::string why;
+    auto add = [&why](const Text& text) { why += (why.empty() ? "" : "; ") + std::string(pick(text)); };
+    if (slash != std::string::npos) add({"a file name takes no folders", "文件名不含文件夹"});
+    if (bare.empty() || bare == "." || bare == "..")
+        add({"'.', '..' and an empty name name no file", "'.', '..' 和空名都不是文件名"});
+    else if (written != bare)
+        add({"control characters and bytes that are no text become '_'", "控制字符和不成文字的字节变为 '_'"});
+    report({"the stored name '%s' is written as '%s': %s", "保存的文件名 '%s' 写为 '%s': %s"}, shownText(stored).c_str(),
+           shownText(written).c_str(), why.c_str());
 }

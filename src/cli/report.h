@@ -20,3 +20,6 @@ std::string formatPhrase(const PieceSet& set);
 std::vector<uint32_t> presentPieces(const PieceSet& set);
 // The problems of the pieces as JSON objects: [{"piece":2,"problem":"missing"}, …]
 std::string jsonProblems(const PieceSet& set);
+// The join's note when the name it writes (localFileName: before it is fitted to this system's length) is not the
+// stored one, with why; nothing when they are the same.
+void reportStoredNameChange(const std::string& stored, const std::string& written);

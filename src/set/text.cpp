@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "os/files.h"
+#include "os/os.h"
 #include "set/format.h"
 #include "set/safename.h"
 #include "text/textops.h"
@@ -37,35 +38,75 @@ std::string localText(const std::string& stored) {
     return text;
 }
 
+namespace {
+// The length of the UTF-8 character at text[i], 0 where no whole character begins there.
+size_t utf8CharacterAt(const std::string& text, size_t i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (length == 0 || i + length > text.size()) return 0;
+    for (size_t k = 1; k < length; k++)
+        if ((static_cast<unsigned char>(text[i + k]) >> 6) != 2) return 0;
+    return length;
+}
+}  // namespace
+
 std::string shownText(const std::string& stored) {
     const std::string text = localText(stored);
-    const bool utf8 = isUtf8(text);
     std::string shown;
     char escape[8];
-    for (size_t i = 0; i < text.size(); i++) {
-        auto c = static_cast<unsigned char>(text[i]);
-        // U+0080-U+009F, two bytes in UTF-8, include the one-character escapes some terminals still obey.
-        if (utf8 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
-            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(text[++i]));
+    for (size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const size_t length = utf8CharacterAt(text, i);
+        // U+0080-U+009F, two bytes in UTF-8, include the one-character escapes some terminals still obey; a byte
+        // that begins no character is no text a terminal can show.
+        if (length == 0 || (length == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0)) {
+            std::snprintf(escape, sizeof escape, length == 0 ? "\\x%02x" : "\\u%04x",
+                          static_cast<unsigned char>(text[i + (length == 0 ? 0 : 1)]));
             shown += escape;
-        } else if (c == '\n' || c == '\r' || c == '\t') {
+            i += length == 0 ? 1 : 2;
+            continue;
+        }
+        if (c == '\n' || c == '\r' || c == '\t') {
             shown += c == '\n' ? "\\n" : c == '\r' ? "\\r" : "\\t";
         } else if (c < 0x20 || c == 0x7F) {
             std::snprintf(escape, sizeof escape, "\\x%02x", c);
             shown += escape;
         } else {
-            shown += static_cast<char>(c);
+            shown.append(text, i, length);
         }
+        i += length;
     }
     return shown;
 }
+
+namespace {
+// A name as a terminal, a listing and JSON all show it: every C1 control (U+0080-U+009F, some terminals obey them as
+// escapes) and every byte that begins no UTF-8 character becomes '_', as the C0 controls already have.
+std::string textualName(const std::string& name) {
+    std::string out;
+    for (size_t i = 0; i < name.size();) {
+        const size_t length = utf8CharacterAt(name, i);
+        if (length == 0 || (length == 2 && name[i] == '\xC2' && static_cast<unsigned char>(name[i + 1]) < 0xA0)) {
+            out += '_';
+            i += length == 0 ? 1 : 2;
+        } else {
+            out.append(name, i, length);
+            i += length;
+        }
+    }
+    return out;
+}
+}  // namespace
 
 std::string localFileName(const std::string& stored) {
     char name[kTextBufferSize];
     copyTextBounded(localText(stored).c_str(), name, kTextBufferSize);
     makeSafeFileName(name);
-    return name;
+    // Windows names are the code page's, whose bytes 0x80-0x9F lead characters: its own rules hold there.
+    return osUsesWindowsNames() ? name : textualName(name);
 }
+
+std::string diskFileName(const std::string& stored) { return fittedFileName(localFileName(stored)); }
 
 std::string fittedFileName(const std::string& name) {
     if (name.size() <= kLongestFileName) return name;

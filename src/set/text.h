@@ -9,12 +9,17 @@ std::string localText(const std::string& stored);
 // Stored text as a terminal may safely show it on one line: as localText, with control characters written as
 // escapes (\n, \x1b, \u009b), so that a hostile header cannot move the cursor, retitle the window or fake a line.
 std::string shownText(const std::string& stored);
-// The stored name converted as above, then made safe inside the output folder.
+// The stored name converted as above, then made safe inside the output folder; on this system's names (not
+// Windows') also a name a terminal, a listing and JSON show alike: C1 controls and bytes that are no UTF-8
+// character become '_'.
 std::string localFileName(const std::string& stored);
 // Windows counts a name's length in characters, Linux in bytes: 140 Chinese characters make a legal name there
 // and 424 bytes of UTF-8 here. A longer name is cut on a character boundary to the limit, its extension kept.
 constexpr size_t kLongestFileName = 255;
 std::string fittedFileName(const std::string& name);
+// What a stored name becomes on disk, the one rule the join writes by and info and its JSON report: localFileName,
+// fitted to the length this system takes.
+std::string diskFileName(const std::string& stored);
 // Text to store: UTF-8 that code page 936 can hold is stored in it, so that Tarn.exe shows and creates the same
 // name; anything else is stored as it is.
 std::string storedText(const std::string& local);

@@ -65,6 +65,22 @@ TEST(StoredText, ShownTextCannotSteerTheTerminal) {
     EXPECT_EQ(shownText("\xc2\x9b" "1m\xc2\xa0z"), "\\u009b1m\xc2\xa0z");  // C1 escaped, a no-break space kept
     EXPECT_EQ(shownText("\xb1\xa8\xb8\xe6\n"), "报告\\n");                 // code page 936 is read first
     EXPECT_EQ(shownText("plain name.txt"), "plain name.txt");
+    EXPECT_EQ(shownText("\xff\xfe" "ab\xe6\x8a"), "\\xff\\xfeab\\xe6\\x8a");  // bytes that are no text, as bytes
+}
+
+// What a stored name becomes on disk is what info and JSON show: text only, no control of any kind but a tab.
+TEST(StoredText, NamesOnDiskAreTextATerminalShowsAsItIs) {
+    EXPECT_EQ(diskFileName("csi\xc2\x9b" "1m.bin"), "csi_1m.bin");
+    EXPECT_EQ(diskFileName("\xff\xfe" "ab.txt"), "__ab.txt");
+    EXPECT_EQ(diskFileName("e\x1b[2J.txt"), "e_[2J.txt");
+    EXPECT_EQ(diskFileName("a\tb.txt"), "a\tb.txt");
+    EXPECT_EQ(diskFileName("\xb1\xa8\xb8\xe6.doc"), "报告.doc");
+    EXPECT_EQ(diskFileName("na\xc3\xafve \xc2\xa0.txt"), "na\xc3\xafve \xc2\xa0.txt");
+    EXPECT_EQ(diskFileName("dir/sub/x.txt"), "x.txt");
+    EXPECT_EQ(diskFileName(".."), "Tarn.out");
+    EXPECT_EQ(diskFileName(std::string(300, 'n') + ".txt").size(), kLongestFileName);
+    for (const char* name : {"csi\xc2\x9b.bin", "\xff\xfe", "e\x1b.txt", "a\tb"})
+        EXPECT_EQ(shownText(diskFileName(name)).find("\\x"), std::string::npos) << name;
 }
 
 TEST(StoredText, PieceStemsNeverEndInsideACharacter) {
