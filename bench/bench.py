@@ -125,6 +125,11 @@ def wine_rows(source, first, set_pieces, out, joined):
         less(lambda: wine("/i=" + z(source), "/o=" + z(out), "/s=899", "/q")),
         lambda: measure([TARN, "split", source, "-s", "899K", "-o", os.path.join(WORK, "peer"), "-q"]),
         before=lambda: fresh("out", "peer"), reads=[source])
+    row("Tarn.exe split /s=899 /r=10% under Wine vs tarn split --recovery 10%",
+        less(lambda: wine("/i=" + z(source), "/o=" + z(out), "/s=899", "/r=10%", "/q")),
+        lambda: measure([TARN, "split", source, "-s", "899K", "--recovery", "10%", "-o", os.path.join(WORK, "peer"),
+                         "-q"]),
+        before=lambda: fresh("out", "peer"), reads=[source])
     row("Tarn.exe join under Wine vs tarn join",
         less(lambda: wine("/i=" + z(first), "/o=" + z(joined), "/q")),
         lambda: measure([TARN, "join", first, "-o", os.path.join(WORK, "peer"), "-q"]),

@@ -5,6 +5,7 @@
 
 #include "engine/jobstate.h"
 #include "engine/messages.h"
+#include "engine/recoveryjob.h"
 #include "engine/sizing.h"
 #include "engine/worker.h"
 #include "os/os.h"
@@ -55,9 +56,11 @@ uint32_t runBatchMode() {
         if (progress) std::fprintf(stderr, "\r");
     }
     uint32_t result = jobState.jobResult.load(std::memory_order_acquire);
-    if (result < 10) {
+    // Too much damage for the recovery volumes was told when it was found.
+    if (result < 10 && result != kResultUnrepairable) {
         messageParams.messageLine2 = result == kResultSuccess ? "已完成" : "CRC失败";
         if (result == kResultChecksumMismatch && jobState.isSplit == 0) messageParams.messageLine4 = jobState.sourcePath;
+        addRebuiltPiecesToResult();
         messageParams.autoCloseSeconds = kResultSeconds;
         showMessageDialog(nullptr);
     }

@@ -92,3 +92,16 @@ uint32_t decimalToNumber(const char* text) {
     for (; *p; p++) value = value * 10u + static_cast<uint32_t>((*p - 48) & 0xFF);
     return negative ? 0u - value : value;
 }
+
+bool parseRecoverySwitch(const char* text, uint32_t* count, uint32_t* percent) {
+    uint32_t value = 0, digits = 0;
+    const char* p = text;
+    // Five digits at most: no value past 32768 can wrap round to one that looks allowed.
+    for (; *p >= '0' && *p <= '9' && digits < 6; p++, digits++) value = value * 10 + static_cast<uint32_t>(*p - '0');
+    const bool share = *p == '%' && p[1] == 0;
+    if (digits == 0 || digits > 5 || (*p != 0 && !share)) return false;
+    if (share ? value < 1 || value > 100 : value > 32768) return false;
+    *count = value;
+    *percent = share ? 1 : 0;
+    return true;
+}

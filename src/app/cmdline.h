@@ -1,4 +1,4 @@
-// The command-line tokenizer and the number parser of the size switch.
+// The command-line tokenizer, the number parser of the size switch and the value of the recovery switch.
 #pragma once
 #include <cstdint>
 
@@ -18,3 +18,6 @@ int commandLineToken(uint32_t n, char* out);
 bool commandLineTokenHead(uint32_t n, char* out);
 int commandLineTokenOf(const char* commandLine, uint32_t n, char* out);
 uint32_t decimalToNumber(const char* text);
+// The value of the recovery switch: a count of volumes, 0 to 32768, or a share of the pieces, 1% to 100%. False
+// for anything else, the two left as they were.
+bool parseRecoverySwitch(const char* text, uint32_t* count, uint32_t* percent);

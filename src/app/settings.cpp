@@ -8,11 +8,12 @@
 #include "text/textops.h"
 
 namespace {
-constexpr int kFieldCount = 8;
+constexpr int kFieldCount = 10;
 
 uint32_t* fieldsOf(SettingsRecord& r, int i) {
     uint32_t* fields[kFieldCount] = {&r.wizardAtStart, &r.rebuildMethod, &r.outputLocation, &r.useChecksum,
-                                     &r.useDescription, &r.alwaysOnTop,  &r.memoryMode,     &r.sliderMax};
+                                     &r.useDescription, &r.alwaysOnTop,  &r.memoryMode,     &r.sliderMax,
+                                     &r.recoveryCount,  &r.recoveryPercent};
     return fields[i];
 }
 
@@ -63,6 +64,9 @@ void loadSettings() {
     if (settings.outputLocation > 3) settings.outputLocation = 2;
     if (settings.memoryMode > 2) settings.memoryMode = 2;
     if (settings.rebuildMethod > 1) settings.rebuildMethod = 0;
+    // Bytes another program may have left in what was reserved mean no volumes rather than a thousand of them.
+    if (settings.recoveryPercent > 1 || settings.recoveryCount > (settings.recoveryPercent ? 100u : 32768u))
+        settings.recoveryCount = settings.recoveryPercent = 0;
 }
 
 void saveSettings() {

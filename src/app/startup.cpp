@@ -16,6 +16,8 @@
 
 namespace {
 constexpr uint32_t kLockRetryMs = 5000;
+// "/r=" with a value it cannot take: the run is refused rather than cut without the volumes asked for.
+bool recoverySwitchRefused = false;
 constexpr uint32_t kLargestSizeSwitch = 100000;
 
 bool isPathSwitch(const char* head) {
@@ -66,6 +68,9 @@ void applySwitch(const char* token) {
     } else if (std::strcmp(head, "/o=") == 0) {
         copyText(token + 3, jobState.outputFolder);
         jobState.outputTooLong = 0;
+    } else if (std::strcmp(lowered, "/r=") == 0) {
+        if (!parseRecoverySwitch(token + 3, &settings.recoveryCount, &settings.recoveryPercent))
+            recoverySwitchRefused = true;
     } else if (std::strncmp(head, "/q", 2) == 0) {
         jobState.quietMode = 1;
     } else if (std::strcmp(head, "/s=") == 0) {
@@ -116,9 +121,15 @@ uint32_t programEntry() {
         if (!jobState.quietMode) showPlainMessage(nullptr, "路径太长, 没有创建任何文件.");
         return kResultCancelled;
     }
+    if (recoverySwitchRefused) {
+        if (!jobState.quietMode) showPlainMessage(nullptr, "恢复卷数无效: /r= 可为 0 到 32768 个, 或块数的 1% 到 100%.");
+        return kResultCancelled;
+    }
     if (jobState.inputLoaded == 1) return runBatchMode();
-    // A script asked for silence: an input it gave that was refused, or none, must not leave it waiting on a window.
-    if (jobState.quietMode) return kResultCancelled;
+    // A script asked for silence: an input it gave that was refused, or none, must not leave it waiting on a window;
+    // a set damaged beyond its recovery volumes says so in its own exit code.
+    if (jobState.quietMode)
+        return jobState.jobResult.load() == kResultUnrepairable ? kResultUnrepairable : kResultCancelled;
     jobState.answerSetQuestions = 0;  // the window asks its user
     runMainWindow();
     return jobState.jobResult.load();

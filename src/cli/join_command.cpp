@@ -68,10 +68,7 @@ int repairOnTheWay(const Options& o, OutputFiles& outputs, StandIns& standIns) {
     const SetVolumes volumes = findVolumes(o.operand);
     if (!volumes.found()) return kOutcomeSuccess;
     const ParityCheck check = checkWithVolumes(volumes, o.quiet);
-    bool work = false;
-    for (size_t f = 0; f < check.files.size(); f++)
-        work = work || (check.files[f].state != FileCheck::Whole && ownFileOfSet(volumes, volumes.set.files[f].name));
-    if (!work) return kOutcomeSuccess;
+    if (!ownFileToRebuild(volumes, check)) return kOutcomeSuccess;
     if (!o.quiet) reportDamage(volumes, check);
     if (check.repairable() && !outputs.makeFolder()) {
         const FileStatus error = osLastFileError();
@@ -79,7 +76,7 @@ int repairOnTheWay(const Options& o, OutputFiles& outputs, StandIns& standIns) {
                     outputs.folder().c_str(), osFileErrorText(error).c_str());
     }
     std::vector<size_t> rebuilt;
-    const int code = rebuildOwnFiles(
+    const int code = repairOwnFiles(
         volumes, check,
         [&](size_t f) {
             const std::string writing = outputs.scratch();

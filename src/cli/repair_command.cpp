@@ -90,7 +90,7 @@ int runRepairCommand(const Options& o) {
     OutputFiles outputs(volumes.folder);
     stopOnSignal();
     std::vector<size_t> rebuilt;
-    int code = rebuildOwnFiles(
+    int code = repairOwnFiles(
         volumes, check,
         [&](size_t f) {
             const std::string writing = outputs.add(check.files[f].path);

@@ -359,6 +359,8 @@ int runSplitCommand(const Options& o) {
     }
     const OldSetRest rest =
         o.force ? oldSetRest(folder, stem, cut.count, source, scriptPath, o.script, outputs) : OldSetRest();
+    // Volumes an earlier set of these pieces' names left would call the new pieces damaged.
+    for (const std::string& stale : volumesOfStem(folder, stem)) outputs.removeAtCommit(stale);
     if (stopRequested()) return kOutcomeInterrupted;
     {
         // From here the new set takes its names: a signal waits until it has them all.

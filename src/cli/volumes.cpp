@@ -1,4 +1,4 @@
-// Finding a set's recovery volumes, saying what they found, and rebuilding the set's own pieces with them.
+// What a set's recovery volumes found, said in the user's language, and their rebuilds and failures reported.
 #include "cli/volumes.h"
 
 #include <algorithm>
@@ -12,61 +12,6 @@
 #include "set/text.h"
 #include "set/threads.h"
 #include "text/textops.h"
-
-namespace {
-std::string baseNameOf(const std::string& path) {
-    const size_t slash = path.find_last_of(kPathSeparator);
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool pieceShaped(const std::string& name) {
-    if (name.size() <= 8) return false;
-    std::string tail = name.substr(name.size() - 8);
-    for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return std::all_of(tail.begin(), tail.begin() + 4, [](char c) { return c >= '0' && c <= '9'; }) &&
-           tail.compare(4, 4, ".trn") == 0;
-}
-
-bool sameNoCase(std::string a, std::string b) {
-    for (std::string* s : {&a, &b})
-        for (char& c : *s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return a == b;
-}
-}  // namespace
-
-SetVolumes findVolumes(const std::string& operand) {
-    SetVolumes found;
-    const size_t slash = operand.find_last_of(kPathSeparator);
-    found.folder = slash == std::string::npos ? "." : operand.substr(0, slash + 1);
-    const std::string name = baseNameOf(operand);
-    const bool piece = pieceShaped(name);
-    const std::vector<ParitySet> sets = readParitySets(found.folder, threadsFor(2));
-    // The set that names the piece (or holds packets in the volume named); the one with most recovery first.
-    for (const ParitySet& set : sets) {
-        bool ours = name.empty();  // a folder: any set of its volumes
-        if (piece)
-            for (const ParityFile& file : set.files) ours = ours || file.name == name;
-        else
-            for (const std::string& volume : set.volumes) ours = ours || baseNameOf(volume) == name;
-        if (ours && set.complete && (!found.found() || set.recovery.size() > found.set.recovery.size()))
-            found.set = set;
-    }
-    if (piece) {
-        found.stem = name.substr(0, name.size() - 8);
-    } else {
-        for (const ParityFile& file : found.set.files)
-            if (found.stem.empty() && plainFileName(file.name) && pieceShaped(file.name))
-                found.stem = file.name.substr(0, file.name.size() - 8);
-    }
-    return found;
-}
-
-bool ownFileOfSet(const SetVolumes& volumes, const std::string& name) {
-    if (!plainFileName(name)) return false;
-    if (sameNoCase(name, kScriptName)) return true;
-    return pieceShaped(name) && !volumes.stem.empty() && name.compare(0, name.size() - 8, volumes.stem) == 0 &&
-           name.size() == volumes.stem.size() + 8;
-}
 
 ParityCheck checkWithVolumes(const SetVolumes& volumes, bool quiet) {
     uint64_t total = 0;
@@ -124,21 +69,12 @@ std::string repairVerdict(const ParityCheck& check) {
     return line;
 }
 
-int rebuildOwnFiles(const SetVolumes& volumes, const ParityCheck& check,
-                    const std::function<RebuiltName(size_t file)>& nameFor, bool quiet, std::vector<size_t>& rebuilt) {
+int repairOwnFiles(const SetVolumes& volumes, const ParityCheck& check,
+                   const std::function<RebuiltName(size_t file)>& nameFor, bool quiet, std::vector<size_t>& rebuilt) {
     if (!check.repairable())
         return fail(kOutcomeUnrepairable, {"%s: nothing was written", "%s: 没有写入任何文件"}, repairVerdict(check).c_str());
-    std::vector<RebuildTarget> targets;
-    uint64_t total = 0;
-    for (size_t f = 0; f < check.files.size(); f++) {
-        total += volumes.set.sliceSize;
-        if (check.files[f].state == FileCheck::Whole || !ownFileOfSet(volumes, volumes.set.files[f].name)) continue;
-        const RebuiltName name = nameFor(f);
-        targets.push_back({f, name.writing, name.shown});
-        rebuilt.push_back(f);
-    }
-    Progress progress(total, !quiet);
-    const ParityRepair result = rebuildFromParity(volumes.set, check, targets, progress, threadsFor(check.lost));
+    Progress progress(static_cast<uint64_t>(check.files.size()) * volumes.set.sliceSize, !quiet);
+    const ParityRepair result = rebuildOwnFiles(volumes, check, nameFor, progress, rebuilt);
     progress.finish();
     switch (result.what) {
         case ParityRepair::Done: return kOutcomeSuccess;

@@ -10,6 +10,7 @@
 #include "engine/jobstate.h"
 #include "engine/messages.h"
 #include "engine/pieceformat.h"
+#include "engine/recoveryjob.h"
 #include "set/text.h"
 #include "set/safename.h"
 #include "engine/sizing.h"
@@ -77,16 +78,31 @@ void analyseJoin(WindowRef window, FileHandle& file) {
     uint32_t length = textLength(jobState.sourcePath);
     if (length > 8) midText(jobState.sourcePath, base, 0, length - 8);
     char first[kTextBufferSize];
-    if (piecePathOf(base, 1, first)) file = osOpenExisting(first, true);
-    if (file == kNoFile) {
-        if (!jobState.quietMode) showPlainMessage(window, "找不到第一个文件!");
-        return;
-    }
-    copyText(base, jobState.piecePathPrefix);
+    const bool named = piecePathOf(base, 1, first);
+    if (named) file = osOpenExisting(first, true);
     // A short or damaged header reads as zeros past its end rather than as values of an earlier job.
     uint8_t header[kHeaderSize] = {0};
     uint32_t got = 0;
-    osRead(file, header, kHeaderSize, &got);
+    uint64_t firstLength = 0;
+    // A first piece lost is read back from the set's recovery volumes, which the join then rebuilds it from.
+    if (file == kNoFile) {
+        const FirstPiece rebuilt = named ? firstPieceFromVolumes(window, first, header, kHeaderSize, &got, &firstLength)
+                                         : FirstPiece::NoVolumes;
+        if (rebuilt == FirstPiece::TooMuchDamage) return;
+        if (rebuilt == FirstPiece::NoVolumes) {
+            if (!jobState.quietMode) showPlainMessage(window, "找不到第一个文件!");
+            return;
+        }
+    }
+    copyText(base, jobState.piecePathPrefix);
+    if (file != kNoFile) {
+        osRead(file, header, kHeaderSize, &got);
+        firstLength = osFileSize(file);
+        // A header that is not this version's may be one damaged since: the set's volumes, if any, say so.
+        if (identifySet(header, got) != SetKind::ThisVersion &&
+            firstPieceFromVolumes(window, first, header, kHeaderSize, &got, &firstLength) == FirstPiece::TooMuchDamage)
+            return;
+    }
     switch (identifySet(header, got)) {
         case SetKind::ThisVersion:
             break;
@@ -98,7 +114,7 @@ void analyseJoin(WindowRef window, FileHandle& file) {
             if (!askQuestion(window, "这些文件没有Tarn头部.")) return;
             break;
     }
-    jobState.pieceSizeKB = static_cast<uint32_t>(osFileSize(file)) >> 10;
+    jobState.pieceSizeKB = static_cast<uint32_t>(firstLength) >> 10;
     if (jobState.rawJoin == 1) {
         char name[kTextBufferSize];
         fileNameOfPath(jobState.sourcePath, name);
@@ -153,6 +169,15 @@ void analyseInput(WindowRef window) {
     rightText(jobState.sourcePath, extension, 4);
     lowerAscii(extension);
     FileHandle file = kNoFile;
+    // A recovery volume of a set stands for the set, as its pieces do.
+    char longer[8];
+    rightText(jobState.sourcePath, longer, 5);
+    lowerAscii(longer);
+    const std::string first = std::strcmp(longer, ".par2") == 0 ? firstPieceOfVolume(jobState.sourcePath) : "";
+    if (!first.empty()) {
+        copyTextBounded(first.c_str(), jobState.sourcePath, kTextBufferSize);
+        copyText(".trn", extension);
+    }
     if (std::strcmp(extension, ".trn") == 0)
         analyseJoin(window, file);
     else

@@ -31,4 +31,5 @@ enum : int {
     kIdSlider = 1024,
     kIdMemoryList = 1025,
     kIdAutoRun = 1026,
+    kIdRecoveryList = 1027,
 };

@@ -5,6 +5,7 @@
 
 #include "engine/controlids.h"
 #include "engine/jobstate.h"
+#include "engine/recoverychoices.h"
 #include "os/os.h"
 #include "text/textops.h"
 
@@ -35,6 +36,8 @@ void applyControlRules(WindowRef window) {
     const int splitOnly[] = {kIdSlider, kIdSize, kIdPresetList, kIdRebuildList, kIdOutputList, kIdCheckChecksum,
                              kIdCount};
     for (int id : splitOnly) enableControl(window, id, splitControls);
+    // Pieces written to removable media disk by disk cannot be read back for volumes.
+    enableControl(window, kIdRecoveryList, splitControls && !jobState.removableTarget);
     enableControl(window, kIdStart, e);
     uint32_t folderChoice = e && settings.outputLocation != 3;
     enableControl(window, kIdOutputFolder, folderChoice);
@@ -107,4 +110,5 @@ void collectWindowValues(WindowRef window) {
     settings.useChecksum = getControlCheck(window, kIdUseChecksum);
     index = getListSelection(window, kIdMemoryList);
     if (index >= 0) settings.memoryMode = static_cast<uint32_t>(index);
+    takeRecoveryChoice(getListSelection(window, kIdRecoveryList));
 }

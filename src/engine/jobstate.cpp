@@ -29,6 +29,7 @@ void resetProcessRecords() {
     std::memset(jobState.pieceStem, 0, sizeof jobState.pieceStem);
     std::memset(jobState.sourceNameCopy, 0, sizeof jobState.sourceNameCopy);
     std::memset(jobState.descriptionCopy, 0, sizeof jobState.descriptionCopy);
+    std::memset(jobState.rebuiltPieces, 0, sizeof jobState.rebuiltPieces);
     jobState.checksum = 0;
     jobState.pieceCount = 0;
     jobState.pieceSizeKB = 0;

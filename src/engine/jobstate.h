@@ -30,6 +30,8 @@ enum : uint32_t {
 enum : uint32_t {
     kResultSuccess = 0,
     kResultChecksumMismatch = 1,
+    // Pieces lost or damaged beyond what the set's recovery volumes can rebuild: nothing was written.
+    kResultUnrepairable = 7,
     kResultCancelled = 99,
 };
 
@@ -77,6 +79,8 @@ struct JobState {
     uint32_t outputFolderMade = 0;
     // "/y": the analysis answers its two set questions (other version, no header) with "继续".
     uint32_t answerSetQuestions = 0;
+    // The pieces a join rebuilt from the set's recovery volumes, named for its result message; empty: none.
+    char rebuiltPieces[kTextBufferSize] = {};
 };
 
 struct SettingsRecord {
@@ -88,6 +92,10 @@ struct SettingsRecord {
     uint32_t alwaysOnTop = 0;
     uint32_t memoryMode = 0;
     uint32_t sliderMax = 0;
+    // Recovery volumes a split writes beside its pieces: none (0), a count, or with recoveryPercent 1 a share of
+    // the pieces in percent. Kept where earlier builds' files have reserved bytes, which they ignore.
+    uint32_t recoveryCount = 0;
+    uint32_t recoveryPercent = 0;
 };
 
 extern JobState jobState;

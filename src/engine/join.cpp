@@ -8,6 +8,7 @@
 #include "engine/jobstate.h"
 #include "engine/messages.h"
 #include "engine/pieceformat.h"
+#include "engine/recoveryjob.h"
 #include "engine/worker.h"
 #include "engine/workerevents.h"
 #include "set/datapass.h"
@@ -20,10 +21,8 @@
 
 namespace {
 // The set of the analysed input, its first piece asked for again while the user says the medium is ready.
-bool openJobSet(WindowRef window, PieceSet& set, bool hold) {
-    char first[kTextBufferSize];
-    if (!buildPath(first, jobState.piecePathPrefix, "0001.trn")) return false;
-    while (openPieceSet(first, set, hold) != SetOpening::Opened) {
+bool openJobSet(WindowRef window, const char* first, PieceSet& set, bool hold, const StandIns& standIns) {
+    while (openPieceSet(first, set, hold, standIns) != SetOpening::Opened) {
         if (jobState.rawJoin == 1) return false;
         askMediumReady(window, "文件读取错误");
         if (jobState.jobResult.load() == kResultCancelled) return false;
@@ -60,6 +59,20 @@ bool rebuiltIsAPiece(const PieceSet& set) {
     return false;
 }
 
+// A first piece rebuilt from the volumes was lost or damaged: what the analysis read of its header may be wrong,
+// and the set's record is taken again from the rebuilt piece.
+void takeRebuiltHeader(const char* first, const StandIns& standIns) {
+    char name[kTextBufferSize];
+    fileNameOfPath(first, name);
+    const auto rebuilt = standIns.find(name);
+    if (rebuilt == standIns.end()) return;
+    uint8_t header[kHeaderSize];
+    const OsFile file = OsFile::openRead(rebuilt->second);
+    if (file.readAt(header, kHeaderSize, 0) == static_cast<int64_t>(kHeaderSize) &&
+        identifySet(header, kHeaderSize) == SetKind::ThisVersion)
+        readFirstPieceHeader(header);
+}
+
 std::vector<uint64_t> expectedData(const PieceSet& set) {
     std::vector<uint64_t> bytes;
     for (const PieceState& piece : set.pieces) bytes.push_back(set.expectedDataBytes(piece));
@@ -92,6 +105,14 @@ void settle(WindowRef window, const RebuildResult& result, OutputFiles& outputs,
 void runJoin(WindowRef window) {
     const bool raw = jobState.rawJoin == 1;
     jobState.dataOffset = raw ? 0 : kHeaderSize;
+    char first[kTextBufferSize];
+    buildPath(first, jobState.piecePathPrefix, "0001.trn");  // fits: the analysis opened it, or its volumes
+    // Pieces lost or damaged are rebuilt first where the set has recovery volumes, into files the join reads
+    // instead and that go with it.
+    OutputFiles outputs(jobState.outputFolder);
+    StandIns standIns;
+    if (!repairPiecesFirst(window, first, outputs, standIns)) return;
+    if (!raw) takeRebuiltHeader(first, standIns);
     if (jobState.description[0] != 0 && !jobState.quietMode) {
         const std::string shown = headerText(jobState.description, jobState.descriptionCopy);
         messageParams.messageMode = kMessageDescription;
@@ -106,7 +127,7 @@ void runJoin(WindowRef window) {
     midText(jobState.sourceName, jobState.pieceStem, 0, 4);
     PieceSet set;
     // Pieces are held open from the look to the read, unless one is missing: then they may be on other disks.
-    if (!openJobSet(window, set, true)) {
+    if (!openJobSet(window, first, set, true, standIns)) {
         if (jobState.jobResult.load() != kResultCancelled && !jobState.quietMode)
             showPlainMessage(window, "找不到第一个文件!");
         jobState.jobResult.store(kResultCancelled);
@@ -122,7 +143,6 @@ void runJoin(WindowRef window) {
     askOverwrite(window, jobState.sourcePath);
     if (jobState.jobResult.load() == kResultCancelled) return;
 
-    OutputFiles outputs(jobState.outputFolder);
     RebuildRequest request;
     request.path = jobState.sourcePath;
     request.decipher = jobState.encryptEnabled != 0;

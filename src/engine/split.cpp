@@ -9,6 +9,7 @@
 #include "engine/controlids.h"
 #include "engine/jobstate.h"
 #include "engine/pieceformat.h"
+#include "engine/recoveryjob.h"
 #include "engine/worker.h"
 #include "engine/workerevents.h"
 #include "os/files.h"
@@ -181,6 +182,11 @@ void runSplit(WindowRef window) {
         removeMadeOutputFolder();
         fatalWriteError(window);
     }
+    std::vector<std::string> finals;
+    for (uint32_t index = 1; index <= jobState.pieceCount; index++) finals.push_back(piecePath(index));
+    char scriptPath[kTextBufferSize];
+    if (script && pathInFolder(jobState.outputFolder, kScriptName, scriptPath)) finals.push_back(scriptPath);
+    if (!addRecoveryVolumes(window, outputs, finals)) return;
     if (!outputs.commit()) {
         outputs.rollBack();
         fatalWriteError(window);

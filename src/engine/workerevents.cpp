@@ -15,9 +15,14 @@ WorkerEvents::WorkerEvents(WindowRef window, std::vector<uint64_t> pieceBytes, b
     for (uint64_t bytes : pieceBytes) ends_.push_back(at += bytes);
 }
 
+WorkerEvents::WorkerEvents(WindowRef window, uint64_t total, const char* caption)
+    : window_(window), ends_{total}, split_(false), fixed_(caption) {}
+
 void WorkerEvents::caption(uint32_t index) {
     char text[kTextBufferSize];
-    if (split_) {
+    if (!fixed_.empty()) {
+        copyTextBounded(fixed_.c_str(), text, kTextBufferSize);
+    } else if (split_) {
         char number[16];
         uintToText(index, number);
         copyText("正在劈分文件", text);

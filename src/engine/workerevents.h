@@ -13,6 +13,8 @@ class WorkerEvents : public SetEvents {
 public:
     // pieceBytes: the data of each piece in order, for the caption of the piece being worked on.
     WorkerEvents(WindowRef window, std::vector<uint64_t> pieceBytes, bool split);
+    // Work that is no piece's (the recovery volumes): total bytes, and the caption shown throughout.
+    WorkerEvents(WindowRef window, uint64_t total, const char* caption);
     void advance(uint64_t bytes) override;
     // "取消" during a job (the window, a question) is a request to stop.
     bool stopRequested() override;
@@ -29,6 +31,7 @@ private:
     WindowRef window_;
     std::vector<uint64_t> ends_;  // where each piece's data ends in the file
     bool split_;
+    std::string fixed_;  // the caption of work that is no piece's
     std::mutex mutex_;
     uint64_t done_ = 0;
     uint32_t shown_ = 0;  // the piece in the caption

@@ -129,3 +129,5 @@ bool osToCodePage936(const std::string& local, std::string& stored);
 bool osFromCodePage936(const std::string& stored, std::string& local);
 // UTF-8 text as the system's file names hold it; false when they cannot hold it whole.
 bool osFromUtf8(const std::string& utf8, std::string& local);
+// A name as the system gives it, in UTF-8 (as recovery volumes record names); false when it is not whole text.
+bool osToUtf8(const std::string& local, std::string& utf8);

@@ -340,3 +340,7 @@ bool osFromUtf8(const std::string& utf8, std::string& local) {
     local = utf8;
     return true;
 }
+bool osToUtf8(const std::string& local, std::string& utf8) {
+    utf8 = local;
+    return true;
+}

@@ -380,3 +380,17 @@ bool osFromUtf8(const std::string& utf8, std::string& local) {
     WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), wide, &local[0], narrow, nullptr, &replaced);
     return !replaced;
 }
+bool osToUtf8(const std::string& local, std::string& utf8) {
+    utf8.clear();
+    if (local.empty()) return true;
+    const int size = static_cast<int>(local.size());
+    const int wide = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, local.data(), size, nullptr, 0);
+    if (wide <= 0) return false;
+    std::wstring text(static_cast<size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, local.data(), size, &text[0], wide);
+    const int narrow = WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
+    if (narrow <= 0) return false;
+    utf8.assign(static_cast<size_t>(narrow), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, &utf8[0], narrow, nullptr, nullptr);
+    return true;
+}

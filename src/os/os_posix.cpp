@@ -193,8 +193,16 @@ uint32_t osGetAttributes(const char* path) {
 bool osGetFileTimes(FileHandle file, uint64_t* creation, uint64_t* access, uint64_t* write) {
     struct stat st;
     if (fstat(fd(file), &st) != 0) return false;
-    // POSIX keeps no creation time here; the status-change time stands in for it.
+    // The birth time where the file system keeps one, as Windows keeps a creation time: it stays what it was when
+    // the times are set again, where the status-change time, which stands in for it elsewhere, moves on.
     *creation = toFiletime(st.st_ctim);
+#ifdef STATX_BTIME
+    struct statx born;
+    if (statx(fd(file), "", AT_EMPTY_PATH, STATX_BTIME, &born) == 0 && (born.stx_mask & STATX_BTIME) != 0) {
+        const struct timespec at = {static_cast<time_t>(born.stx_btime.tv_sec), static_cast<long>(born.stx_btime.tv_nsec)};
+        *creation = toFiletime(at);
+    }
+#endif
     *access = toFiletime(st.st_atim);
     *write = toFiletime(st.st_mtim);
     return true;

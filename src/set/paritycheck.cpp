@@ -53,8 +53,11 @@ void checkSlices(const ParityFile& file, const OsFile& opened, uint64_t length, 
 FileCheck checkFile(const ParitySet& set, const ParityFile& file, const std::string& folder, SetEvents& events) {
     FileCheck check;
     check.sound.assign(file.slices.size(), false);
+    // The volumes record names in UTF-8; a name this system cannot spell is no file of the folder.
     char path[kTextBufferSize];
-    if (!plainFileName(file.name) || !pathInFolder(folder.c_str(), file.name.c_str(), path)) return check;
+    std::string local;
+    if (!plainFileName(file.name) || !osFromUtf8(file.name, local) || !pathInFolder(folder.c_str(), local.c_str(), path))
+        return check;
     check.path = path;
     if (osEntryKind(check.path) != EntryKind::File) return check;
     OsFile opened = OsFile::openRead(check.path);

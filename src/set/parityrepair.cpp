@@ -3,6 +3,7 @@
 #include "set/parityrepair.h"
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 #include "set/gf16.h"
@@ -80,6 +81,9 @@ struct Solver {
     std::vector<std::unique_ptr<OsFile>> volumes;
     std::vector<std::string> shownOf;  // by file: what a failure to write it calls it
     ParityRepair result;
+    // The bytes of each slice worked on: all of them, or only its first ones (the rebuilt ones then kept by kept).
+    uint64_t span = 0;
+    std::function<void(size_t file, size_t slice, uint64_t offset, const uint8_t* bytes, size_t count)> kept;
 
     bool fail(ParityRepair::What what, const std::string& path) {
         result.what = what;
@@ -122,7 +126,7 @@ struct Solver {
         std::vector<uint16_t> lostConstants;
         std::vector<std::pair<size_t, size_t>> lost;  // file and slice of each lost slice
         SlicePass pass;
-        pass.sliceSize = set.sliceSize;
+        pass.sliceSize = span == 0 ? set.sliceSize : span;
         std::vector<uint16_t> knownConstants;
         for (size_t f = 0; f < set.files.size(); f++)
             for (size_t k = 0; k < set.files[f].slices.size(); k++) {
@@ -130,7 +134,7 @@ struct Solver {
                 const uint16_t constant = inputSliceConstant(file.firstSlice + static_cast<uint32_t>(k));
                 const uint64_t start = k * set.sliceSize;
                 if (check.files[f].sound[k]) {
-                    pass.inputs.push_back({opened[f].get(), start, std::min(set.sliceSize, file.length - start),
+                    pass.inputs.push_back({opened[f].get(), start, std::min(pass.sliceSize, file.length - start),
                                            check.files[f].path});
                     knownConstants.push_back(constant);
                     continue;
@@ -150,7 +154,7 @@ struct Solver {
         for (size_t r : rows) {
             volumes.emplace_back(new OsFile(OsFile::openRead(set.recovery[r].path)));
             if (!volumes.back()->valid()) return fail(ParityRepair::ReadFailed, set.recovery[r].path);
-            pass.inputs.push_back({volumes.back().get(), set.recovery[r].offset, set.sliceSize, set.recovery[r].path});
+            pass.inputs.push_back({volumes.back().get(), set.recovery[r].offset, pass.sliceSize, set.recovery[r].path});
         }
         // lost = inverse × (recovery + the known slices' part of it): a known slice's factor folds the two.
         std::vector<uint16_t> factors(n * (known + n));
@@ -167,6 +171,12 @@ struct Solver {
             for (size_t i = 0; i < n; i++) factors[j * (known + n) + known + i] = inverse[j * n + i];
         pass.factor = [&](size_t j, size_t input) { return factors[j * (known + n) + input]; };
         for (size_t j = 0; j < n; j++) pass.outputs[j].path = shownOf[lost[j].first];
+        std::vector<uint64_t> made(n, 0);
+        if (kept)
+            pass.made = [&](size_t j, const uint8_t* bytes, size_t count) {
+                kept(lost[j].first, lost[j].second, made[j], bytes, count);
+                made[j] += count;
+            };
         const SlicePassResult done = runSlicePass(pass, events, threads);
         static const ParityRepair::What kWhat[] = {ParityRepair::Done, ParityRepair::ReadFailed,
                                                    ParityRepair::WriteFailed, ParityRepair::Stopped};
@@ -197,9 +207,38 @@ struct Solver {
 };
 }  // namespace
 
+std::vector<uint8_t> rebuildStartOf(const ParitySet& set, const ParityCheck& check, size_t file, uint64_t bytes,
+                                    SetEvents& events) {
+    std::vector<uint8_t> start;
+    if (!check.repairable() || file >= set.files.size() || check.files[file].state == FileCheck::Whole) return start;
+    bytes = std::min(bytes, set.files[file].length);
+    Solver solver{set, check, {}, {}, {}, {}, {}, 0, {}};
+    // Each slice's first bytes depend on the first bytes of the others alone: only those are read.
+    solver.span = std::min(set.sliceSize, (bytes + 3) / 4 * 4);
+    start.assign(static_cast<size_t>(bytes), 0);
+    solver.kept = [&](size_t f, size_t slice, uint64_t offset, const uint8_t* data, size_t count) {
+        const uint64_t at = slice * set.sliceSize + offset;
+        if (f != file || at >= bytes) return;
+        std::copy(data, data + std::min<uint64_t>(count, bytes - at), start.begin() + static_cast<ptrdiff_t>(at));
+    };
+    // The sound slices among the first ones are read as they are.
+    osFilesToSpare();
+    if (!solver.prepare({})) return {};
+    const OsFile* own = solver.opened[file].get();
+    for (size_t k = 0; k * set.sliceSize < bytes; k++) {
+        if (!check.files[file].sound[k]) continue;
+        const uint64_t at = k * set.sliceSize, n = std::min(set.sliceSize, bytes - at);
+        if (own == nullptr || own->readAt(&start[static_cast<size_t>(at)], static_cast<size_t>(n), at) !=
+                                  static_cast<int64_t>(n))
+            return {};
+    }
+    if (!solver.solve(events, 1)) return {};
+    return start;
+}
+
 ParityRepair rebuildFromParity(const ParitySet& set, const ParityCheck& check, const std::vector<RebuildTarget>& targets,
                                SetEvents& events, unsigned threads) {
-    Solver solver{set, check, {}, {}, {}, {}, {}};
+    Solver solver{set, check, {}, {}, {}, {}, {}, 0, {}};
     if (!check.repairable()) {
         solver.result.what = ParityRepair::TooMuchDamage;
         return solver.result;

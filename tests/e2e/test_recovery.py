@@ -177,6 +177,22 @@ class RecoveryVolumes(CommandCase):
         code, _, err = self.tarn("join", self.at("late", "late0001.trn"), "-o", "j")
         self.assertEqual(code, 0, err)
         self.assertEqual(tarnlib.read_file(self.at("j", "late.bin")), data)
+        # A new set cut over it goes without the old volumes, which would call every new piece damaged; its own,
+        # fewer, take their place; another set's volumes in the folder stay.
+        tarnlib.write_file(self.at("late.bin"), data[::-1])
+        tarnlib.write_file(self.at("late", "notes.txt"), b"a file of its own" * 100)
+        done = subprocess.run(["par2", "create", "-q", "-r10", "notes.txt.par2", "notes.txt"], cwd=self.at("late"),
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        self.assertEqual(done.returncode, 0, done.stdout)
+        others = sorted(n for n in os.listdir(self.at("late")) if n.startswith("notes.txt") and n.endswith(".par2"))
+        self.assertGreater(len(others), 1)
+        for options, left in ((["-r", "1"], ["late.bin.par2", "late.bin.vol00+01.par2"]), ([], [])):
+            code, _, err = self.tarn("split", "late.bin", "-s", "100K", "-q", "--force", *options)
+            self.assertEqual(code, 0, err)
+            self.assertEqual(sorted(n for n in os.listdir(self.at("late")) if n.endswith(".par2")),
+                             sorted(left + others))
+            code, _, err = self.tarn("verify", self.at("late", "late0001.trn"))
+            self.assertEqual(code, 0, err)
 
     def test_a_strangers_volume_writes_nothing_outside_the_set(self):
         """A volume made by hand: sound digests, and files named outside the folder, in a folder of it, and absent."""

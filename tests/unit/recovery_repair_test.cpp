@@ -92,6 +92,16 @@ TEST(RecoveryRepair, LostDamagedAndShortFilesComeBackByteForByte) {
         // With slices of 4 KiB only the slice hit and the short file's last one are lost, not whole files.
         EXPECT_EQ(check.lost, sliceSize ? 5u + 1u + 1u : 3u);
         ASSERT_EQ(result.what, ParityRepair::Done) << result.path;
+        // The start of a file alone (a lost first piece's header) comes back in memory, within a slice or across
+        // several, of a file lost whole or damaged after its start.
+        SetEvents quiet;
+        for (size_t file : {size_t{1}, size_t{3}})
+            for (uint64_t bytes : {uint64_t{652}, uint64_t{10001}}) {
+                const Bytes start = rebuildStartOf(volumes, check, set.indexOf(volumes, set.names[file]), bytes, quiet);
+                EXPECT_EQ(start, Bytes(set.contents[file].begin(), set.contents[file].begin() + bytes))
+                    << set.names[file] << " " << bytes;
+            }
+        EXPECT_TRUE(rebuildStartOf(volumes, check, set.indexOf(volumes, set.names[0]), 652, quiet).empty());  // whole
         ASSERT_EQ(rebuilt.size(), 3u);
         for (size_t f : rebuilt)
             EXPECT_EQ(readBytes(set.folder / ("rebuilt-" + volumes.files[f].name)),

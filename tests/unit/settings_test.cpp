@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "app/settings.h"
 #include "engine/jobstate.h"
@@ -115,7 +117,7 @@ TEST_F(SettingsTest, ChoiceFieldsAreCorrected) {
 
 TEST_F(SettingsTest, SaveWritesFiftyEightBytesAndLoadsBack) {
     writeBytes(file, Bytes(100, 0xEE));  // replaced, not overwritten in place
-    const SettingsRecord saved{1, 1, 3, 1, 0x00010001, 1, 1, 0x01020304};
+    const SettingsRecord saved{1, 1, 3, 1, 0x00010001, 1, 1, 0x01020304, 10, 1};
     settings = saved;
     saveSettings();
     Bytes b = readBytes(file);
@@ -126,11 +128,29 @@ TEST_F(SettingsTest, SaveWritesFiftyEightBytesAndLoadsBack) {
     EXPECT_EQ(b[24], 1);
     EXPECT_EQ(b[26], 1);
     EXPECT_EQ(b[16], 3);
-    for (size_t i = 40; i < 58; i++) EXPECT_EQ(b[i], 0) << i;
+    // The recovery choice where earlier builds keep reserved bytes they neither read nor write (but as zeros).
+    EXPECT_EQ(b[40], 10);
+    EXPECT_EQ(b[44], 1);
+    for (size_t i = 48; i < 58; i++) EXPECT_EQ(b[i], 0) << i;
 
     resetProcessRecords();
     loadSettings();
     EXPECT_EQ(std::memcmp(&settings, &saved, sizeof saved), 0);
+
+    // An earlier build's file (zeros there) means no volumes; bytes no build writes mean none either.
+    for (const std::pair<uint32_t, uint32_t>& reserved : std::vector<std::pair<uint32_t, uint32_t>>{
+             {0, 0}, {32769, 0}, {101, 1}, {5, 2}, {0xEEEEEEEE, 0xEEEEEEEE}}) {
+        b[40] = b[44] = 0;
+        for (int k = 0; k < 4; k++) {
+            b[40 + k] = static_cast<uint8_t>(reserved.first >> (8 * k));
+            b[44 + k] = static_cast<uint8_t>(reserved.second >> (8 * k));
+        }
+        writeBytes(file, b);
+        loadSettings();
+        EXPECT_EQ(settings.recoveryCount, 0u) << reserved.first;
+        EXPECT_EQ(settings.recoveryPercent, 0u) << reserved.second;
+        EXPECT_EQ(settings.memoryMode, 1u);
+    }
 }
 
 TEST_F(SettingsTest, SaveIntoAMissingFolderIsSilent) {

@@ -54,6 +54,12 @@ inline void typeText(const std::wstring& text) {
     }
 }
 
+// A letter pressed with Alt held, as a shortcut is.
+inline void pressAlt(char letter) {
+    sendKeys({keyInput(VK_MENU, false), keyInput(static_cast<WORD>(letter), false),
+              keyInput(static_cast<WORD>(letter), true), keyInput(VK_MENU, true)});
+}
+
 // A left click in the middle of a control, by screen position.
 inline void clickAt(HWND control) {
     RECT r;

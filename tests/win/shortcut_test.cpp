@@ -19,11 +19,6 @@ char shortcutOf(const std::string& caption) {
     return 0;
 }
 
-void pressAlt(char letter) {
-    sendKeys({keyInput(VK_MENU, false), keyInput(static_cast<WORD>(letter), false),
-              keyInput(static_cast<WORD>(letter), true), keyInput(VK_MENU, true)});
-}
-
 class ShortcutTest : public TarnWindowTest {
 protected:
     void SetUp() override {

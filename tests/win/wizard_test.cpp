@@ -100,6 +100,10 @@ TEST_F(WizardTest, SplitFromTheWizardButtonWithAPresetAndADescription) {
     pageClick(1022);
     EXPECT_TRUE(pageEnabled(3002));
     pageSet(3002, "quarterly figures");
+    // Recovery volumes from the same list as the main window's: "1个" chosen, none written before.
+    EXPECT_TRUE(pageEnabled(1024));
+    EXPECT_EQ(sendTo(GetDlgItem(page(), 1024), CB_GETCURSEL), 0);
+    sendTo(GetDlgItem(page(), 1024), CB_SETCURSEL, 1);
     pressSheet(PSBTN_FINISH);
     ASSERT_TRUE(sheetCloses());
 
@@ -113,6 +117,9 @@ TEST_F(WizardTest, SplitFromTheWizardButtonWithAPresetAndADescription) {
     EXPECT_EQ(fileSize(out + "repo0004.trn"), -1);
     EXPECT_NE(readFile(out + "repo0001.trn").find("quarterly figures"), std::string::npos);
     EXPECT_EQ(fileSize(out + "UnTarn.bat"), -1);
+    EXPECT_GT(fileSize(out + "report.doc.vol00+01.par2"), fileSize(out + "repo0003.trn"));
+    EXPECT_EQ(fileSize(out + "report.doc.vol01+01.par2"), -1);
+    EXPECT_EQ(selection(1027), 1);  // the main window shows what the wizard chose
 
     // The set again, from the wizard: page 2 is skipped both ways and the set's description is shown.
     setText(1002, out + "repo0001.trn");
@@ -130,7 +137,7 @@ TEST_F(WizardTest, SplitFromTheWizardButtonWithAPresetAndADescription) {
     CreateDirectoryA((folder + "\\rebuilt").c_str(), nullptr);
     pageSet(1004, folder + "\\rebuilt");
     next(4);
-    for (int id : {1019, 1020, 1022, 3002}) EXPECT_FALSE(pageEnabled(id)) << "control " << id;
+    for (int id : {1019, 1020, 1022, 3002, 1024}) EXPECT_FALSE(pageEnabled(id)) << "control " << id;
     EXPECT_TRUE(pageChecked(1022));
     EXPECT_EQ(pageText(3002), "quarterly figures");
     pressSheet(PSBTN_FINISH);

@@ -13,6 +13,7 @@
 #include "engine/controlrules.h"
 #include "engine/jobstate.h"
 #include "engine/messages.h"
+#include "engine/recoveryjob.h"
 #include "engine/sizing.h"
 #include "engine/worker.h"
 #include "os/os.h"
@@ -55,6 +56,7 @@ void endJob(HWND window) {
         messageParams.messageLine2 = text;
         // A failed checksum keeps the data under a name that says so: the message names that file.
         messageParams.messageLine4 = result == kResultChecksumMismatch ? jobState.sourcePath : nullptr;
+        addRebuiltPiecesToResult();
         showMessageDialog(window);
     }
     SetWindowTextA(window, kMainCaption);

@@ -6,6 +6,7 @@
 #include "engine/controlids.h"
 #include "engine/controlrules.h"
 #include "engine/jobstate.h"
+#include "engine/recoverychoices.h"
 #include "text/textops.h"
 #include "ui/win32/mainwindow_win32.h"
 
@@ -52,6 +53,8 @@ void showJobState(HWND window) {
     SendDlgItemMessageA(window, kIdSlider, TBM_SETPOS, TRUE, static_cast<LPARAM>(position));
     setControlText(window, kIdOutputFolder, jobState.outputFolder);
     selectEntry(window, kIdRebuildList, settings.rebuildMethod);
+    selectEntry(window, kIdRecoveryList,
+                static_cast<uint32_t>(recoveryChoiceOf(settings.recoveryCount, settings.recoveryPercent)));
     selectEntry(window, kIdOutputList, jobState.removableTarget == 1 ? 1 : settings.outputLocation);
     setControlCheck(window, kIdUseChecksum, settings.useChecksum);
     setControlNumber(window, kIdChecksumDisplay, jobState.checksum);

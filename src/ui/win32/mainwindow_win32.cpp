@@ -4,11 +4,14 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
 #include "app/cmdline.h"
 #include "engine/analysis.h"
 #include "engine/captions.h"
 #include "engine/controlids.h"
 #include "engine/jobstate.h"
+#include "engine/recoverychoices.h"
 #include "engine/window.h"
 #include "os/os.h"
 #include "text/textops.h"
@@ -55,6 +58,7 @@ const Tip kTips[] = {
     {kIdCheckChecksum, "劈分模式中检查当前文件的CRC"},
     {kIdSlider, "快速设置滑块"},
     {kIdMemoryList, "Tarn将试图使用的内存数量"},
+    {kIdRecoveryList, "与块放在一起的恢复卷(PAR2文件)的数目. 丢失或损坏的块不多于恢复卷时, 合并时可以重建它们."},
 };
 
 template <size_t N>
@@ -72,6 +76,21 @@ void placeOnTop(HWND window, bool top) {
     SetWindowPos(window, top ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
+}  // namespace
+
+void fillRecoveryList(HWND window, int id) {
+    HWND list = GetDlgItem(window, id);
+    for (size_t i = 0; i < kRecoveryChoiceCount; i++)
+        SendMessageA(list, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(kRecoveryChoices[i].name));
+    const size_t chosen = recoveryChoiceOf(settings.recoveryCount, settings.recoveryPercent);
+    if (chosen == kRecoveryChoiceCount) {
+        const std::string text = recoveryChoiceText(settings.recoveryCount, settings.recoveryPercent);
+        SendMessageA(list, CB_INSERTSTRING, chosen, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    SendMessageA(list, CB_SETCURSEL, chosen, 0);
+}
+
+namespace {
 void initMainWindow(HWND window) {
     // The field's own change handler runs the analysis on this text, which finds no file.
     setControlText(window, kIdPath, "未选中文件");
@@ -88,6 +107,7 @@ void initMainWindow(HWND window) {
     fillList(window, kIdRebuildList, kRebuildNames, settings.rebuildMethod);
     fillList(window, kIdOutputList, kOutputNames, settings.outputLocation);
     fillList(window, kIdMemoryList, kMemoryNames, settings.memoryMode);
+    fillRecoveryList(window, kIdRecoveryList);
     // A stored "软盘" means what choosing it means: pieces go to removable media.
     if (settings.outputLocation == 1) {
         jobState.removableTarget = 1;

@@ -26,3 +26,5 @@ void onProgressTimer(HWND window);
 // The caller has set jobPhase to 10.
 void startJob(HWND window);
 void pickOutputFolder(HWND window);
+// The recovery volumes list's items, the settings' choice selected (an item of its own when no item shows it).
+void fillRecoveryList(HWND window, int id);

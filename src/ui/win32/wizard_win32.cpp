@@ -18,54 +18,17 @@
 #include "text/textops.h"
 #include "ui/win32/mainwindow_win32.h"
 #include "ui/win32/wizard_ids.h"
+#include "ui/win32/wizardpage_win32.h"
 
 HWND wizardSheet = nullptr;
 
 namespace {
-// The wizard reads its path and key with a limit of 300 and its description with 250.
+// The wizard reads its path with a limit of 300 (its key and description: the options page).
 constexpr int kPathLimit = 300;
-constexpr int kKeyLimit = 300;
-constexpr int kDescriptionLimit = 250;
 
 HFONT titleFont = nullptr;
 
 bool idle() { return jobState.jobPhase.load(std::memory_order_acquire) == kPhaseIdle; }
-bool checked(HWND page, int id) { return IsDlgButtonChecked(page, id) == BST_CHECKED; }
-void check(HWND page, int id, bool on) { CheckDlgButton(page, id, on ? BST_CHECKED : BST_UNCHECKED); }
-
-// Every page answers a notification through the dialog's result slot.
-INT_PTR answer(HWND page, LONG_PTR result) {
-    SetWindowLongPtrA(page, DWLP_MSGRESULT, result);
-    return TRUE;
-}
-
-void becomeCurrent(HWND page, DWORD buttons) {
-    wizardSheet = GetParent(page);
-    PropSheet_SetWizButtons(wizardSheet, buttons);
-}
-
-// What one page does when it opens, on a command of its controls and on a notification from the sheet.
-struct PageHandlers {
-    void (*open)(HWND page);
-    void (*command)(HWND page, int id, int code);
-    INT_PTR (*notify)(HWND page, const NMHDR* note);
-};
-
-// The one switch every page's procedure goes through.
-INT_PTR pageMessage(const PageHandlers& handlers, HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_INITDIALOG:
-        handlers.open(page);
-        return TRUE;
-    case WM_COMMAND:
-        handlers.command(page, LOWORD(wParam), HIWORD(wParam));
-        return TRUE;
-    case WM_NOTIFY:
-        return handlers.notify(page, reinterpret_cast<NMHDR*>(lParam));
-    }
-    return FALSE;
-}
-
 // ---- Page 1: the file ----
 
 void enableNextWhenLoaded(HWND page) {
@@ -316,87 +279,6 @@ INT_PTR CALLBACK destinationPage(HWND page, UINT message, WPARAM wParam, LPARAM 
     return pageMessage({onDestinationOpen, onDestinationCommand, onDestinationNotify}, page, message, wParam, lParam);
 }
 
-// ---- Page 4: rebuild method and options ----
-
-// The key and the description follow their boxes while this program rebuilds; a batch file has neither.
-void applyOptionRules(HWND page) {
-    bool tarn = checked(page, IDC_WIZ_USE_TARN);
-    bool split = jobState.isSplit == 1;
-    enableControl(page, IDC_WIZ_ENCRYPT, tarn);
-    enableControl(page, IDC_WIZ_KEY, tarn && jobState.encryptEnabled == 1);
-    enableControl(page, IDC_WIZ_DESCRIBE, tarn && split);
-    enableControl(page, IDC_WIZ_DESCRIPTION, tarn && split && settings.useDescription == 1);
-}
-
-void onOptionsOpen(HWND page) {
-    check(page, IDC_WIZ_USE_TARN, true);
-    check(page, IDC_WIZ_CHECKSUM, settings.useChecksum == 1);
-    check(page, IDC_WIZ_DESCRIBE, settings.useDescription == 1);
-    check(page, IDC_WIZ_ENCRYPT, jobState.encryptEnabled == 1);
-    // Finish takes the key and the description from these fields: what the main window held carries over.
-    setControlText(page, IDC_WIZ_KEY, jobState.keyText);
-    setControlText(page, IDC_WIZ_DESCRIPTION, jobState.description);
-    applyOptionRules(page);
-}
-
-void onOptionsCurrent(HWND page) {
-    becomeCurrent(page, PSWIZB_BACK | PSWIZB_FINISH);
-    bool split = jobState.isSplit == 1;
-    enableControl(page, IDC_WIZ_USE_TARN, split);
-    enableControl(page, IDC_WIZ_USE_BATCH, split);
-    if (split) {
-        applyOptionRules(page);
-        return;
-    }
-    enableControl(page, IDC_WIZ_DESCRIBE, 0);
-    enableControl(page, IDC_WIZ_DESCRIPTION, 0);
-    if (settings.useDescription == 1) {
-        check(page, IDC_WIZ_DESCRIBE, true);
-        setControlText(page, IDC_WIZ_DESCRIPTION, jobState.description);
-    }
-}
-
-void onOptionsCommand(HWND page, int id, int code) {
-    if (code != BN_CLICKED) return;
-    switch (id) {
-    case IDC_WIZ_ENCRYPT:
-        jobState.encryptEnabled = checked(page, IDC_WIZ_ENCRYPT) ? 1 : 0;
-        enableControl(page, IDC_WIZ_KEY, jobState.encryptEnabled);
-        break;
-    case IDC_WIZ_DESCRIBE:
-        if (jobState.isSplit == 1) {
-            settings.useDescription = checked(page, IDC_WIZ_DESCRIBE) ? 1 : 0;
-            enableControl(page, IDC_WIZ_DESCRIPTION, settings.useDescription);
-        }
-        break;
-    case IDC_WIZ_USE_TARN:
-    case IDC_WIZ_USE_BATCH: applyOptionRules(page); break;
-    }
-}
-
-void onFinish(HWND page) {
-    settings.rebuildMethod = checked(page, IDC_WIZ_USE_TARN) ? 0 : 1;
-    getControlText(page, IDC_WIZ_KEY, jobState.keyText, kKeyLimit);
-    getControlText(page, IDC_WIZ_DESCRIPTION, jobState.description, kDescriptionLimit);
-    settings.useChecksum = checked(page, IDC_WIZ_CHECKSUM) ? 1 : 0;
-    jobState.jobPhase.store(kPhaseStartRequested, std::memory_order_release);
-}
-
-INT_PTR onOptionsNotify(HWND page, const NMHDR* note) {
-    switch (note->code) {
-    case PSN_SETACTIVE:
-        onOptionsCurrent(page);
-        return answer(page, 0);
-    case PSN_WIZFINISH:
-        onFinish(page);
-        return answer(page, FALSE);
-    }
-    return FALSE;
-}
-
-INT_PTR CALLBACK optionsPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-    return pageMessage({onOptionsOpen, onOptionsCommand, onOptionsNotify}, page, message, wParam, lParam);
-}
 // The sheet opens where the main window it stands in for is (centred on it), not in the screen's corner.
 int CALLBACK centreSheet(HWND sheet, UINT message, LPARAM) {
     if (message != PSCB_INITIALIZED || mainWindowHandle == nullptr) return 0;
