@@ -122,8 +122,9 @@ class LargestPieceFile(SizeCase):
             self.assertEqual(a, b, name)
 
     def test_pieces_of_any_length_are_keyed_and_joined_as_every_join_reads_them(self):
-        # Three pieces of 100 KiB files: whole KiB of data would pass the size, so each holds the exact share.
-        size = 3 * (100 * 1024 - HEADER) - 100
+        # Three files of exactly 100 KiB: whole KiB of data would pass the size, so each holds the exact share, and
+        # the first file's KiB (100) is one more than its data's.
+        size = 3 * (100 * 1024 - HEADER)
         data = self.source("k.bin", size)
         self.split("k.bin", "-s", "100K", "--key", "pw", "-q")
         lengths, names = self.lengths("out")
