@@ -114,7 +114,9 @@ void analyseJoin(WindowRef window, FileHandle& file) {
             if (!askQuestion(window, "这些文件没有Tarn头部.")) return;
             break;
     }
-    jobState.pieceSizeKB = static_cast<uint32_t>(firstLength) >> 10;
+    // In KiB before the cut to 32 bits: a first piece of 4 GiB or more (the DVD preset) keeps its key range.
+    const uint64_t firstKiB = firstLength >> 10;
+    jobState.pieceSizeKB = firstKiB > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(firstKiB);
     if (jobState.rawJoin == 1) {
         char name[kTextBufferSize];
         fileNameOfPath(jobState.sourcePath, name);

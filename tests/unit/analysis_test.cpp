@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "engine/analysis.h"
 #include "engine/controlids.h"
@@ -153,6 +154,12 @@ TEST_F(AnalysisTest, DescriptionFlagAndPieceSizeFromTheFirstPiece) {
     EXPECT_EQ(settings.useDescription, 0u);
     EXPECT_EQ(window.at(kIdDescription).text, "");
     EXPECT_STREQ(jobState.description, "secret");
+
+    // A first piece over 4 GiB (the DVD preset's 4,927,999 KiB): its size in KiB, not that of its low 32 bits.
+    headerPiece(prefix, 2, "r.doc", randomBytes(10));
+    std::filesystem::resize_file(prefix + "0001.trn", 4927999ULL * 1024 + kHeaderSize);  // sparse
+    analyse(prefix + "0002.trn", window.ref());
+    EXPECT_EQ(jobState.pieceSizeKB, 4927999u);
 }
 
 TEST_F(AnalysisTest, OtherVersionAndHeaderlessSetsAreQuestioned) {
