@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "set/setvolumes.h"
+
 enum class Command { Split, Join, Info, Verify, Repair, Help, Version };
 
 struct Options {
@@ -54,7 +56,7 @@ ParsedLine parseArguments(const std::vector<std::string>& args);
 
 // The recovery volumes asked for a set of that many pieces (a percentage rounded up).
 inline uint32_t recoveryBlocks(const Options& o, uint32_t pieces) {
-    return o.recoveryPercent ? static_cast<uint32_t>((static_cast<uint64_t>(pieces) * o.recovery + 99) / 100) : o.recovery;
+    return recoveryBlocksFor(pieces, o.recovery, o.recoveryPercent);
 }
 
 // A piece size: KiB as a number, a number with K, M or G (binary; "KiB", "MB" and the like too), or a preset

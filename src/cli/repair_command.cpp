@@ -35,23 +35,15 @@ int createVolumes(const Options& o) {
                                          "这组块已有恢复卷 (%s): --force 可替换"},
                     existing.set.volumes[0].c_str());
     const size_t slash = o.operand.find_last_of(kPathSeparator);
-    RecoveryPlan plan;
-    plan.folder = slash == std::string::npos ? "." : o.operand.substr(0, slash + 1);
-    plan.baseName = fittedFileName(localFileName(set.storedName));
-    std::vector<uint64_t> lengths;
     std::vector<std::string> paths;
     for (const PieceState& piece : set.pieces) paths.push_back(piece.path);
+    const std::string folder = slash == std::string::npos ? "." : o.operand.substr(0, slash + 1);
     char script[kTextBufferSize];
-    if (pathInFolder(plan.folder.c_str(), kScriptName, script) && osEntryKind(script) == EntryKind::File)
+    if (pathInFolder(folder.c_str(), kScriptName, script) && osEntryKind(script) == EntryKind::File)
         paths.push_back(script);
-    for (const std::string& path : paths) {
-        char name[kTextBufferSize];
-        fileNameOfPath(path.c_str(), name);
-        plan.files.push_back({path, name});
-        lengths.push_back(OsFile::openRead(path).length());
-    }
-    plan.blocks = recoveryBlocks(o, set.count);
-    plan.sliceSize = sliceSizeFor(lengths);
+    const RecoveryPlan plan = recoveryPlanFor(folder, fittedFileName(localFileName(set.storedName)),
+                                              recoveryBlocks(o, set.count), paths,
+                                              [](const std::string& path) { return path; });
     OutputFiles outputs(plan.folder);
     for (const std::string& volume : existing.set.volumes) outputs.removeAtCommit(volume);
     stopOnSignal();

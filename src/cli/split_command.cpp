@@ -224,24 +224,11 @@ int completeSet(const Options& o, const Source& source, const SetPlace& place, S
 // Recovery volumes over the new set's files as they will lie on disk (pieces, and the script of a script set).
 int addRecovery(const Options& o, const SetPlace& place, const StreamCut& cut, OutputFiles& outputs,
                 Progress& progress) {
-    RecoveryPlan plan;
-    plan.folder = place.folder;
-    plan.baseName = place.name;
-    std::vector<uint64_t> lengths;
     std::vector<std::string> finals;
     for (uint32_t index = 1; index <= cut.count; index++) finals.push_back(pathOfPiece(place.folder, place.stem, index));
     if (o.script) finals.push_back(place.scriptPath);
-    for (const std::string& path : finals) {
-        ProtectedFile file;
-        file.reading = outputs.writingOf(path);
-        char name[kTextBufferSize];
-        fileNameOfPath(path.c_str(), name);
-        file.name = name;
-        lengths.push_back(OsFile::openRead(file.reading).length());
-        plan.files.push_back(file);
-    }
-    plan.blocks = recoveryBlocks(o, cut.count);
-    plan.sliceSize = sliceSizeFor(lengths);
+    const RecoveryPlan plan = recoveryPlanFor(place.folder, place.name, recoveryBlocks(o, cut.count), finals,
+                                              [&](const std::string& path) { return outputs.writingOf(path); });
     return recoveryFailed(writeRecoveryVolumes(plan, outputs, progress, threadsFor(plan.files.size())));
 }
 
