@@ -114,7 +114,7 @@ SlicePassResult runSlicePass(const SlicePass& pass, SetEvents& events, unsigned 
     }
     size_t largest = 1;
     for (const Share& share : shares) largest = std::max(largest, share.to - share.from);
-    size_t stretch = std::min<size_t>(std::max<size_t>(kMemory / largest, 4 << 10), 1 << 20) / 64 * 64;
+    size_t stretch = std::min<size_t>(std::max<size_t>(kMemory / largest, osLeastReadBytes()), 1 << 20) / 64 * 64;
     stretch = static_cast<size_t>(std::min<uint64_t>(stretch, (pass.sliceSize + 63) / 64 * 64));
     if (stretch == 0) return {};
     runEach(runs, [&](unsigned run) { runShare(pass, shares[run], stretch, events); });
