@@ -22,14 +22,16 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 [ "${1:-}" = "--native" ] && exit 0
-# Wine's ANSI code page follows the locale: the tests need zh_CN.UTF-8 (code page 936).
-if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf8$'; then
+# Wine's ANSI code page and interface language follow the locale: the tests need zh_CN.UTF-8 (code page 936), and
+# the window tests in the user's language also en_US.UTF-8 and ja_JP.UTF-8.
+for wanted in zh_CN en_US ja_JP; do
+  locale -a 2>/dev/null | grep -qi "^$wanted\.utf8\$" && continue
   sudo_cmd=""
   [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-  $sudo_cmd sed -i 's/^# *zh_CN.UTF-8 UTF-8/zh_CN.UTF-8 UTF-8/' /etc/locale.gen
-  grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | $sudo_cmd tee -a /etc/locale.gen >/dev/null
+  $sudo_cmd sed -i "s/^# *$wanted.UTF-8 UTF-8/$wanted.UTF-8 UTF-8/" /etc/locale.gen
+  grep -q "^$wanted.UTF-8 UTF-8" /etc/locale.gen || echo "$wanted.UTF-8 UTF-8" | $sudo_cmd tee -a /etc/locale.gen >/dev/null
   $sudo_cmd locale-gen >/dev/null
-fi
+done
 
 # The runner for the shipped 32-bit Tarn.exe (an i386 root with Wine under emulation): made once, then reused.
 # --no-win32: for commands that never run the 32-bit program (running Tarn natively or 64-bit, the package).

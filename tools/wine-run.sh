@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine in the build's private prefix, with code page 936.
+# Runs a Windows program under Wine in the build's private prefix, with code page 936 and a Chinese interface
+# (TARN_WINE_LOCALE names another locale, e.g. en_US.UTF-8 for a Western system: its code page and language).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 export WINEPREFIX="${TARN_WINEPREFIX:-$here/build/wineprefix}"
 export WINEDEBUG=-all
-export LC_ALL=zh_CN.UTF-8
+export LC_ALL="${TARN_WINE_LOCALE:-zh_CN.UTF-8}"
 export WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -d "$WINEPREFIX" ]; then
   mkdir -p "$WINEPREFIX"

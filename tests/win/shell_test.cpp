@@ -146,13 +146,17 @@ TEST_F(ShellTest, AutoRunWritesTheAssociationAndAPieceThenOpensTheProgram) {
     }
 }
 
-TEST_F(ShellTest, HelpPageLiesBesideTheProgram) {
-    // The build puts it beside Tarn.exe, so the help button finds it wherever the program was started from.
-    std::string built = tarnProgram.substr(0, tarnProgram.find_last_of('\\') + 1) + "ReadMe.htm";
-    std::string page = readFile(built);
-    ASSERT_FALSE(page.empty()) << built;
-    EXPECT_NE(page.find("charset"), std::string::npos);
-    EXPECT_NE(page.find("/i="), std::string::npos);
-    EXPECT_NE(page.find("DefSet.txt"), std::string::npos);
+TEST_F(ShellTest, HelpPagesLieBesideTheProgram) {
+    // The build puts them beside Tarn.exe, so the help button finds the page of the interface's language wherever
+    // the program was started from.
+    for (const char* name : {"ReadMe.htm", "ReadMe-en.htm"}) {
+        std::string built = tarnProgram.substr(0, tarnProgram.find_last_of('\\') + 1) + name;
+        std::string page = readFile(built);
+        ASSERT_FALSE(page.empty()) << built;
+        EXPECT_NE(page.find("charset"), std::string::npos) << name;
+        EXPECT_NE(page.find("/i="), std::string::npos) << name;
+        EXPECT_NE(page.find("DefSet.txt"), std::string::npos) << name;
+        EXPECT_NE(page.find(std::string("lang=\"") + (name[6] == '-' ? "en" : "zh-CN") + "\""), std::string::npos) << name;
+    }
 }
 }  // namespace

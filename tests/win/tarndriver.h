@@ -27,6 +27,14 @@ constexpr DWORD kPollMs = 25;
 constexpr char kDialogCaption[] = "Tarn 1.51";
 constexpr char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
+// The interface language the program is expected to speak: --language=english says English, else Chinese.
+inline bool expectEnglish() {
+    const auto given = driverOptions.find("language");
+    return given != driverOptions.end() && given->second == "english";
+}
+// What a text must read in that language.
+inline std::string inLanguage(const char* chinese, const char* english) { return expectEnglish() ? english : chinese; }
+
 inline bool waitFor(const std::function<bool()>& condition, DWORD limit = kWaitLimitMs) {
     for (DWORD waited = 0; waited < limit; waited += kPollMs) {
         if (condition()) return true;

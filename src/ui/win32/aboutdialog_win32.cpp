@@ -9,6 +9,7 @@
 #include "text/textops.h"
 #include "ui/win32/aboutdialog_ids.h"
 #include "ui/win32/tooltips.h"
+#include "ui/win32/uitext.h"
 
 bool aboutOpen = false;
 
@@ -24,13 +25,13 @@ void showPage(HWND dialog, int32_t page) {
     // Button 3 belongs to the folders page alone; on the other pages it is hidden.
     HWND folders = GetDlgItem(dialog, IDC_ABOUT_FOLDERS);
     if (page == kAboutPageFolders) {
-        SetWindowTextA(folders, "打开目录");
+        SetWindowTextA(folders, uiText("打开目录"));
         addTooltip(dialog, IDC_ABOUT_FOLDERS, kFoldersTip);
     }
     ShowWindow(folders, page == kAboutPageFolders ? SW_SHOW : SW_HIDE);
     char text[kTextBufferSize];
     aboutPageText(page, text);
-    SetDlgItemTextA(dialog, IDC_ABOUT_INFO, text);
+    SetDlgItemTextA(dialog, IDC_ABOUT_INFO, uiTranslate(text).c_str());
 }
 
 int32_t currentPage(HWND dialog) {
@@ -39,9 +40,10 @@ int32_t currentPage(HWND dialog) {
 
 void initialise(HWND dialog) {
     aboutOpen = true;
+    translateControls(dialog, MAKEINTRESOURCEA(IDD_ABOUT));
     SetDlgItemTextA(dialog, IDC_ABOUT_MAIL, TARN_MAKER_MAIL);
     for (int32_t page = 0; page < kAboutPageCount; page++)
-        SendDlgItemMessageA(dialog, IDC_ABOUT_PAGES, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(aboutPageName(page)));
+        SendDlgItemMessageA(dialog, IDC_ABOUT_PAGES, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(uiText(aboutPageName(page))));
     showPage(dialog, kAboutPageMail);
 }
 
@@ -49,7 +51,7 @@ void sendMail() {
     char description[kTextBufferSize];
     osDescription(description);
     char link[kTextBufferSize];
-    buildMailLink(TARN_MAKER_MAIL, description, link);
+    buildMailLink(TARN_MAKER_MAIL, uiTranslate(description).c_str(), link);
     openWithDefaultHandler(link);
 }
 

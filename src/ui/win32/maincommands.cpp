@@ -20,6 +20,7 @@
 #include "text/textops.h"
 #include "ui/win32/aboutdialog_win32.h"
 #include "ui/win32/mainwindow_win32.h"
+#include "ui/win32/uitext.h"
 #include "ui/win32/wizard_win32.h"
 
 namespace {
@@ -192,7 +193,7 @@ void startJob(HWND window) {
 
 void pickOutputFolder(HWND window) {
     char folder[kTextBufferSize] = "";
-    if (chooseFolder(window, folder) == 1 && jobState.inputLoaded == 1) {
+    if (pickFolder(window, folder) == 1 && jobState.inputLoaded == 1) {
         setControlText(window, kIdOutputFolder, folder);
         applyOutputFolderRule(window);
     }
@@ -201,7 +202,7 @@ void pickOutputFolder(HWND window) {
 void onCommand(HWND window, int id, int code) {
     switch (id) {
     case kIdStart: onStart(window); break;
-    case kIdHelp: openReadMe(); break;
+    case kIdHelp: openHelpPage(); break;
     case kIdCheckChecksum: onCheckChecksum(window); break;
     case kIdRebuildList: applyControlRules(window); break;
     case kIdOutputList: onOutputList(window); break;
@@ -225,7 +226,7 @@ void onCommand(HWND window, int id, int code) {
         }
         break;
     case kIdChooseFile:
-        if (idle() && chooseFile(window, jobState.sourcePath) == 1) loadInput(window);
+        if (idle() && pickFile(window, jobState.sourcePath) == 1) loadInput(window);
         break;
     case kIdChooseOutput:
         if (idle()) pickOutputFolder(window);

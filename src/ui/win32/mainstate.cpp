@@ -9,6 +9,7 @@
 #include "engine/recoverychoices.h"
 #include "text/textops.h"
 #include "ui/win32/mainwindow_win32.h"
+#include "ui/win32/uitext.h"
 
 namespace {
 constexpr uint32_t kNameDisplayLength = 30;
@@ -30,7 +31,7 @@ void showJobState(HWND window) {
     bool loaded = jobState.inputLoaded == 1;
     // The window's own handlers must not act on these writes: nothing here is a user's change.
     jobState.inputLoaded = 0;
-    const char* path = loaded || jobState.sourcePath[0] != 0 ? jobState.sourcePath : kNoFile;
+    const char* path = loaded || jobState.sourcePath[0] != 0 ? jobState.sourcePath : uiText(kNoFile);
     rememberAnalysedPath(path);
     setControlText(window, kIdPath, path);
     if (loaded) {

@@ -18,6 +18,7 @@
 #include "ui/win32/mainwindow_win32.h"
 #include "ui/win32/messagedialog_ids.h"
 #include "ui/win32/tooltips.h"
+#include "ui/win32/uitext.h"
 #include "ui/win32/wizard_win32.h"
 
 const char kMainCaption[] = "Tarn 1.51";
@@ -64,7 +65,7 @@ const Tip kTips[] = {
 template <size_t N>
 void fillList(HWND window, int id, const char* const (&items)[N], uint32_t selected) {
     HWND list = GetDlgItem(window, id);
-    for (size_t i = 0; i < N; i++) SendMessageA(list, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(items[i]));
+    for (size_t i = 0; i < N; i++) SendMessageA(list, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(uiText(items[i])));
     SendMessageA(list, CB_SETCURSEL, selected < N ? selected : 0, 0);
 }
 
@@ -81,10 +82,10 @@ void placeOnTop(HWND window, bool top) {
 void fillRecoveryList(HWND window, int id) {
     HWND list = GetDlgItem(window, id);
     for (size_t i = 0; i < kRecoveryChoiceCount; i++)
-        SendMessageA(list, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(kRecoveryChoices[i].name));
+        SendMessageA(list, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(uiText(kRecoveryChoices[i].name)));
     const size_t chosen = recoveryChoiceOf(settings.recoveryCount, settings.recoveryPercent);
     if (chosen == kRecoveryChoiceCount) {
-        const std::string text = recoveryChoiceText(settings.recoveryCount, settings.recoveryPercent);
+        const std::string text = uiTranslate(recoveryChoiceText(settings.recoveryCount, settings.recoveryPercent).c_str());
         SendMessageA(list, CB_INSERTSTRING, chosen, reinterpret_cast<LPARAM>(text.c_str()));
     }
     SendMessageA(list, CB_SETCURSEL, chosen, 0);
@@ -92,8 +93,9 @@ void fillRecoveryList(HWND window, int id) {
 
 namespace {
 void initMainWindow(HWND window) {
+    translateControls(window, "MAINDIALOG");
     // The field's own change handler runs the analysis on this text, which finds no file.
-    setControlText(window, kIdPath, "未选中文件");
+    setControlText(window, kIdPath, uiText("未选中文件"));
     char desktop[kTextBufferSize] = "";
     osReadDesktopFolder(desktop);
     setControlText(window, kIdOutputFolder, desktop);
@@ -123,7 +125,7 @@ void initMainWindow(HWND window) {
     GetSystemMenu(window, TRUE);
     HMENU menu = GetSystemMenu(window, FALSE);
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(menu, MF_STRING, kMenuAlwaysOnTop, "居于最前切换");
+    AppendMenuA(menu, MF_STRING, kMenuAlwaysOnTop, uiText("居于最前切换"));
 
     createTooltipWindow();
     for (const Tip& tip : kTips) addTooltip(window, tip.id, tip.text);

@@ -3,16 +3,65 @@
 
 #include "engine/messages.h"
 #include "ui/win32/messagedialog_ids.h"
+#include "ui/win32/uitext.h"
 
 namespace {
 const int kLineIds[] = {IDC_MESSAGE_LINE1, IDC_MESSAGE_LINE2, IDC_MESSAGE_LINE3, IDC_MESSAGE_LINE4};
+const int kRightSideIds[] = {IDC_MESSAGE_CONTINUE, IDC_MESSAGE_CANCEL};
 
 void setItemText(HWND dialog, int id, const char* text) { SetDlgItemTextA(dialog, id, text != nullptr ? text : ""); }
 
 void showItem(HWND dialog, int id, bool visible) { ShowWindow(GetDlgItem(dialog, id), visible ? SW_SHOW : SW_HIDE); }
 
+// The widest of the lines in the dialog's font, in pixels.
+int widestLine(HWND dialog) {
+    HDC screen = GetDC(dialog);
+    HGDIOBJ old = SelectObject(screen, reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
+    int widest = 0;
+    for (int id : kLineIds) {
+        char text[1024] = "";
+        GetDlgItemTextA(dialog, id, text, sizeof text);
+        SIZE size = {};
+        GetTextExtentPoint32A(screen, text, lstrlenA(text), &size);
+        if (size.cx > widest) widest = size.cx;
+    }
+    SelectObject(screen, old);
+    ReleaseDC(dialog, screen);
+    return widest;
+}
+
+void growControl(HWND dialog, int id, int wider, int right) {
+    HWND item = GetDlgItem(dialog, id);
+    RECT r;
+    GetWindowRect(item, &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    SetWindowPos(item, nullptr, r.left + right, r.top, r.right - r.left + wider, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// A line wider than the dialog would be cut or wrapped under the next: the dialog grows to the widest line
+// (within the screen), its buttons keep to its right edge, and it stays centred.
+void fitLines(HWND dialog) {
+    RECT line;
+    GetClientRect(GetDlgItem(dialog, IDC_MESSAGE_LINE1), &line);
+    const int margin = 8;
+    RECT frame;
+    GetWindowRect(dialog, &frame);
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    int wider = widestLine(dialog) + margin - line.right;
+    if (wider > screenWidth - (frame.right - frame.left)) wider = screenWidth - (frame.right - frame.left);
+    if (wider <= 0) return;
+    for (int id : kLineIds) growControl(dialog, id, wider, 0);
+    growControl(dialog, IDC_MESSAGE_DESCRIPTION, wider, 0);
+    for (int id : kRightSideIds) growControl(dialog, id, 0, wider);
+    const int width = frame.right - frame.left + wider;
+    SetWindowPos(dialog, nullptr, (screenWidth - width) / 2, frame.top, width, frame.bottom - frame.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void openDialog(HWND dialog) {
     messageParams.messageAnswer = 0;
+    translateControls(dialog, MAKEINTRESOURCEA(IDD_MESSAGE));
     if (messageParams.messageTopmost != 0)
         SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     if (messageParams.messageMode == kMessageQuestion) showItem(dialog, IDC_MESSAGE_CANCEL, true);
@@ -22,8 +71,10 @@ void openDialog(HWND dialog) {
     }
     const char* lines[] = {messageParams.messageLine1, messageParams.messageLine2, messageParams.messageLine3,
                            messageParams.messageLine4};
-    for (int i = 0; i < 4; ++i) setItemText(dialog, kLineIds[i], lines[i]);
+    // The lines in the interface's language; the description is the user's own text and stays as it is.
+    for (int i = 0; i < 4; ++i) setItemText(dialog, kLineIds[i], uiTranslate(lines[i]).c_str());
     setItemText(dialog, IDC_MESSAGE_DESCRIPTION, messageParams.messageLine1);
+    if (messageParams.messageMode != kMessageDescription) fitLines(dialog);
     if (messageParams.autoCloseSeconds > 0)
         SetTimer(dialog, IDT_MESSAGE_AUTOCLOSE, messageParams.autoCloseSeconds * 1000, nullptr);
 }

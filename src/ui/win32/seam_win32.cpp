@@ -4,6 +4,7 @@
 
 #include "engine/window.h"
 #include "ui/win32/tooltips.h"
+#include "ui/win32/uitext.h"
 
 namespace {
 // The control, or null for an absent window or control, so every call below can simply skip.
@@ -13,8 +14,15 @@ HWND control(WindowRef window, int id) {
 }
 }  // namespace
 
+// A button's caption is the program's own text, in the interface's language; every other control shows data
+// (paths, names, numbers, the description), which stays as it is.
 void setControlText(WindowRef window, int id, const char* text) {
-    if (control(window, id) != nullptr) SetDlgItemTextA(static_cast<HWND>(window), id, text != nullptr ? text : "");
+    HWND item = control(window, id);
+    if (item == nullptr) return;
+    char className[16] = "";
+    GetClassNameA(item, className, sizeof className);
+    if (text != nullptr && lstrcmpiA(className, "Button") == 0) text = uiText(text);
+    SetDlgItemTextA(static_cast<HWND>(window), id, text != nullptr ? text : "");
 }
 
 void getControlText(WindowRef window, int id, char* out, int limit) {
@@ -49,7 +57,7 @@ void enableControl(WindowRef window, int id, uint32_t enabled) {
 }
 
 void setWindowCaption(WindowRef window, const char* text) {
-    if (window != nullptr) SetWindowTextA(static_cast<HWND>(window), text != nullptr ? text : "");
+    if (window != nullptr) SetWindowTextA(static_cast<HWND>(window), uiTranslate(text).c_str());
 }
 
 uint32_t controlHasFocus(WindowRef window, int id) {

@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include "ui/win32/uitext.h"
+
 HWND tooltipWindow = nullptr;
 
 void createTooltipWindow() {
@@ -20,7 +22,7 @@ void addTooltip(HWND window, int id, const char* text) {
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = window;
     tool.uId = reinterpret_cast<UINT_PTR>(control);
-    tool.lpszText = const_cast<char*>(text);
+    tool.lpszText = const_cast<char*>(uiText(text));
     // The enable rules attach their tips again at every analysis: a tool already known only changes its text.
     TTTOOLINFOA known = tool;
     known.lpszText = nullptr;

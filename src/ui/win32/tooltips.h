@@ -6,7 +6,7 @@ extern HWND tooltipWindow;
 
 // Creates tooltipWindow once (topmost, shown also while the program is inactive).
 void createTooltipWindow();
-// Attaches text to the control of window with this id, or replaces its text; does nothing before the window exists.
+// Attaches text (in the interface's language) to the control of window with this id, or replaces its text; does nothing before the window exists.
 void addTooltip(HWND window, int id, const char* text);
 // Detaches the tip of that control: the tooltip window outlives a dialog and must keep no tool of a control gone.
 void removeTooltip(HWND window, int id);

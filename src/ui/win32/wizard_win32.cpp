@@ -17,6 +17,7 @@
 #include "os/os.h"
 #include "text/textops.h"
 #include "ui/win32/mainwindow_win32.h"
+#include "ui/win32/uitext.h"
 #include "ui/win32/wizard_ids.h"
 #include "ui/win32/wizardpage_win32.h"
 
@@ -68,7 +69,7 @@ void onPathTyped(HWND page) {
 void onFileCommand(HWND page, int id, int code) {
     switch (id) {
     case IDC_WIZ_CHOOSE_FILE:
-        if (chooseFile(page, jobState.sourcePath) == 1) {
+        if (pickFile(page, jobState.sourcePath) == 1) {
             jobState.inputLoaded = 0;
             analyseInput(page);
             showLoadedPath(page);
@@ -309,6 +310,11 @@ void SetupWizard(HWND mainWindow) {
         pages[i].hInstance = instance;
         pages[i].pszTemplate = MAKEINTRESOURCEA(setups[i].templateId);
         pages[i].pfnDlgProc = setups[i].procedure;
+        // The sheet takes each page's title from its template, before the page could translate it.
+        if (const char* title = englishCaption(pages[i].pszTemplate)) {
+            pages[i].dwFlags |= PSP_USETITLE;
+            pages[i].pszTitle = title;
+        }
     }
     PROPSHEETHEADERA header = {};
     header.dwSize = sizeof header;

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include "ui/win32/uitext.h"
 #include "ui/win32/wizard_win32.h"
 
 inline bool checked(HWND page, int id) { return IsDlgButtonChecked(page, id) == BST_CHECKED; }
@@ -32,6 +33,8 @@ struct PageHandlers {
 inline INT_PTR pageMessage(const PageHandlers& handlers, HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
+        // The sheet hands each page its own description, which names the page's template.
+        translateControls(page, reinterpret_cast<const PROPSHEETPAGEA*>(lParam)->pszTemplate);
         handlers.open(page);
         return TRUE;
     case WM_COMMAND:

@@ -1,0 +1,235 @@
+// The windows in the interface's language, run once per locale (Chinese, Western, Japanese: the test entries set
+// it and say what to expect with --language=). Every text of the main window, its lists and tooltips, the wizard's
+// pages, the about dialog and the messages is read back: in English each is plain ASCII (a Chinese text left
+// over reads as "?" there), fits its control, and the texts named here read as expected.
+#include "wizarddriver.h"
+
+namespace {
+using namespace tarndriver;
+using namespace wizarddriver;
+
+std::wstring wideTextOf(HWND control) {
+    wchar_t buffer[1024] = {};
+    DWORD_PTR ignored;
+    SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_BLOCK, kWaitLimitMs,
+                        &ignored);
+    return buffer;
+}
+
+std::string narrow(const std::wstring& wide) {
+    char text[2048] = {};
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text, sizeof text, nullptr, nullptr);
+    return text;
+}
+
+bool plainAscii(const std::wstring& text) {
+    for (wchar_t c : text)
+        if (c >= 0x80 || c == L'?') return false;
+    return true;
+}
+
+// The width of a caption in the templates' font (Tahoma 8), its "&" marks left out.
+int captionWidth(const std::wstring& caption) {
+    std::wstring shown;
+    for (size_t i = 0; i < caption.size(); i++)
+        if (caption[i] != L'&' || (i + 1 < caption.size() && caption[++i] == L'&')) shown += caption[i];
+    HDC screen = GetDC(nullptr);
+    HFONT font = CreateFontA(-MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                             FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "Tahoma");
+    HGDIOBJ old = SelectObject(screen, font);
+    SIZE size = {};
+    GetTextExtentPoint32W(screen, shown.c_str(), static_cast<int>(shown.size()), &size);
+    SelectObject(screen, old);
+    DeleteObject(font);
+    ReleaseDC(nullptr, screen);
+    return size.cx;
+}
+
+// The room a control leaves its caption: a frame's corners, a box's square, a button's edges.
+int captionRoom(HWND control, const std::string& className) {
+    RECT r;
+    GetClientRect(control, &r);
+    const LONG type = GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK;
+    if (className != "Button") return r.right;
+    if (type == BS_GROUPBOX) return r.right - 16;
+    if (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX || type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON)
+        return r.right - 16;
+    return r.right - 6;
+}
+
+// Every label and button of a window: in English plain ASCII and whole within its control.
+void expectCaptionsInLanguage(HWND window, const char* where) {
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char className[32] = {};
+        GetClassNameA(child, className, sizeof className);
+        const std::wstring caption = wideTextOf(child);
+        if (!expectEnglish() || caption.empty() || !IsWindowVisible(child)) continue;
+        if (std::string(className) != "Button" && std::string(className) != "Static") continue;
+        const LONG kind = GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK;
+        if (std::string(className) == "Static" && (kind == SS_ICON || kind == SS_BLACKRECT)) continue;  // no text
+        EXPECT_TRUE(plainAscii(caption)) << where << ": control " << GetDlgCtrlID(child) << " reads "
+                                         << narrow(caption);
+        EXPECT_LE(captionWidth(caption), captionRoom(child, className))
+            << where << ": " << narrow(caption) << " is cut";
+    }
+}
+
+std::wstring listItem(HWND list, int index) {
+    wchar_t wide[256] = {};
+    DWORD_PTR ignored;
+    SendMessageTimeoutW(list, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(wide), SMTO_BLOCK, kWaitLimitMs, &ignored);
+    return wide;
+}
+
+struct TooltipSearch {
+    DWORD process;
+    HWND found;
+};
+BOOL CALLBACK matchTooltipWindow(HWND candidate, LPARAM raw) {
+    auto* search = reinterpret_cast<TooltipSearch*>(raw);
+    DWORD process = 0;
+    GetWindowThreadProcessId(candidate, &process);
+    char className[32] = {};
+    GetClassNameA(candidate, className, sizeof className);
+    if (process != search->process || std::string(className) != TOOLTIPS_CLASSA) return TRUE;
+    search->found = candidate;
+    return FALSE;
+}
+
+class LanguageTest : public WizardTest {
+protected:
+    void SetUp() override {
+        WizardTest::SetUp();
+        writeFile(path("dTarn.dat"), settingsBytes({0, 0, 2, 1, 0, 0, 2, 0}));
+    }
+
+    // Every tooltip of the program by the id of its control, read through a buffer in the program's memory:
+    // a tooltip hands its text to its own process only.
+    std::map<int, std::wstring> tooltips() const {
+        std::map<int, std::wstring> tips;
+        TooltipSearch search{process.dwProcessId, nullptr};
+        EnumWindows(matchTooltipWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found == nullptr) return tips;
+        const size_t kTextChars = 1024;
+        char* remote = static_cast<char*>(
+            VirtualAllocEx(process.hProcess, nullptr, 4096 + kTextChars * 2, MEM_COMMIT, PAGE_READWRITE));
+        if (remote == nullptr) return tips;
+        const LRESULT count = sendTo(search.found, TTM_GETTOOLCOUNT);
+        for (LRESULT i = 0; i < count; i++) {
+            TTTOOLINFOW tool = {};
+            tool.cbSize = sizeof tool;
+            WriteProcessMemory(process.hProcess, remote, &tool, sizeof tool, nullptr);
+            if (!sendTo(search.found, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(remote))) continue;
+            ReadProcessMemory(process.hProcess, remote, &tool, sizeof tool, nullptr);
+            tool.lpszText = reinterpret_cast<wchar_t*>(remote + 4096);
+            wchar_t text[kTextChars] = {};
+            WriteProcessMemory(process.hProcess, remote + 4096, text, sizeof text, nullptr);
+            WriteProcessMemory(process.hProcess, remote, &tool, sizeof tool, nullptr);
+            sendTo(search.found, TTM_GETTEXTW, kTextChars, reinterpret_cast<LPARAM>(remote));
+            ReadProcessMemory(process.hProcess, remote + 4096, text, sizeof text - 2, nullptr);
+            tips[GetDlgCtrlID(reinterpret_cast<HWND>(tool.uId))] = text;
+        }
+        VirtualFreeEx(process.hProcess, remote, 0, MEM_RELEASE);
+        return tips;
+    }
+
+    // The next message: its lines in the expected language and whole, then its first button pressed.
+    Shown answerInLanguage() {
+        HWND dialog = nullptr;
+        Shown shown;
+        if (!waitFor([&] { return (dialog = find("#32770", kDialogCaption)) != nullptr; })) return shown;
+        expectCaptionsInLanguage(dialog, "message");
+        return answer(1);
+    }
+};
+
+TEST_F(LanguageTest, EveryWindowSpeaksTheInterfaceLanguage) {
+    loadReport();
+    expectCaptionsInLanguage(window, "main window");
+    // A few captions by control, the start button's written by the program after the analysis.
+    const struct {
+        int id;
+        const char* chinese;
+        const char* english;
+    } captions[] = {{1, "开始劈分(&S)", "&Start split"}, {1001, "选择(&I)...", "Se&lect..."},
+                    {1011, "使用CRC(&C)", "Use &CRC"},    {1026, "自动运行(&L)", "Assoc&iate"},
+                    {2, "取消", "Cancel"},                {1008, "字节", "bytes"}};
+    for (const auto& c : captions) EXPECT_EQ(text(c.id), inLanguage(c.chinese, c.english)) << c.id;
+    // The lists: every item in the language, a few by name.
+    for (int list : {1006, 1009, 1017, 1025, 1027}) {
+        const int count = static_cast<int>(send(list, CB_GETCOUNT));
+        EXPECT_GT(count, 1) << list;
+        for (int i = 0; i < count; i++)
+            EXPECT_TRUE(!expectEnglish() || plainAscii(listItem(item(list), i))) << narrow(listItem(item(list), i));
+    }
+    EXPECT_EQ(narrow(listItem(item(1006), 3)), inLanguage("超级软盘", "Super floppy"));
+    EXPECT_EQ(narrow(listItem(item(1017), 2)), inLanguage("同名文件夹", "Folder of its name"));
+    EXPECT_EQ(narrow(listItem(item(1027), 1)), inLanguage("1个", "1 volume"));
+    // The tooltips: the window's own and those the program attaches as the input changes.
+    const std::map<int, std::wstring> tips = tooltips();
+    EXPECT_GE(tips.size(), 20u);
+    for (const auto& tip : tips) {
+        EXPECT_TRUE(!expectEnglish() || plainAscii(tip.second)) << tip.first << ": " << narrow(tip.second);
+    }
+    ASSERT_TRUE(tips.count(2) && tips.count(1));
+    EXPECT_EQ(narrow(tips.at(2)), inLanguage("放弃作业并退出", "Abandon the job and quit"));
+    EXPECT_EQ(narrow(tips.at(1)), inLanguage("开始劈分", "Start splitting"));
+
+    // The about dialog, each of its pages.
+    press(1000);
+    HWND about = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (about = find("#32770", inLanguage("关于Tarn", "About Tarn").c_str())) != nullptr; }));
+    expectCaptionsInLanguage(about, "about");
+    HWND pages = GetDlgItem(about, 1003);
+    EXPECT_EQ(narrow(listItem(pages, 0)), inLanguage("邮件详情", "Postal address"));
+    sendTo(pages, CB_SETCURSEL, 1);
+    sendTo(about, WM_COMMAND, MAKEWPARAM(1003, CBN_SELCHANGE), reinterpret_cast<LPARAM>(pages));
+    EXPECT_EQ(textOf(GetDlgItem(about, 1015)).rfind(inLanguage("程序位置:\r\n", "Program folder:\r\n"), 0), 0u)
+        << textOf(GetDlgItem(about, 1015));
+    EXPECT_EQ(textOf(GetDlgItem(about, 3)), inLanguage("打开目录", "Open folders"));
+    expectCaptionsInLanguage(about, "about, folders page");
+    for (int page = 0; page < 3; page++)
+        EXPECT_TRUE(!expectEnglish() || plainAscii(listItem(pages, page))) << narrow(listItem(pages, page));
+    PostMessageA(about, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(about); }));
+
+    // The wizard, page by page: the sheet's caption is the page's title.
+    press(1010);
+    ASSERT_TRUE(sheetOpens());
+    const struct {
+        const char* chinese;
+        const char* english;
+    } titles[] = {{"选择文件", "Choose a file"}, {"劈分模式", "Split mode"},
+                  {"选择目标位置", "Choose the destination"}, {"选项", "Options"}};
+    for (int number = 1; number <= 4; number++) {
+        ASSERT_TRUE(onPage(number));
+        EXPECT_TRUE(waitFor([&] { return textOf(sheet) == inLanguage(titles[number - 1].chinese, titles[number - 1].english); }))
+            << textOf(sheet);
+        expectCaptionsInLanguage(page(), titles[number - 1].english);
+        if (number < 4) {
+            ASSERT_NO_FATAL_FAILURE(next(number + 1));
+        }
+    }
+    pressSheet(PSBTN_CANCEL);
+    ASSERT_TRUE(sheetCloses());
+
+    // A split with one recovery volume, its result; then two pieces lost, and the join's refusal, numbers and all.
+    select(1027, 1);
+    press(1);
+    EXPECT_EQ(answerInLanguage().lines[1], inLanguage("已完成", "Done"));
+    ASSERT_TRUE(idleAgain());
+    const std::string set = desktop + "\\report\\";
+    ASSERT_TRUE(DeleteFileA((set + "repo0002.trn").c_str()));
+    ASSERT_TRUE(DeleteFileA((set + "repo0003.trn").c_str()));
+    setText(1002, set + "repo0001.trn");
+    ASSERT_TRUE(waitFor([&] { return text(1) == inLanguage("开始合并!(&S)", "&Start join!"); })) << text(1);
+    press(1);
+    const Shown refused = answerInLanguage();
+    EXPECT_EQ(refused.lines[1], inLanguage("丢失或损坏的块太多, 无法修复.", "Too many pieces lost or damaged to repair."));
+    EXPECT_EQ(refused.lines[3], inLanguage("恢复卷不足: 需要 2 块, 只有 1 块. 没有创建任何文件.",
+                                           "Not enough recovery volumes: 2 needed, only 1 there. No file was created."));
+    ASSERT_TRUE(idleAgain());
+    pressEscape();
+    EXPECT_EQ(exitCode(), 7u);  // the last job's: too much damage
+}
+}  // namespace
