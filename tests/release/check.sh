@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Builds the release zip and checks it is what a user can run: the 32-bit Tarn.exe, stripped, needing only
-# system libraries, and the help page.
+# system libraries, and the help pages in both languages.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 zip_path=$("$here/tools/release.sh" | tail -1)
 fail() { echo "release check: $*" >&2; exit 1; }
 [ -f "$zip_path" ] || fail "no zip at $zip_path"
-names=$(unzip -Z1 "$zip_path" | sort | tr '\n' ' ')
-[ "$names" = "ReadMe.htm Tarn.exe " ] || fail "zip holds: $names"
+names=$(unzip -Z1 "$zip_path" | LC_ALL=C sort | tr '\n' ' ')
+[ "$names" = "ReadMe-en.htm ReadMe.htm Tarn.exe " ] || fail "zip holds: $names"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 unzip -q "$zip_path" -d "$work"
@@ -18,5 +18,7 @@ system='^(advapi32|comctl32|comdlg32|gdi32|kernel32|msvcrt|ole32|shell32|shlwapi
 while read -r dll; do
   echo "$dll" | tr 'A-Z' 'a-z' | grep -Eq "$system" || fail "Tarn.exe needs $dll"
 done < <(i686-w64-mingw32-objdump -p "$work/Tarn.exe" | sed -nE 's/.*DLL Name: (.*)/\1/p')
-cmp -s "$work/ReadMe.htm" "$here/res/ReadMe.htm" || fail "ReadMe.htm differs from res/ReadMe.htm"
+for page in ReadMe.htm ReadMe-en.htm; do
+  cmp -s "$work/$page" "$here/res/$page" || fail "$page differs from res/$page"
+done
 echo "release check: $zip_path is complete"
