@@ -32,10 +32,17 @@ std::string localName(const std::string& recorded) {
     return osFromUtf8(recorded, local) ? local : recorded;
 }
 
+// Three short lines: the fourth line of the dialog is for paths, which it shortens in the middle.
 void unrepairable(WindowRef window, uint32_t needed, uint32_t there) {
-    char line[160];
-    std::snprintf(line, sizeof line, "恢复卷不足: 需要 %u 块, 只有 %u 块. 没有创建任何文件.", needed, there);
-    refuseJob(window, "丢失或损坏的块太多, 无法修复.", line);
+    if (!jobState.quietMode) {
+        char numbers[160];
+        std::snprintf(numbers, sizeof numbers, "需要 %u 块, 恢复卷中只有 %u 块.", needed, there);
+        messageParams.messageMode = kMessagePlain;
+        messageParams.messageLine1 = "丢失或损坏的块太多, 无法修复.";
+        messageParams.messageLine2 = numbers;
+        messageParams.messageLine3 = "没有创建任何文件.";
+        showMessageDialog(window);
+    }
     jobState.jobResult.store(kResultUnrepairable);
 }
 
