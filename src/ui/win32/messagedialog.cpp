@@ -7,7 +7,7 @@
 
 namespace {
 const int kLineIds[] = {IDC_MESSAGE_LINE1, IDC_MESSAGE_LINE2, IDC_MESSAGE_LINE3, IDC_MESSAGE_LINE4};
-const int kRightSideIds[] = {IDC_MESSAGE_CONTINUE, IDC_MESSAGE_CANCEL};
+const int kButtonIds[] = {IDC_MESSAGE_CONTINUE, IDC_MESSAGE_CANCEL};
 
 void setItemText(HWND dialog, int id, const char* text) { SetDlgItemTextA(dialog, id, text != nullptr ? text : ""); }
 
@@ -40,11 +40,11 @@ void growControl(HWND dialog, int id, int wider, int right) {
 }
 
 // A line wider than the dialog would be cut or wrapped under the next: the dialog grows to the widest line
-// (within the screen), its buttons keep to its right edge, and it stays centred.
+// (within the screen), its buttons stay under the middle of the lines, and it stays centred.
 void fitLines(HWND dialog) {
     RECT line;
     GetClientRect(GetDlgItem(dialog, IDC_MESSAGE_LINE1), &line);
-    const int margin = 8;
+    const int margin = 16;
     RECT frame;
     GetWindowRect(dialog, &frame);
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
@@ -53,7 +53,7 @@ void fitLines(HWND dialog) {
     if (wider <= 0) return;
     for (int id : kLineIds) growControl(dialog, id, wider, 0);
     growControl(dialog, IDC_MESSAGE_DESCRIPTION, wider, 0);
-    for (int id : kRightSideIds) growControl(dialog, id, 0, wider);
+    for (int id : kButtonIds) growControl(dialog, id, 0, wider / 2);
     const int width = frame.right - frame.left + wider;
     SetWindowPos(dialog, nullptr, (screenWidth - width) / 2, frame.top, width, frame.bottom - frame.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
