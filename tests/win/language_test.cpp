@@ -225,9 +225,10 @@ TEST_F(LanguageTest, EveryWindowSpeaksTheInterfaceLanguage) {
     ASSERT_TRUE(waitFor([&] { return text(1) == inLanguage("开始合并!(&S)", "&Start join!"); })) << text(1);
     press(1);
     const Shown refused = answerInLanguage();
-    EXPECT_EQ(refused.lines[1], inLanguage("丢失或损坏的块太多, 无法修复.", "Too many pieces lost or damaged to repair."));
-    EXPECT_EQ(refused.lines[3], inLanguage("恢复卷不足: 需要 2 块, 只有 1 块. 没有创建任何文件.",
-                                           "Not enough recovery volumes: 2 needed, only 1 there. No file was created."));
+    EXPECT_EQ(refused.lines[0], inLanguage("丢失或损坏的块太多, 无法修复.", "Too many pieces lost or damaged to repair."));
+    EXPECT_EQ(refused.lines[1],
+              inLanguage("需要 2 块, 恢复卷中只有 1 块.", "2 pieces needed, the recovery volumes hold only 1."));
+    EXPECT_EQ(refused.lines[2], inLanguage("没有创建任何文件.", "No file was created."));
     ASSERT_TRUE(idleAgain());
     pressEscape();
     EXPECT_EQ(exitCode(), 7u);  // the last job's: too much damage

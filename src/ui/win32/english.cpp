@@ -119,6 +119,7 @@ const Translation kEnglishTexts[] = {
     {"块数无效: 最多9999块.", "Invalid number of pieces: 9999 at most."},
     {"头部记录的块数无效.", "The header records an invalid number of pieces."},
     {"路径太长, 没有创建任何文件.", "Path too long. No file was created."},
+    {"没有创建任何文件.", "No file was created."},
     {"目录创建错误", "Cannot create the folder"},
     {"恢复卷数无效: /r= 可为 0 到 32768 个, 或块数的 1% 到 100%.",
      "Invalid recovery volumes: /r= takes 0 to 32768, or 1% to 100% of the pieces."},
@@ -188,8 +189,7 @@ const Translation kEnglishTexts[] = {
 const size_t kEnglishTextCount = sizeof kEnglishTexts / sizeof kEnglishTexts[0];
 
 const Translation kEnglishPatterns[] = {
-    {"恢复卷不足: 需要 %u 块, 只有 %u 块. 没有创建任何文件.",
-     "Not enough recovery volumes: %u needed, only %u there. No file was created."},
+    {"需要 %u 块, 恢复卷中只有 %u 块.", "%u pieces needed, the recovery volumes hold only %u."},
     {"%u个", "%u volumes"},
     {"正在劈分文件%s", "Splitting, piece %s"},
     {"正在合并%s", "Joining %s"},
