@@ -22,10 +22,12 @@ std::string narrow(const std::wstring& wide) {
     return text;
 }
 
+// Plain ASCII, and none of the question marks a Chinese text turns into under another code page ("??(&I)...",
+// "?" for "无").
 bool plainAscii(const std::wstring& text) {
     for (wchar_t c : text)
-        if (c >= 0x80 || c == L'?') return false;
-    return true;
+        if (c >= 0x80) return false;
+    return text.find(L"??") == std::wstring::npos && (text.empty() || text[0] != L'?');
 }
 
 // The width of a caption in the templates' font (Tahoma 8), its "&" marks left out.
@@ -103,10 +105,10 @@ protected:
         writeFile(path("dTarn.dat"), settingsBytes({0, 0, 2, 1, 0, 0, 2, 0}));
     }
 
-    // Every tooltip of the program by the id of its control, read through a buffer in the program's memory:
-    // a tooltip hands its text to its own process only.
-    std::map<int, std::wstring> tooltips() const {
-        std::map<int, std::wstring> tips;
+    // Every tooltip of the program by its control, read through a buffer in the program's memory: a tooltip
+    // hands its text to its own process only.
+    std::map<HWND, std::wstring> tooltips() const {
+        std::map<HWND, std::wstring> tips;
         TooltipSearch search{process.dwProcessId, nullptr};
         EnumWindows(matchTooltipWindow, reinterpret_cast<LPARAM>(&search));
         if (search.found == nullptr) return tips;
@@ -127,10 +129,31 @@ protected:
             WriteProcessMemory(process.hProcess, remote, &tool, sizeof tool, nullptr);
             sendTo(search.found, TTM_GETTEXTW, kTextChars, reinterpret_cast<LPARAM>(remote));
             ReadProcessMemory(process.hProcess, remote + 4096, text, sizeof text - 2, nullptr);
-            tips[GetDlgCtrlID(reinterpret_cast<HWND>(tool.uId))] = text;
+            tips[reinterpret_cast<HWND>(tool.uId)] = text;
         }
         VirtualFreeEx(process.hProcess, remote, 0, MEM_RELEASE);
         return tips;
+    }
+
+    // A dialog of the program's owned by its main window (a chooser).
+    HWND ownedDialog() const {
+        HWND found = nullptr;
+        for (HWND w = GetTopWindow(nullptr); w != nullptr && found == nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            char className[32] = {};
+            GetClassNameA(w, className, sizeof className);
+            if (owner == process.dwProcessId && std::string(className) == "#32770" && IsWindowVisible(w) &&
+                GetWindow(w, GW_OWNER) == window)
+                found = w;
+        }
+        return found;
+    }
+    // Whether a control anywhere in the dialog shows exactly this text.
+    static bool childReads(HWND dialog, const std::string& wanted) {
+        for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            if (textOf(child) == wanted || childReads(child, wanted)) return true;
+        return false;
     }
 
     // The next message: its lines in the expected language and whole, then its first button pressed.
@@ -166,14 +189,15 @@ TEST_F(LanguageTest, EveryWindowSpeaksTheInterfaceLanguage) {
     EXPECT_EQ(narrow(listItem(item(1017), 2)), inLanguage("同名文件夹", "Folder of its name"));
     EXPECT_EQ(narrow(listItem(item(1027), 1)), inLanguage("1个", "1 volume"));
     // The tooltips: the window's own and those the program attaches as the input changes.
-    const std::map<int, std::wstring> tips = tooltips();
+    const std::map<HWND, std::wstring> tips = tooltips();
     EXPECT_GE(tips.size(), 20u);
     for (const auto& tip : tips) {
         EXPECT_TRUE(!expectEnglish() || plainAscii(tip.second)) << tip.first << ": " << narrow(tip.second);
     }
-    ASSERT_TRUE(tips.count(2) && tips.count(1));
-    EXPECT_EQ(narrow(tips.at(2)), inLanguage("放弃作业并退出", "Abandon the job and quit"));
-    EXPECT_EQ(narrow(tips.at(1)), inLanguage("开始劈分", "Start splitting"));
+    ASSERT_TRUE(tips.count(item(2)) && tips.count(item(1)));
+    EXPECT_EQ(narrow(tips.at(item(2))), inLanguage("放弃作业并退出", "Abandon the job and quit"));
+    EXPECT_EQ(narrow(tips.at(item(1))), inLanguage("开始劈分", "Start splitting"));
+
 
     // The about dialog, each of its pages.
     press(1000);
@@ -187,6 +211,10 @@ TEST_F(LanguageTest, EveryWindowSpeaksTheInterfaceLanguage) {
     EXPECT_EQ(textOf(GetDlgItem(about, 1015)).rfind(inLanguage("程序位置:\r\n", "Program folder:\r\n"), 0), 0u)
         << textOf(GetDlgItem(about, 1015));
     EXPECT_EQ(textOf(GetDlgItem(about, 3)), inLanguage("打开目录", "Open folders"));
+    const std::map<HWND, std::wstring> aboutTips = tooltips();
+    ASSERT_TRUE(aboutTips.count(GetDlgItem(about, 3)));
+    EXPECT_EQ(narrow(aboutTips.at(GetDlgItem(about, 3))),
+              inLanguage("打开程序安装目录以及程序数据储存目录.", "Open the program's folder and the folder that keeps its data."));
     expectCaptionsInLanguage(about, "about, folders page");
     for (int page = 0; page < 3; page++)
         EXPECT_TRUE(!expectEnglish() || plainAscii(listItem(pages, page))) << narrow(listItem(pages, page));
@@ -216,7 +244,8 @@ TEST_F(LanguageTest, EveryWindowSpeaksTheInterfaceLanguage) {
     // A split with one recovery volume, its result; then two pieces lost, and the join's refusal, numbers and all.
     select(1027, 1);
     press(1);
-    EXPECT_EQ(answerInLanguage().lines[1], inLanguage("已完成", "Done"));
+    const Shown done = answerInLanguage();
+    EXPECT_EQ(done.lines[1], inLanguage("已完成", "Done")) << done.lines[0] << " " << done.lines[3];
     ASSERT_TRUE(idleAgain());
     const std::string set = desktop + "\\report\\";
     ASSERT_TRUE(DeleteFileA((set + "repo0002.trn").c_str()));
@@ -230,6 +259,21 @@ TEST_F(LanguageTest, EveryWindowSpeaksTheInterfaceLanguage) {
               inLanguage("需要 2 块, 恢复卷中只有 1 块.", "2 pieces needed, the recovery volumes hold only 1."));
     EXPECT_EQ(refused.lines[2], inLanguage("没有创建任何文件.", "No file was created."));
     ASSERT_TRUE(idleAgain());
+    // The file chooser's first filter and the folder chooser's title, last: the shell writes the real desktop
+    // back into the registry when they open. A file loaded again enables the output folder's chooser.
+    setText(1002, path("report.doc"));
+    ASSERT_TRUE(waitFor([&] { return enabled(1003); }));
+    press(1001);
+    HWND chooser = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (chooser = ownedDialog()) != nullptr && GetDlgItem(chooser, 1136); }));
+    EXPECT_EQ(narrow(listItem(GetDlgItem(chooser, 1136), 0)), inLanguage("所有文件", "All files"));
+    PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(chooser); }));
+    press(1003);
+    ASSERT_TRUE(waitFor([&] { return (chooser = ownedDialog()) != nullptr; }));
+    EXPECT_TRUE(waitFor([&] { return childReads(chooser, inLanguage("选择输出文件夹:", "Choose the output folder:")); }));
+    PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(chooser); }));
     pressEscape();
     EXPECT_EQ(exitCode(), 7u);  // the last job's: too much damage
 }
