@@ -234,6 +234,13 @@ TEST_F(LanguageTest, EveryWindowSpeaksTheInterfaceLanguage) {
         EXPECT_TRUE(waitFor([&] { return textOf(sheet) == inLanguage(titles[number - 1].chinese, titles[number - 1].english); }))
             << textOf(sheet);
         expectCaptionsInLanguage(page(), titles[number - 1].english);
+        // The sheet's own buttons too, whatever the system's language (Japanese under ja_JP).
+        if (expectEnglish()) {
+            EXPECT_EQ(textOf(GetDlgItem(sheet, kNextButton)), "&Next >");
+            EXPECT_EQ(textOf(GetDlgItem(sheet, IDCANCEL)), "Cancel");
+            EXPECT_TRUE(number < 4 || textOf(GetDlgItem(sheet, kFinishButton)) == "Finish")
+                << textOf(GetDlgItem(sheet, kFinishButton));
+        }
         if (number < 4) {
             ASSERT_NO_FATAL_FAILURE(next(number + 1));
         }

@@ -204,3 +204,9 @@ const Translation kEnglishPatterns[] = {
     {"未知操作系%s", "Unknown system%s"},
 };
 const size_t kEnglishPatternCount = sizeof kEnglishPatterns / sizeof kEnglishPatterns[0];
+
+// The wizard's own buttons, which the system labels in its language: in English whatever that is, since the last
+// page asks for "Finish" by name.
+const ButtonText kEnglishWizardButtons[] = {
+    {0x3023, "< &Back"}, {0x3024, "&Next >"}, {0x3025, "Finish"}, {IDCANCEL, "Cancel"}};
+const size_t kEnglishWizardButtonCount = sizeof kEnglishWizardButtons / sizeof kEnglishWizardButtons[0];

@@ -16,6 +16,13 @@ extern const size_t kEnglishTextCount;
 // Texts with numbers or names inside: "%u" stands for digits, "%s" for any text; the English takes them in order.
 extern const Translation kEnglishPatterns[];
 extern const size_t kEnglishPatternCount;
+// Captions by control id, for controls whose text comes from the system rather than from the program.
+struct ButtonText {
+    int id;
+    const char* english;
+};
+extern const ButtonText kEnglishWizardButtons[];
+extern const size_t kEnglishWizardButtonCount;
 
 // True when the windows speak English: an interface language other than Chinese, or a Chinese one whose ANSI code
 // page is not 936, the code page the program's Chinese texts are written in.

@@ -280,9 +280,13 @@ INT_PTR CALLBACK destinationPage(HWND page, UINT message, WPARAM wParam, LPARAM 
     return pageMessage({onDestinationOpen, onDestinationCommand, onDestinationNotify}, page, message, wParam, lParam);
 }
 
-// The sheet opens where the main window it stands in for is (centred on it), not in the screen's corner.
+// The sheet opens where the main window it stands in for is (centred on it), not in the screen's corner; in English
+// its own buttons read English whatever the system's language.
 int CALLBACK centreSheet(HWND sheet, UINT message, LPARAM) {
-    if (message != PSCB_INITIALIZED || mainWindowHandle == nullptr) return 0;
+    if (message != PSCB_INITIALIZED) return 0;
+    for (size_t i = 0; i < kEnglishWizardButtonCount && englishInterface(); i++)
+        SetDlgItemTextA(sheet, kEnglishWizardButtons[i].id, kEnglishWizardButtons[i].english);
+    if (mainWindowHandle == nullptr) return 0;
     RECT own, main;
     GetWindowRect(sheet, &own);
     GetWindowRect(static_cast<HWND>(mainWindowHandle), &main);
