@@ -164,123 +164,140 @@ protected:
         expectCaptionsInLanguage(dialog, "message");
         return answer(1);
     }
+
+    void checkMainWindow() {
+        loadReport();
+        expectCaptionsInLanguage(window, "main window");
+        // A few captions by control, the start button's written by the program after the analysis.
+        const struct {
+            int id;
+            const char* chinese;
+            const char* english;
+        } captions[] = {{1, "开始劈分(&S)", "&Start split"}, {1001, "选择(&I)...", "Se&lect..."},
+                        {1011, "使用CRC(&C)", "Use &CRC"},    {1026, "自动运行(&L)", "Assoc&iate"},
+                        {2, "取消", "Cancel"},                {1008, "字节", "bytes"}};
+        for (const auto& c : captions) EXPECT_EQ(text(c.id), inLanguage(c.chinese, c.english)) << c.id;
+        // The lists: every item in the language, a few by name.
+        for (int list : {1006, 1009, 1017, 1025, 1027}) {
+            const int count = static_cast<int>(send(list, CB_GETCOUNT));
+            EXPECT_GT(count, 1) << list;
+            for (int i = 0; i < count; i++)
+                EXPECT_TRUE(!expectEnglish() || plainAscii(listItem(item(list), i))) << narrow(listItem(item(list), i));
+        }
+        EXPECT_EQ(narrow(listItem(item(1006), 3)), inLanguage("超级软盘", "Super floppy"));
+        EXPECT_EQ(narrow(listItem(item(1017), 2)), inLanguage("同名文件夹", "Folder of its name"));
+        EXPECT_EQ(narrow(listItem(item(1027), 1)), inLanguage("1个", "1 volume"));
+        // The tooltips: the window's own and those the program attaches as the input changes.
+        const std::map<HWND, std::wstring> tips = tooltips();
+        EXPECT_GE(tips.size(), 20u);
+        for (const auto& tip : tips) {
+            EXPECT_TRUE(!expectEnglish() || plainAscii(tip.second)) << tip.first << ": " << narrow(tip.second);
+        }
+        ASSERT_TRUE(tips.count(item(2)) && tips.count(item(1)));
+        EXPECT_EQ(narrow(tips.at(item(2))), inLanguage("放弃作业并退出", "Abandon the job and quit"));
+        EXPECT_EQ(narrow(tips.at(item(1))), inLanguage("开始劈分", "Start splitting"));
+    }
+
+    void checkAboutDialog() {
+        // The about dialog, each of its pages.
+        press(1000);
+        HWND about = nullptr;
+        const std::string caption = inLanguage("关于Tarn", "About Tarn");
+        ASSERT_TRUE(waitFor([&] { return (about = find("#32770", caption.c_str())) != nullptr; }));
+        expectCaptionsInLanguage(about, "about");
+        HWND pages = GetDlgItem(about, 1003);
+        EXPECT_EQ(narrow(listItem(pages, 0)), inLanguage("邮件详情", "Postal address"));
+        sendTo(pages, CB_SETCURSEL, 1);
+        sendTo(about, WM_COMMAND, MAKEWPARAM(1003, CBN_SELCHANGE), reinterpret_cast<LPARAM>(pages));
+        EXPECT_EQ(textOf(GetDlgItem(about, 1015)).rfind(inLanguage("程序位置:\r\n", "Program folder:\r\n"), 0), 0u)
+            << textOf(GetDlgItem(about, 1015));
+        EXPECT_EQ(textOf(GetDlgItem(about, 3)), inLanguage("打开目录", "Open folders"));
+        const std::map<HWND, std::wstring> aboutTips = tooltips();
+        ASSERT_TRUE(aboutTips.count(GetDlgItem(about, 3)));
+        EXPECT_EQ(narrow(aboutTips.at(GetDlgItem(about, 3))),
+                  inLanguage("打开程序安装目录以及程序数据储存目录.", "Open the program's folder and the folder that keeps its data."));
+        expectCaptionsInLanguage(about, "about, folders page");
+        for (int page = 0; page < 3; page++)
+            EXPECT_TRUE(!expectEnglish() || plainAscii(listItem(pages, page))) << narrow(listItem(pages, page));
+        PostMessageA(about, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(waitFor([&] { return !IsWindow(about); }));
+    }
+
+    void checkWizard() {
+        // The wizard, page by page: the sheet's caption is the page's title.
+        press(1010);
+        ASSERT_TRUE(sheetOpens());
+        const struct {
+            const char* chinese;
+            const char* english;
+        } titles[] = {{"选择文件", "Choose a file"}, {"劈分模式", "Split mode"},
+                      {"选择目标位置", "Choose the destination"}, {"选项", "Options"}};
+        for (int number = 1; number <= 4; number++) {
+            ASSERT_TRUE(onPage(number));
+            const std::string title = inLanguage(titles[number - 1].chinese, titles[number - 1].english);
+            EXPECT_TRUE(waitFor([&] { return textOf(sheet) == title; })) << textOf(sheet);
+            expectCaptionsInLanguage(page(), titles[number - 1].english);
+            // The sheet's own buttons too, whatever the system's language (Japanese under ja_JP).
+            if (expectEnglish()) {
+                EXPECT_EQ(textOf(GetDlgItem(sheet, kNextButton)), "&Next >");
+                EXPECT_EQ(textOf(GetDlgItem(sheet, IDCANCEL)), "Cancel");
+                EXPECT_TRUE(number < 4 || textOf(GetDlgItem(sheet, kFinishButton)) == "Finish")
+                    << textOf(GetDlgItem(sheet, kFinishButton));
+            }
+            if (number < 4) {
+                ASSERT_NO_FATAL_FAILURE(next(number + 1));
+            }
+        }
+        pressSheet(PSBTN_CANCEL);
+        ASSERT_TRUE(sheetCloses());
+    }
+
+    void checkMessages() {
+        // A split with one recovery volume, its result; then two pieces lost, and the join's refusal, numbers and all.
+        select(1027, 1);
+        press(1);
+        const Shown done = answerInLanguage();
+        EXPECT_EQ(done.lines[1], inLanguage("已完成", "Done")) << done.lines[0] << " " << done.lines[3];
+        ASSERT_TRUE(idleAgain());
+        const std::string set = desktop + "\\report\\";
+        ASSERT_TRUE(DeleteFileA((set + "repo0002.trn").c_str()));
+        ASSERT_TRUE(DeleteFileA((set + "repo0003.trn").c_str()));
+        setText(1002, set + "repo0001.trn");
+        ASSERT_TRUE(waitFor([&] { return text(1) == inLanguage("开始合并!(&S)", "&Start join!"); })) << text(1);
+        press(1);
+        const Shown refused = answerInLanguage();
+        EXPECT_EQ(refused.lines[0], inLanguage("丢失或损坏的块太多, 无法修复.", "Too many pieces lost or damaged to repair."));
+        EXPECT_EQ(refused.lines[1],
+                  inLanguage("需要 2 块, 恢复卷中只有 1 块.", "2 pieces needed, the recovery volumes hold only 1."));
+        EXPECT_EQ(refused.lines[2], inLanguage("没有创建任何文件.", "No file was created."));
+        ASSERT_TRUE(idleAgain());
+    }
+
+    void checkChoosers() {
+        // The file chooser's first filter and the folder chooser's title, last: the shell writes the real desktop
+        // back into the registry when they open. A file loaded again enables the output folder's chooser.
+        setText(1002, path("report.doc"));
+        ASSERT_TRUE(waitFor([&] { return enabled(1003); }));
+        press(1001);
+        HWND chooser = nullptr;
+        ASSERT_TRUE(waitFor([&] { return (chooser = ownedDialog()) != nullptr && GetDlgItem(chooser, 1136); }));
+        EXPECT_EQ(narrow(listItem(GetDlgItem(chooser, 1136), 0)), inLanguage("所有文件", "All files"));
+        PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);
+        ASSERT_TRUE(waitFor([&] { return !IsWindow(chooser); }));
+        press(1003);
+        ASSERT_TRUE(waitFor([&] { return (chooser = ownedDialog()) != nullptr; }));
+        EXPECT_TRUE(waitFor([&] { return childReads(chooser, inLanguage("选择输出文件夹:", "Choose the output folder:")); }));
+        PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);
+        ASSERT_TRUE(waitFor([&] { return !IsWindow(chooser); }));
+    }
 };
 
 TEST_F(LanguageTest, EveryWindowSpeaksTheInterfaceLanguage) {
-    loadReport();
-    expectCaptionsInLanguage(window, "main window");
-    // A few captions by control, the start button's written by the program after the analysis.
-    const struct {
-        int id;
-        const char* chinese;
-        const char* english;
-    } captions[] = {{1, "开始劈分(&S)", "&Start split"}, {1001, "选择(&I)...", "Se&lect..."},
-                    {1011, "使用CRC(&C)", "Use &CRC"},    {1026, "自动运行(&L)", "Assoc&iate"},
-                    {2, "取消", "Cancel"},                {1008, "字节", "bytes"}};
-    for (const auto& c : captions) EXPECT_EQ(text(c.id), inLanguage(c.chinese, c.english)) << c.id;
-    // The lists: every item in the language, a few by name.
-    for (int list : {1006, 1009, 1017, 1025, 1027}) {
-        const int count = static_cast<int>(send(list, CB_GETCOUNT));
-        EXPECT_GT(count, 1) << list;
-        for (int i = 0; i < count; i++)
-            EXPECT_TRUE(!expectEnglish() || plainAscii(listItem(item(list), i))) << narrow(listItem(item(list), i));
-    }
-    EXPECT_EQ(narrow(listItem(item(1006), 3)), inLanguage("超级软盘", "Super floppy"));
-    EXPECT_EQ(narrow(listItem(item(1017), 2)), inLanguage("同名文件夹", "Folder of its name"));
-    EXPECT_EQ(narrow(listItem(item(1027), 1)), inLanguage("1个", "1 volume"));
-    // The tooltips: the window's own and those the program attaches as the input changes.
-    const std::map<HWND, std::wstring> tips = tooltips();
-    EXPECT_GE(tips.size(), 20u);
-    for (const auto& tip : tips) {
-        EXPECT_TRUE(!expectEnglish() || plainAscii(tip.second)) << tip.first << ": " << narrow(tip.second);
-    }
-    ASSERT_TRUE(tips.count(item(2)) && tips.count(item(1)));
-    EXPECT_EQ(narrow(tips.at(item(2))), inLanguage("放弃作业并退出", "Abandon the job and quit"));
-    EXPECT_EQ(narrow(tips.at(item(1))), inLanguage("开始劈分", "Start splitting"));
-
-
-    // The about dialog, each of its pages.
-    press(1000);
-    HWND about = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (about = find("#32770", inLanguage("关于Tarn", "About Tarn").c_str())) != nullptr; }));
-    expectCaptionsInLanguage(about, "about");
-    HWND pages = GetDlgItem(about, 1003);
-    EXPECT_EQ(narrow(listItem(pages, 0)), inLanguage("邮件详情", "Postal address"));
-    sendTo(pages, CB_SETCURSEL, 1);
-    sendTo(about, WM_COMMAND, MAKEWPARAM(1003, CBN_SELCHANGE), reinterpret_cast<LPARAM>(pages));
-    EXPECT_EQ(textOf(GetDlgItem(about, 1015)).rfind(inLanguage("程序位置:\r\n", "Program folder:\r\n"), 0), 0u)
-        << textOf(GetDlgItem(about, 1015));
-    EXPECT_EQ(textOf(GetDlgItem(about, 3)), inLanguage("打开目录", "Open folders"));
-    const std::map<HWND, std::wstring> aboutTips = tooltips();
-    ASSERT_TRUE(aboutTips.count(GetDlgItem(about, 3)));
-    EXPECT_EQ(narrow(aboutTips.at(GetDlgItem(about, 3))),
-              inLanguage("打开程序安装目录以及程序数据储存目录.", "Open the program's folder and the folder that keeps its data."));
-    expectCaptionsInLanguage(about, "about, folders page");
-    for (int page = 0; page < 3; page++)
-        EXPECT_TRUE(!expectEnglish() || plainAscii(listItem(pages, page))) << narrow(listItem(pages, page));
-    PostMessageA(about, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(waitFor([&] { return !IsWindow(about); }));
-
-    // The wizard, page by page: the sheet's caption is the page's title.
-    press(1010);
-    ASSERT_TRUE(sheetOpens());
-    const struct {
-        const char* chinese;
-        const char* english;
-    } titles[] = {{"选择文件", "Choose a file"}, {"劈分模式", "Split mode"},
-                  {"选择目标位置", "Choose the destination"}, {"选项", "Options"}};
-    for (int number = 1; number <= 4; number++) {
-        ASSERT_TRUE(onPage(number));
-        EXPECT_TRUE(waitFor([&] { return textOf(sheet) == inLanguage(titles[number - 1].chinese, titles[number - 1].english); }))
-            << textOf(sheet);
-        expectCaptionsInLanguage(page(), titles[number - 1].english);
-        // The sheet's own buttons too, whatever the system's language (Japanese under ja_JP).
-        if (expectEnglish()) {
-            EXPECT_EQ(textOf(GetDlgItem(sheet, kNextButton)), "&Next >");
-            EXPECT_EQ(textOf(GetDlgItem(sheet, IDCANCEL)), "Cancel");
-            EXPECT_TRUE(number < 4 || textOf(GetDlgItem(sheet, kFinishButton)) == "Finish")
-                << textOf(GetDlgItem(sheet, kFinishButton));
-        }
-        if (number < 4) {
-            ASSERT_NO_FATAL_FAILURE(next(number + 1));
-        }
-    }
-    pressSheet(PSBTN_CANCEL);
-    ASSERT_TRUE(sheetCloses());
-
-    // A split with one recovery volume, its result; then two pieces lost, and the join's refusal, numbers and all.
-    select(1027, 1);
-    press(1);
-    const Shown done = answerInLanguage();
-    EXPECT_EQ(done.lines[1], inLanguage("已完成", "Done")) << done.lines[0] << " " << done.lines[3];
-    ASSERT_TRUE(idleAgain());
-    const std::string set = desktop + "\\report\\";
-    ASSERT_TRUE(DeleteFileA((set + "repo0002.trn").c_str()));
-    ASSERT_TRUE(DeleteFileA((set + "repo0003.trn").c_str()));
-    setText(1002, set + "repo0001.trn");
-    ASSERT_TRUE(waitFor([&] { return text(1) == inLanguage("开始合并!(&S)", "&Start join!"); })) << text(1);
-    press(1);
-    const Shown refused = answerInLanguage();
-    EXPECT_EQ(refused.lines[0], inLanguage("丢失或损坏的块太多, 无法修复.", "Too many pieces lost or damaged to repair."));
-    EXPECT_EQ(refused.lines[1],
-              inLanguage("需要 2 块, 恢复卷中只有 1 块.", "2 pieces needed, the recovery volumes hold only 1."));
-    EXPECT_EQ(refused.lines[2], inLanguage("没有创建任何文件.", "No file was created."));
-    ASSERT_TRUE(idleAgain());
-    // The file chooser's first filter and the folder chooser's title, last: the shell writes the real desktop
-    // back into the registry when they open. A file loaded again enables the output folder's chooser.
-    setText(1002, path("report.doc"));
-    ASSERT_TRUE(waitFor([&] { return enabled(1003); }));
-    press(1001);
-    HWND chooser = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (chooser = ownedDialog()) != nullptr && GetDlgItem(chooser, 1136); }));
-    EXPECT_EQ(narrow(listItem(GetDlgItem(chooser, 1136), 0)), inLanguage("所有文件", "All files"));
-    PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);
-    ASSERT_TRUE(waitFor([&] { return !IsWindow(chooser); }));
-    press(1003);
-    ASSERT_TRUE(waitFor([&] { return (chooser = ownedDialog()) != nullptr; }));
-    EXPECT_TRUE(waitFor([&] { return childReads(chooser, inLanguage("选择输出文件夹:", "Choose the output folder:")); }));
-    PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);
-    ASSERT_TRUE(waitFor([&] { return !IsWindow(chooser); }));
+    ASSERT_NO_FATAL_FAILURE(checkMainWindow());
+    ASSERT_NO_FATAL_FAILURE(checkAboutDialog());
+    ASSERT_NO_FATAL_FAILURE(checkWizard());
+    ASSERT_NO_FATAL_FAILURE(checkMessages());
+    ASSERT_NO_FATAL_FAILURE(checkChoosers());
     pressEscape();
     EXPECT_EQ(exitCode(), 7u);  // the last job's: too much damage
 }

@@ -166,7 +166,8 @@ void translateControls(HWND window, const char* templateName) {
 }
 
 bool englishInterface() {
-    static const bool english = PRIMARYLANGID(GetUserDefaultUILanguage()) != LANG_CHINESE || GetACP() != kChineseCodePage;
+    static const bool english =
+        PRIMARYLANGID(GetUserDefaultUILanguage()) != LANG_CHINESE || GetACP() != kChineseCodePage;
     return english;
 }
 
