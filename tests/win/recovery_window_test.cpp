@@ -1,5 +1,6 @@
 // Recovery volumes as a person asks for them in the main window (the keyboard: Alt+V, the arrow keys) and as
-// the join uses them: a lost first piece and a damaged one rebuilt on the way, the message naming them.
+// the join uses them: a lost first piece and a damaged one rebuilt on the way, the message naming them; and
+// "取消" while they are computed.
 #include "persondriver.h"
 
 namespace {
@@ -80,5 +81,32 @@ TEST_F(RecoveryWindowTest, VolumesAskedForInTheWindowRebuildLostPiecesOnTheJoin)
     ASSERT_TRUE(bringToFront(window));
     pressKey(VK_ESCAPE);
     EXPECT_EQ(exitCode(), 0u);
+}
+// "取消" while the volumes are computed stops them as it stops the pieces: the job removes all it made, pieces
+// and volumes, and the program ends with the cancelled job's code.
+TEST_F(RecoveryWindowTest, CancelWhileTheVolumesAreComputedLeavesNothing) {
+    // 1 GiB of hole after a few bytes: 420 pieces, and as many volumes over them take seconds, not a moment.
+    const std::string source = path("hollow.img");
+    HANDLE handle = CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(handle, "boot", 4, &written, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = 1LL << 30;
+    ASSERT_TRUE(SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle));
+    CloseHandle(handle);
+    ASSERT_NO_FATAL_FAILURE(launch("\"" + source + "\""));
+    select(1017, 0);  // "文件夹"
+    const std::string out = path("pieces");
+    setText(1004, out);
+    setText(1007, "2500");
+    select(kRecoveryList, 10);  // 100%
+    press(1);
+    ASSERT_TRUE(waitFor([&] { return textOf(window) == "正在计算恢复卷"; })) << textOf(window);
+    ASSERT_TRUE(bringToFront(window));
+    clickAt(item(2));
+    EXPECT_EQ(exitCode(), 99u);
+    EXPECT_EQ(GetFileAttributesA(out.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(fileSize(source), 1LL << 30);
 }
 }  // namespace
