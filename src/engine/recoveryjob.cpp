@@ -64,12 +64,15 @@ void noteRebuilt(const SetVolumes& volumes, const std::vector<size_t>& rebuilt) 
 }
 }  // namespace
 
+void removeStaleVolumes(OutputFiles& outputs) {
+    if (jobState.removableTarget) return;
+    for (const std::string& stale : volumesOfStem(jobState.outputFolder, jobState.pieceStem))
+        outputs.removeAtCommit(stale);
+}
+
 bool addRecoveryVolumes(WindowRef window, OutputFiles& outputs, const std::vector<std::string>& finals) {
     // To removable media the pieces leave disk by disk: nothing could be read back to compute volumes over.
     if (jobState.removableTarget) return true;
-    // Volumes an earlier set of these pieces' names left would call the new pieces damaged.
-    for (const std::string& stale : volumesOfStem(jobState.outputFolder, jobState.pieceStem))
-        outputs.removeAtCommit(stale);
     if (settings.recoveryCount == 0) return true;
     char name[kTextBufferSize];
     fileNameOfPath(jobState.sourcePath, name);
@@ -77,7 +80,7 @@ bool addRecoveryVolumes(WindowRef window, OutputFiles& outputs, const std::vecto
     const RecoveryPlan plan = recoveryPlanFor(jobState.outputFolder, name, blocks, finals,
                                               [&](const std::string& path) { return outputs.writingOf(path); });
     uint64_t total = 0;
-    for (const ProtectedFile& file : plan.files) total += OsFile::openRead(file.reading).length();
+    for (const ProtectedFile& file : plan.files) total += file.length;
     WorkerEvents events(window, total, "正在计算恢复卷");
     const RecoveryResult result = writeRecoveryVolumes(plan, outputs, events, threadsFor(plan.files.size()));
     if (result.what == RecoveryResult::Done) return true;

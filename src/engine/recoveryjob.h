@@ -9,6 +9,10 @@
 #include "set/outputs.h"
 #include "set/pieceset.h"
 
+// Volumes an earlier set of these pieces' names left would call the new pieces damaged: they go at the commit.
+// Looked for before the cut, while the folder does not yet hold the new pieces to list as well.
+void removeStaleVolumes(OutputFiles& outputs);
+
 // The volumes the settings ask for, over the new set's files (finals: their names once committed), written
 // into outputs before its commit. False when the job ends here: stopped, or rolled back after a write error.
 bool addRecoveryVolumes(WindowRef window, OutputFiles& outputs, const std::vector<std::string>& finals);

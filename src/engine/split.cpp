@@ -150,6 +150,7 @@ void runSplit(WindowRef window) {
     readSourceRecord(window, settings.useChecksum != 0 && direct);
     OutputFiles outputs(jobState.outputFolder);
     if ((script && !addScript(window, outputs)) || !askAboutNames(window)) return;
+    removeStaleVolumes(outputs);
     uint8_t header[kHeaderSize];
     buildFirstPieceHeader(header);
     OsFile source = OsFile::openRead(jobState.sourcePath);

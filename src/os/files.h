@@ -122,9 +122,6 @@ uint32_t osFilesToSpare();
 void osRandomBytes(uint8_t* bytes, size_t count);
 // The processors this process may run on (affinity and container limits respected).
 unsigned osProcessorsAllowed();
-// The least read worth making from a file: where each read costs much more than its bytes (a system call that
-// goes through another process, as under Wine), work that reads many files a little at a time reads more at once.
-size_t osLeastReadBytes();
 
 // Text between the system's file names and code page 936, in which a set stores its texts. False when the text
 // cannot be converted whole.

@@ -340,7 +340,6 @@ bool osFromUtf8(const std::string& utf8, std::string& local) {
     local = utf8;
     return true;
 }
-size_t osLeastReadBytes() { return 4u << 10; }
 
 bool osToUtf8(const std::string& local, std::string& utf8) {
     utf8 = local;

@@ -43,7 +43,7 @@ std::string packet(const Md5Digest& set, const char* type, const std::string& bo
 
 struct FileState {
     const ProtectedFile* file = nullptr;
-    OsFile opened;
+    std::shared_ptr<OsFile> opened;
     uint64_t length = 0;
     Md5Digest first16k{}, whole{}, id{};
     uint32_t slices = 0, firstSlice = 0;
@@ -132,11 +132,12 @@ struct Encoder {
         for (size_t i = 0; i < files.size(); i++) {
             FileState& f = files[i];
             f.file = &plan.files[i];
-            f.opened = OsFile::openRead(f.file->reading);
-            if (!f.opened.valid()) return fail(RecoveryResult::ReadFailed, f.file->reading);
-            f.length = f.opened.length();
+            f.opened = f.file->opened;
+            if (!f.opened || !f.opened->valid()) f.opened = std::make_shared<OsFile>(OsFile::openRead(f.file->reading));
+            if (!f.opened->valid()) return fail(RecoveryResult::ReadFailed, f.file->reading);
+            f.length = f.opened->length();
             std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(f.length, 16384)));
-            if (f.opened.readAt(head.data(), head.size(), 0) != static_cast<int64_t>(head.size()))
+            if (f.opened->readAt(head.data(), head.size(), 0) != static_cast<int64_t>(head.size()))
                 return fail(RecoveryResult::ReadFailed, f.file->reading);
             f.first16k = md5Of(head.data(), head.size());
             std::string idSource(reinterpret_cast<const char*>(f.first16k.bytes), 16);
@@ -183,7 +184,7 @@ struct Encoder {
             if (f.slices <= 1) continue;
             for (uint64_t at = 0; at < f.length; at += buffer.size()) {
                 const size_t n = static_cast<size_t>(std::min<uint64_t>(buffer.size(), f.length - at));
-                if (f.opened.readAt(buffer.data(), n, at) != static_cast<int64_t>(n))
+                if (f.opened->readAt(buffer.data(), n, at) != static_cast<int64_t>(n))
                     return fail(RecoveryResult::ReadFailed, f.file->reading);
                 f.wholeSum.add(buffer.data(), n);
             }
@@ -199,7 +200,8 @@ struct Encoder {
         for (FileState* f : order)
             for (uint32_t k = 0; k < f->slices; k++) {
                 const uint64_t start = k * plan.sliceSize;
-                pass.inputs.push_back({&f->opened, start, std::min(plan.sliceSize, f->length - start), f->file->reading});
+                const uint64_t length = std::min(plan.sliceSize, f->length - start);
+                pass.inputs.push_back({f->opened.get(), start, length, f->file->reading});
                 of.emplace_back(f, k);
             }
         for (uint32_t e = 0; e < plan.blocks; e++)

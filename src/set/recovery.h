@@ -2,6 +2,7 @@
 // lost or damaged, up to the volumes' slices, can be rebuilt by Tarn or any PAR 2.0 client.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,9 @@
 struct ProtectedFile {
     std::string reading;  // where its bytes are now (a name of its own until the commit)
     std::string name;     // its name in the set's folder, as the volumes record it (UTF-8)
+    uint64_t length = 0;  // as the plan found it
+    // Opened by the plan and held for the volumes: under Wine every open costs round trips to its server.
+    std::shared_ptr<OsFile> opened;
 };
 
 struct RecoveryPlan {

@@ -98,7 +98,9 @@ RecoveryPlan recoveryPlanFor(const std::string& folder, const std::string& baseN
         ProtectedFile file;
         file.reading = readingOf(path);
         if (!osToUtf8(baseNameOf(path), file.name)) file.name = baseNameOf(path);
-        lengths.push_back(OsFile::openRead(file.reading).length());
+        file.opened = std::make_shared<OsFile>(OsFile::openRead(file.reading));
+        file.length = file.opened->length();
+        lengths.push_back(file.length);
         plan.files.push_back(file);
     }
     plan.sliceSize = sliceSizeFor(lengths);

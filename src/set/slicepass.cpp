@@ -11,6 +11,8 @@
 namespace {
 // A thread's output stretches together, kept within the processor's second-level cache.
 constexpr size_t kMemory = 768u << 10;
+// Reads below a page cost more in calls than the cache saves.
+constexpr size_t kLeastRead = 4u << 10;
 
 struct Share {
     std::vector<bool> holed;  // by input: its file may hold holes, which need no reading
@@ -114,7 +116,7 @@ SlicePassResult runSlicePass(const SlicePass& pass, SetEvents& events, unsigned 
     }
     size_t largest = 1;
     for (const Share& share : shares) largest = std::max(largest, share.to - share.from);
-    size_t stretch = std::min<size_t>(std::max<size_t>(kMemory / largest, osLeastReadBytes()), 1 << 20) / 64 * 64;
+    size_t stretch = std::min<size_t>(std::max<size_t>(kMemory / largest, kLeastRead), 1 << 20) / 64 * 64;
     stretch = static_cast<size_t>(std::min<uint64_t>(stretch, (pass.sliceSize + 63) / 64 * 64));
     if (stretch == 0) return {};
     runEach(runs, [&](unsigned run) { runShare(pass, shares[run], stretch, events); });

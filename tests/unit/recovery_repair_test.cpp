@@ -33,7 +33,7 @@ struct Protected {
             names.push_back("data" + std::to_string(1001 + i).substr(0, 4) + ".trn");
             writeBytes(folder / names.back(), bytes);
             contents.push_back(bytes);
-            plan.files.push_back({folder / names.back(), names.back()});
+            plan.files.push_back({folder / names.back(), names.back(), lengths[i], nullptr});
             sizes.push_back(lengths[i]);
         }
         plan.blocks = blocks;
