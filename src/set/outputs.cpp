@@ -1,7 +1,10 @@
 // Output files written under names of their own and renamed into place together, or removed on failure.
 #include "set/outputs.h"
 
+#include <atomic>
+
 #include "set/format.h"
+#include "set/threads.h"
 #include "text/textops.h"
 
 std::string temporaryNameIn(const std::string& folder) {
@@ -61,11 +64,30 @@ void OutputFiles::removeAtCommit(const std::string& path) {
     journal_.doomed(path);
 }
 
+// Under Wine a rename searches the folder for the new name in any letter case, as long as the folder holds the
+// new set's temporary files too: two threads share a large set's renames. Their order does not matter once the
+// commit is recorded; one that fails is left to the caller's thread, which reports its error.
+void OutputFiles::renameOnThreads() {
+    const unsigned threads = entries_.size() < 64 ? 1 : threadsFor(entries_.size());
+    if (threads < 2) return;
+    std::atomic<size_t> next{0};
+    std::atomic<bool> failed{false};
+    runEach(threads, [&](unsigned) {
+        for (size_t i = next++; i < entries_.size() && !failed; i = next++) {
+            Entry& entry = entries_[i];
+            if (entry.path.empty() || entry.writing == entry.path) continue;
+            if (osRenameReplacing(entry.writing, entry.path)) entry.renamed = true;
+            else failed = true;
+        }
+    });
+}
+
 bool OutputFiles::commit() {
     // From the commit record on, a run killed among the renames is finished by the next one.
     if (!journal_.commit()) return false;
+    renameOnThreads();
     for (Entry& entry : entries_) {
-        if (entry.path.empty()) continue;
+        if (entry.path.empty() || entry.renamed) continue;
         if (entry.writing != entry.path && !osRenameReplacing(entry.writing, entry.path)) return false;
         entry.renamed = true;
     }

@@ -42,6 +42,8 @@ public:
     void rollBack();
 
 private:
+    void renameOnThreads();
+
     struct Entry {
         std::string path, writing;
         bool made = false;
