@@ -1,6 +1,7 @@
 // The outputs transaction and its journal: what a failed, a finished and a killed run leave in a folder.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -100,4 +101,24 @@ TEST(Outputs, ARunKilledAtAnyMomentIsFinishedOrUndoneByTheNext) {
     EXPECT_EQ(text(folder / "x.trn"), "new x.trn");
     osRemoveFile(writing);
     EXPECT_EQ(folderNames(f), (std::vector<std::string>{"x.trn"}));
+}
+
+TEST(Outputs, ARenameThatFailsAmongManyReportsItsErrorAndKeepsWhatCameBefore) {
+    // Enough files for the renames to be shared among threads; the 150th cannot take its name (a folder has it).
+    TempFolder folder;
+    std::vector<std::string> names;
+    for (int i = 1; i <= 300; i++) names.push_back("p" + std::to_string(1000 + i) + ".trn");
+    std::filesystem::create_directory(folder.path / names[149]);
+    put(folder / (names[149] + "/inside"), "kept");
+    {
+        OutputFiles outputs(folder.path.string());
+        for (const std::string& name : names) writeThrough(outputs, folder / name, "new " + name);
+        osSetFileError(FileError::None);
+        EXPECT_FALSE(outputs.commit());
+        EXPECT_NE(osLastFileError().what, FileError::None) << "the failed rename's own error, on the caller's thread";
+        for (size_t i = 0; i < 149; i++) EXPECT_EQ(text(folder / names[i]), "new " + names[i]);
+    }
+    // What was not renamed goes with the transaction; the folder in the way and what it holds stay.
+    for (const std::string& name : folderNames(folder.path.string())) EXPECT_NE(name.rfind(".tarn-", 0), 0u) << name;
+    EXPECT_EQ(text(folder / (names[149] + "/inside")), "kept");
 }
