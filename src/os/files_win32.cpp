@@ -122,12 +122,10 @@ bool OsFile::close() {
 }
 
 OsFile OsFile::openRead(const std::string& path) {
-    if (isFolder(path)) {
-        SetLastError(ERROR_DIRECTORY);
-        return OsFile();
-    }
     OsFile file(wrap(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr)));
+    // A folder is refused by the open itself; it is asked for only then, as each question costs Wine a lookup.
+    if (!file.valid() && isFolder(path)) SetLastError(ERROR_DIRECTORY);
     if (file.valid() && GetFileType(h(file.handle_)) != FILE_TYPE_DISK) {
         file.close();
         SetLastError(ERROR_DIRECTORY);

@@ -14,7 +14,7 @@ unzip -q "$zip_path" -d "$work"
 i686-w64-mingw32-objdump -f "$work/Tarn.exe" | grep -q 'file format pei-i386' || fail "Tarn.exe is not 32-bit"
 if i686-w64-mingw32-objdump -h "$work/Tarn.exe" | grep -q '\.debug_'; then fail "Tarn.exe is not stripped"; fi
 # Anything but the system's own libraries would have to ship beside the program.
-system='^(advapi32|comctl32|comdlg32|gdi32|kernel32|msvcrt|ole32|shell32|shlwapi|user32)\.dll$'
+system='^(advapi32|comctl32|comdlg32|gdi32|kernel32|msvcrt|ntdll|ole32|shell32|shlwapi|user32)\.dll$'
 while read -r dll; do
   echo "$dll" | tr 'A-Z' 'a-z' | grep -Eq "$system" || fail "Tarn.exe needs $dll"
 done < <(i686-w64-mingw32-objdump -p "$work/Tarn.exe" | sed -nE 's/.*DLL Name: (.*)/\1/p')
