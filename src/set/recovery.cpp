@@ -283,5 +283,11 @@ RecoveryResult writeRecoveryVolumes(const RecoveryPlan& plan, OutputFiles& outpu
     Encoder encoder{plan, events, threads == 0 ? 1 : threads, {}, {}, {}, {}, {}, {}, {}, {}};
     if (encoder.openFiles() && encoder.createVolumes(outputs) && encoder.sumWholeFiles() && encoder.encode())
         encoder.finish(outputs);
+    // Closed now, those the plan opened too, whoever still holds them: on Windows a file held open can be neither
+    // removed (a rollback) nor renamed (the commit).
+    for (const ProtectedFile& file : plan.files)
+        if (file.opened) file.opened->close();
+    for (FileState& f : encoder.files)
+        if (f.opened) f.opened->close();
     return encoder.result;
 }

@@ -14,7 +14,8 @@ struct ProtectedFile {
     std::string reading;  // where its bytes are now (a name of its own until the commit)
     std::string name;     // its name in the set's folder, as the volumes record it (UTF-8)
     uint64_t length = 0;  // as the plan found it
-    // Opened by the plan and held for the volumes: under Wine every open costs round trips to its server.
+    // Opened by the plan and held for the volumes (under Wine every open costs round trips to its server); closed
+    // when the volumes are written, so that the files can be renamed or removed.
     std::shared_ptr<OsFile> opened;
 };
 
