@@ -13,7 +13,8 @@ root_job=$!
 passed=0
 failed=0
 failures=()
-step() { echo; echo "=== $*"; }
+started=$SECONDS
+step() { echo; echo "=== $* (at $((SECONDS - started)) s)"; }
 # Adds the counts of a ctest log to the totals.
 count_ctest() {
   local log=$1 label=$2
@@ -108,18 +109,18 @@ if [ "$win32_built" = 1 ]; then
   fi
 fi
 
-# The 32-bit suite ends well before the 64-bit one: the equivalence runs then, beside the rest of the 64-bit suite,
-# its 64-bit runs in a Wine prefix of their own (the suite's holds Tarn.exe's single-instance lock).
-if [ -n "$win32_log" ]; then
-  finish_suite "win32: the shipped 32-bit Tarn.exe under the emulated 32-bit Wine" "$win32_log"
-  tools/wine32-run.sh --kill >/dev/null 2>&1 || true
-fi
+# The equivalence runs beside both suites from the start, in Wine prefixes of its own: the suites' prefixes hold
+# Tarn.exe's single-instance lock.
 same_log=""
 if [ -n "$win32_log" ] && [ "$win64_built" = 1 ]; then
   same_log=$(mktemp)
-  TARN_WINEPREFIX="$here/build/wineprefix-same" \
+  TARN_WINEPREFIX="$here/build/wineprefix-same" TARN_WIN32_PREFIX=/var/lib/tarn-win32-same \
     ctest --test-dir build/win32 --output-on-failure --timeout 1800 -R '^e2e_equivalence$' >"$same_log" 2>&1 &
   same_job=$!
+fi
+if [ -n "$win32_log" ]; then
+  finish_suite "win32: the shipped 32-bit Tarn.exe under the emulated 32-bit Wine" "$win32_log"
+  tools/wine32-run.sh --kill >/dev/null 2>&1 || true
 fi
 if [ -n "$win64_log" ]; then
   finish_suite "win64: the 64-bit Tarn.exe under Wine" "$win64_log"
@@ -132,11 +133,11 @@ if [ -n "$same_log" ]; then
   count_ctest "$same_log" equivalence
   rm -f "$same_log"
   WINEPREFIX="$here/build/wineprefix-same" wineserver -k >/dev/null 2>&1 || true
-  tools/wine32-run.sh --kill >/dev/null 2>&1 || true
+  TARN_WIN32_PREFIX=/var/lib/tarn-win32-same tools/wine32-run.sh --kill >/dev/null 2>&1 || true
 fi
 
 rm -f "$root_log"
 echo
 for f in "${failures[@]}"; do echo "FAILED: $f"; done
-echo "$passed passed, $failed failed"
+echo "$passed passed, $failed failed, in $((SECONDS - started)) s"
 [ "$failed" -eq 0 ]

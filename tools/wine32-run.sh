@@ -5,7 +5,9 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 root=${TARN_I386_ROOT:-/var/cache/tarn/i386-root}
-prefix=/var/lib/tarn-win32-prefix
+# TARN_WIN32_PREFIX names another prefix inside the root, for a second run beside the first.
+prefix=${TARN_WIN32_PREFIX:-/var/lib/tarn-win32-prefix}
+case "$prefix" in /var/lib/tarn-win32-*) ;; *) echo "wine32-run: the prefix lives in /var/lib/tarn-win32-*" >&2; exit 2 ;; esac
 init=0
 case "${1:-}" in
   --init) init=1; shift ;;

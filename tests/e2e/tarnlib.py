@@ -9,6 +9,16 @@ HEADER_SIZE = 652
 MAGIC = b"TARN1500"
 
 
+def captured(command, merge=False, **options):
+    """Runs command and returns (exit code, standard output, standard error), through files rather than pipes: Wine's
+    own processes outlive a program by seconds and would hold a pipe open until they end. merge puts both in one."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as errors:
+        code = subprocess.run(command, stdout=out, stderr=out if merge else errors, **options).returncode
+        out.seek(0)
+        errors.seek(0)
+        return code, out.read(), errors.read()
+
+
 class Runner:
     """Runs one Tarn build from a private copy, so dTarn.dat and DefSet.txt stay per test."""
 
@@ -50,15 +60,16 @@ class Runner:
             if self.wine:
                 # Tarn.exe reports a failed write in a dialog; with no display there is none to wait on.
                 env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
-        done = subprocess.run(command, stdin=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                              timeout=timeout, cwd=cwd or self.folder, env=env)
-        err = done.stderr.decode("utf-8", "replace")
         if self.wine:
-            for line in done.stdout.decode("ascii", "replace").splitlines():
+            _, printed, err = captured(command, stdin=stdin, timeout=timeout, cwd=cwd or self.folder, env=env)
+            printed, err = printed.decode("ascii", "replace"), err.decode("utf-8", "replace")
+            for line in printed.splitlines():
                 if line.startswith("exit="):
                     return int(line[5:]), err
-            raise AssertionError("launcher printed no exit code: %r %r" % (done.stdout, err))
-        return done.returncode, err
+            raise AssertionError("launcher printed no exit code: %r %r" % (printed, err))
+        done = subprocess.run(command, stdin=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                              timeout=timeout, cwd=cwd or self.folder, env=env)
+        return done.returncode, done.stderr.decode("utf-8", "replace")
 
 
 def read_header(path):

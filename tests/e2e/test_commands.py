@@ -1152,10 +1152,9 @@ class WithTarnExe(CommandCase):
         _, chinese = self.source("报告.doc", 30000)
         code, _, err = self.tarn("split", "报告.doc", "-s", "10K", "--script", "-q")
         self.assertEqual(code, 0, err)
-        done = subprocess.run([WINE, "cmd", "/c", "UnTarn.bat"], cwd=self.at("报告"), stdin=subprocess.DEVNULL,
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120,
-                              env={k: v for k, v in os.environ.items() if k != "DISPLAY"})
-        self.assertEqual(done.returncode, 0, done.stdout)
+        code, out, _ = tarnlib.captured([WINE, "cmd", "/c", "UnTarn.bat"], cwd=self.at("报告"), stdin=subprocess.DEVNULL,
+                                        timeout=120, env={k: v for k, v in os.environ.items() if k != "DISPLAY"})
+        self.assertEqual(code, 0, out)
         self.assertEqual(tarnlib.read_file(self.at("报告", "报告.doc")), chinese)
         # Cut by Tarn.exe as a script set, its script names the file and counts the pieces for a join here.
         self.windows.write_settings(method=1)
@@ -1185,13 +1184,13 @@ class WithTarnExe(CommandCase):
                                                  headless=True)
                     self.assertEqual(code, 0, err)
                     self.assertEqual(sorted(os.listdir(self.at("w0"))), sorted(os.listdir(self.at(folder))))
-                done = subprocess.run([WINE, "cmd", "/c", "UnTarn.bat"], cwd=self.at(folder),
-                                      stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                      timeout=120, env={k: v for k, v in os.environ.items() if k != "DISPLAY"})
+                _, out, err = tarnlib.captured([WINE, "cmd", "/c", "UnTarn.bat"], cwd=self.at(folder),
+                                               stdin=subprocess.DEVNULL, timeout=120,
+                                               env={k: v for k, v in os.environ.items() if k != "DISPLAY"})
                 # cmd echoes the command it runs; a command let out of the quotes would print its word alone.
-                said = [line.strip() for line in (done.stdout + done.stderr).splitlines()]
+                said = [line.strip() for line in (out + err).splitlines()]
                 self.assertNotIn(b"PWNED", said)
-                self.assertEqual(tarnlib.read_file(self.at(folder, rebuilt)), data, done.stdout)
+                self.assertEqual(tarnlib.read_file(self.at(folder, rebuilt)), data, out)
                 self.assertEqual(len(os.listdir(self.at(folder))), 5, "three pieces, the script, the file")
 
 

@@ -189,8 +189,8 @@ class KeyedSetsInTheWindow(unittest.TestCase):
         args = [wine, driver, "--gtest_brief=1", "--gtest_filter=KeyedWindowJob." + job,
                 "--tarn=" + windows_path(program), "--key=" + self.KEY]
         args += ["--%s=%s" % item for item in options.items()]
-        done = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=300)
-        self.assertEqual(done.returncode, 0, done.stdout.decode("gbk", "replace"))
+        code, out, _ = tarnlib.captured(args, merge=True, timeout=300)
+        self.assertEqual(code, 0, out.decode("gbk", "replace"))
 
     def test_window_and_commands_cut_and_rebuild_the_same_keyed_set(self):
         self.assertTrue(DRIVERS, "no window driver given")
