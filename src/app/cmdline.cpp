@@ -2,6 +2,7 @@
 #include "app/cmdline.h"
 
 #include <string>
+#include <vector>
 
 #include "os/os.h"
 #include "text/textops.h"
@@ -9,7 +10,6 @@
 namespace {
 constexpr char kQuote = 34;
 constexpr char kSpace = 32;
-constexpr char kHiddenSpace = static_cast<char>(254);
 
 // Token n of a Windows-style command line, whole, without its quotes.
 int tokenText(const char* commandLine, uint32_t n, std::string& token) {
@@ -21,26 +21,28 @@ int tokenText(const char* commandLine, uint32_t n, std::string& token) {
     if (quotes % 2 != 0) return quotesUnbalanced;
     for (char& c : work)
         if (c == 9) c = kSpace;
+    // A space inside quotes belongs to its token: marked beside the text, as any byte may be part of a name.
+    std::vector<bool> quoted(work.size(), false);
     bool inside = false;
-    for (char& c : work) {
-        if (c == kQuote)
+    for (size_t i = 0; i < work.size(); i++) {
+        if (work[i] == kQuote)
             inside = !inside;
-        else if (inside && c == kSpace)
-            c = kHiddenSpace;
+        else if (inside && work[i] == kSpace)
+            quoted[i] = true;
     }
+    auto separates = [&](size_t i) { return work[i] == kSpace && !quoted[i]; };
     size_t pos = 0;
-    while (pos < work.size() && work[pos] == kSpace) pos++;
+    while (pos < work.size() && separates(pos)) pos++;
     for (uint32_t index = 0; index < n; index++) {
         if (pos >= work.size()) return tokenMissing;
-        while (pos < work.size() && work[pos] != kSpace) pos++;
+        while (pos < work.size() && !separates(pos)) pos++;
         // A run of spaces at the end still starts one more, empty token.
         if (pos >= work.size()) return tokenMissing;
-        while (pos < work.size() && work[pos] == kSpace) pos++;
+        while (pos < work.size() && separates(pos)) pos++;
     }
-    while (pos < work.size() && work[pos] != kSpace) {
+    while (pos < work.size() && !separates(pos)) {
         char c = work[pos++];
-        if (c == kQuote) continue;
-        token += (c == kHiddenSpace) ? kSpace : c;
+        if (c != kQuote) token += c;
     }
     return tokenFound;
 }

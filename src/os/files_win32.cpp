@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "os/files.h"
+#include "os/widetext_win32.h"
 
 namespace {
 HANDLE h(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
@@ -51,7 +53,7 @@ std::vector<size_t> separatorsOf(const std::string& path) {
     return found;
 }
 bool isFolder(const std::string& path) {
-    DWORD a = GetFileAttributesA(path.c_str());
+    DWORD a = GetFileAttributesW(osSystemPath(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 }  // namespace
@@ -96,11 +98,11 @@ void osSetFileError(FileError what) {
 }
 
 std::string osFileErrorText(const FileStatus& status) {
-    char text[512] = "";
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                             static_cast<DWORD>(status.native), 0, text, sizeof text, nullptr);
-    while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ')) text[--n] = 0;
-    return text;
+    wchar_t text[512] = L"";
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             static_cast<DWORD>(status.native), 0, text, 512, nullptr);
+    while (n > 0 && (text[n - 1] == L'\r' || text[n - 1] == L'\n' || text[n - 1] == L' ')) text[--n] = 0;
+    return osNarrowText(text);
 }
 
 OsFile& OsFile::operator=(OsFile&& other) noexcept {
@@ -122,7 +124,7 @@ bool OsFile::close() {
 }
 
 OsFile OsFile::openRead(const std::string& path) {
-    OsFile file(wrap(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    OsFile file(wrap(CreateFileW(osSystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr)));
     // A folder is refused by the open itself; it is asked for only then, as each question costs Wine a lookup.
     if (!file.valid() && isFolder(path)) SetLastError(ERROR_DIRECTORY);
@@ -134,12 +136,12 @@ OsFile OsFile::openRead(const std::string& path) {
 }
 
 OsFile OsFile::openUpdate(const std::string& path) {
-    return OsFile(wrap(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+    return OsFile(wrap(CreateFileW(osSystemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, nullptr)));
 }
 
 OsFile OsFile::createNew(const std::string& path, unsigned) {
-    return OsFile(wrap(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+    return OsFile(wrap(CreateFileW(osSystemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL, nullptr)));
 }
 
@@ -282,7 +284,7 @@ PageBuffer::PageBuffer(size_t size) : bytes_(new uint8_t[size]), size_(size), ma
 PageBuffer::~PageBuffer() { delete[] bytes_; }
 
 EntryKind osEntryKind(const std::string& path) {
-    DWORD a = GetFileAttributesA(path.c_str());
+    DWORD a = GetFileAttributesW(osSystemPath(path).c_str());
     if (a == INVALID_FILE_ATTRIBUTES) return EntryKind::None;
     if (a & FILE_ATTRIBUTE_DIRECTORY) return EntryKind::Folder;
     if (a & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) return EntryKind::Other;
@@ -290,20 +292,20 @@ EntryKind osEntryKind(const std::string& path) {
 }
 
 bool osRenameReplacing(const std::string& from, const std::string& to) {
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    return MoveFileExW(osSystemPath(from).c_str(), osSystemPath(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
-bool osRemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+bool osRemoveFile(const std::string& path) { return DeleteFileW(osSystemPath(path).c_str()) != 0; }
 
 std::vector<std::string> osListFolder(const std::string& folder) {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(osSystemPath(folder + "\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return names;
     do {
-        if (std::strcmp(found.cFileName, ".") != 0 && std::strcmp(found.cFileName, "..") != 0)
-            names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
+        if (std::wcscmp(found.cFileName, L".") != 0 && std::wcscmp(found.cFileName, L"..") != 0)
+            names.push_back(osNarrowText(found.cFileName));
+    } while (FindNextFileW(search, &found));
     FindClose(search);
     return names;
 }
@@ -318,7 +320,7 @@ bool osMakeFolders(const std::string& folder, std::string& top) {
         // Drive roots ("C:"), a UNC server and share, and "a\\b" steps are there or not ours to make.
         if (step.empty() || step.back() == ':' || step.back() == '\\' || step.back() == '/' || isFolder(step)) continue;
         if (step.size() >= 2 && step[0] == '\\' && step[1] == '\\' && separatorsOf(step).size() < 4) continue;
-        if (CreateDirectoryA(step.c_str(), nullptr)) {
+        if (CreateDirectoryW(osSystemPath(step).c_str(), nullptr)) {
             if (top.empty()) top = step;
             deepest = step;
             continue;
@@ -336,11 +338,24 @@ void osRemoveMadeFolders(const char* folder, const char* top) {
     std::string path = folder;
     const size_t topLength = std::strlen(top);
     if (topLength == 0) return;
-    while (RemoveDirectoryA(path.c_str())) {
+    while (RemoveDirectoryW(osSystemPath(path).c_str())) {
         const std::vector<size_t> stops = separatorsOf(path);
         if (stops.empty() || stops.back() < topLength) return;
         path.resize(stops.back());
     }
+}
+
+std::wstring osSystemPath(const std::string& path) {
+    std::wstring wide = osWideText(path);
+    // A folder's plain form ends at 248 characters; past that, or on the way, the long form takes over.
+    if (wide.size() < 240 || wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
+    const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return wide;
+    std::wstring full(size, L'\0');
+    full.resize(GetFullPathNameW(wide.c_str(), size, &full[0], nullptr));
+    if (full.compare(0, 4, L"\\\\.\\") == 0) return full;  // a device
+    if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
 }
 
 uint32_t osFilesToSpare() { return 16 * 1024 * 1024; }  // Windows gives a process millions of handles

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "os/os.h"
+#include "os/widetext_win32.h"
 #include "text/textops.h"
 
 const char kPathSeparator = '\\';
@@ -36,7 +37,7 @@ struct KeyHolder {
 }  // namespace
 
 FileHandle osOpenExisting(const char* path, bool shareRead) {
-    return f(CreateFileA(path, GENERIC_READ, shareRead ? FILE_SHARE_READ : 0, nullptr, OPEN_EXISTING,
+    return f(CreateFileW(osSystemPath(path).c_str(), GENERIC_READ, shareRead ? FILE_SHARE_READ : 0, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
@@ -45,7 +46,7 @@ FileHandle osCreateTruncate(const char* path, uint32_t attributes) {
     DWORD flags = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY |
                                                   FILE_ATTRIBUTE_DEVICE);
     if (flags == 0) flags = FILE_ATTRIBUTE_NORMAL;
-    return f(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, flags, nullptr));
+    return f(CreateFileW(osSystemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, flags, nullptr));
 }
 
 bool osRead(FileHandle file, void* buffer, uint32_t count, uint32_t* got) {
@@ -87,11 +88,11 @@ bool osNameTaken(const char* path) {
 }
 
 // Windows' file systems ignore letter case already: nothing to look for.
-bool osResolveNameCase(char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+bool osResolveNameCase(char* path) { return GetFileAttributesW(osSystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool osSameFile(const char* first, const char* second) {
     auto identify = [](const char* path, BY_HANDLE_FILE_INFORMATION& info) {
-        HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        HANDLE file = CreateFileW(osSystemPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (file == INVALID_HANDLE_VALUE) return false;
         BOOL ok = GetFileInformationByHandle(file, &info);
@@ -104,7 +105,7 @@ bool osSameFile(const char* first, const char* second) {
            a.nFileIndexLow == b.nFileIndexLow;
 }
 
-uint32_t osGetAttributes(const char* path) { return GetFileAttributesA(path); }
+uint32_t osGetAttributes(const char* path) { return GetFileAttributesW(osSystemPath(path).c_str()); }
 
 bool osGetFileTimes(FileHandle file, uint64_t* creation, uint64_t* access, uint64_t* write) {
     FILETIME c, a, w;
@@ -122,7 +123,7 @@ static bool setHandleTimes(FileHandle file, uint64_t creation, uint64_t access, 
 
 bool osSetPathTimes(const char* path, uint64_t creation, uint64_t access, uint64_t write) {
     // Attribute-writing access only: a read-only file still takes its times.
-    HANDLE file = CreateFileA(path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    HANDLE file = CreateFileW(osSystemPath(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     bool ok = setHandleTimes(f(file), creation, access, write);
@@ -135,14 +136,15 @@ void osApplyAttributesAfterWrite(const char* path, uint32_t attributes) {
     const DWORD settable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                            FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     const DWORD wanted = attributes & settable;
-    DWORD a = GetFileAttributesA(path);
-    if (a != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path, (a & ~settable) | wanted ? (a & ~settable) | wanted : FILE_ATTRIBUTE_NORMAL);
+    const std::wstring name = osSystemPath(path);
+    DWORD a = GetFileAttributesW(name.c_str());
+    if (a != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(name.c_str(), (a & ~settable) | wanted ? (a & ~settable) | wanted : FILE_ATTRIBUTE_NORMAL);
 }
 
-bool osCreateFolder(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
+bool osCreateFolder(const char* path) { return CreateDirectoryW(osSystemPath(path).c_str(), nullptr) != 0; }
 
 bool osFolderExists(const char* path) {
-    DWORD a = GetFileAttributesA(path);
+    DWORD a = GetFileAttributesW(osSystemPath(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -176,44 +178,51 @@ void osSetCommandLine(const char* text) {
     commandLineOverridden = true;
 }
 
-const char* osCommandLine() { return commandLineOverridden ? commandLineOverride.c_str() : GetCommandLineA(); }
+// The command line as the system gives it, every name whole whatever the code page.
+const char* osCommandLine() {
+    if (!commandLineOverridden) {
+        commandLineOverride = osNarrowText(GetCommandLineW());
+        commandLineOverridden = true;
+    }
+    return commandLineOverride.c_str();
+}
 
 bool osProgramPath(char* out) {
-    char found[kTextBufferSize];
-    DWORD n = SearchPathA(nullptr, "Tarn.exe", nullptr, sizeof found, found, nullptr);
-    if (n == 0 || n >= sizeof found) return false;
-    copyText(found, out);
+    wchar_t found[kTextBufferSize];
+    DWORD n = SearchPathW(nullptr, L"Tarn.exe", nullptr, kTextBufferSize, found, nullptr);
+    if (n == 0 || n >= kTextBufferSize) return false;
+    const std::string narrow = osNarrowText(found);
+    if (narrow.size() >= kTextBufferSize) return false;
+    copyText(narrow.c_str(), out);
     return true;
 }
 
 bool osIsRemovableDrive(const char* folder) {
     char root[4] = {0, 0, 0, 0};
     midText(folder, root, 0, 3);
-    return GetDriveTypeA(root) == DRIVE_REMOVABLE;
+    return GetDriveTypeW(osWideText(root).c_str()) == DRIVE_REMOVABLE;
 }
 
 bool osUserDataFolder(char* out) {
-    char path[MAX_PATH + 1];
-    if (!SHGetSpecialFolderPathA(nullptr, path, CSIDL_APPDATA, FALSE)) return false;
-    copyTextBounded(path, out, kTextBufferSize - 20);
+    wchar_t path[MAX_PATH + 1];
+    if (!SHGetSpecialFolderPathW(nullptr, path, CSIDL_APPDATA, FALSE)) return false;
+    copyTextBounded(osNarrowText(path).c_str(), out, kTextBufferSize - 20);
     return true;
 }
 
 bool osReadDesktopFolder(char* out) {
     KeyHolder holder;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER,
-                        "Software\\Microsoft\\Windows\\CurrentVersion"
-                        "\\Explorer\\Shell Folders",
-                        0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ, nullptr, &holder.key, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0,
+                        nullptr, REG_OPTION_NON_VOLATILE, KEY_READ, nullptr, &holder.key, nullptr) != ERROR_SUCCESS)
         return false;
-    char value[kTextBufferSize];
-    DWORD size = sizeof value - 1;
+    wchar_t value[kTextBufferSize] = {};
+    DWORD size = sizeof value - sizeof(wchar_t);
     DWORD type = 0;
-    if (RegQueryValueExA(holder.key, "Desktop", nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
+    if (RegQueryValueExW(holder.key, L"Desktop", nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
         ERROR_SUCCESS)
         return false;
-    value[size < sizeof value ? size : sizeof value - 1] = 0;
-    copyText(value, out);
+    value[size / sizeof(wchar_t) < kTextBufferSize ? size / sizeof(wchar_t) : kTextBufferSize - 1] = 0;
+    copyTextBounded(osNarrowText(value).c_str(), out, kTextBufferSize);
     return true;
 }
 
@@ -245,8 +254,10 @@ bool osWriteRegistryText(uint32_t root, const char* key, const char* name, const
     if (RegCreateKeyExA(roots[root], key, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &holder.key,
                         nullptr) != ERROR_SUCCESS)
         return false;
-    return RegSetValueExA(holder.key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                          static_cast<DWORD>(std::strlen(text) + 1)) == ERROR_SUCCESS;
+    const std::wstring value = osWideText(text);
+    return RegSetValueExW(holder.key, name != nullptr ? osWideText(name).c_str() : nullptr, 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 void osSystemVersion(SystemVersion& out) {
@@ -283,31 +294,40 @@ bool osStderrIsTerminal() { return false; }
 bool osStdinIsTerminal() { return false; }
 
 bool osChooseFile(void* owner, const char* filter, char* path) {
-    OPENFILENAMEA dialog;
+    // The filter is pairs of texts, each ending in a zero, and a zero after the last.
+    std::wstring filters;
+    for (const char* part = filter; *part != 0; part += std::strlen(part) + 1) filters += osWideText(part) + L'\0';
+    std::wstring chosen = osWideText(path);
+    chosen.resize(32768, L'\0');
+    OPENFILENAMEW dialog;
     std::memset(&dialog, 0, sizeof dialog);
-    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
     dialog.hwndOwner = static_cast<HWND>(owner);
-    dialog.lpstrFilter = filter;
+    dialog.lpstrFilter = filters.c_str();
     dialog.nFilterIndex = 1;
-    dialog.lpstrFile = path;
-    dialog.nMaxFile = kTextBufferSize;
+    dialog.lpstrFile = &chosen[0];
+    dialog.nMaxFile = static_cast<DWORD>(chosen.size());
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER |
                    OFN_LONGNAMES;
-    return GetOpenFileNameA(&dialog) != FALSE;
+    if (!GetOpenFileNameW(&dialog)) return false;
+    // A name past the program's buffers is refused later, by its length, as a typed one is.
+    copyTextBounded(osNarrowText(chosen.c_str()).c_str(), path, kTextBufferSize);
+    return true;
 }
 
 bool osChooseFolder(void* owner, const char* title, char* out) {
     HRESULT com = CoInitialize(nullptr);
-    BROWSEINFOA browse;
+    const std::wstring caption = osWideText(title);
+    BROWSEINFOW browse;
     std::memset(&browse, 0, sizeof browse);
     browse.hwndOwner = static_cast<HWND>(owner);
-    browse.lpszTitle = title;
+    browse.lpszTitle = caption.c_str();
     browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN | BIF_EDITBOX;
     bool chosen = false;
-    if (LPITEMIDLIST item = SHBrowseForFolderA(&browse)) {
-        char folder[MAX_PATH] = "";
-        if (SHGetPathFromIDListA(item, folder)) {
-            copyTextBounded(folder, out, kTextBufferSize);
+    if (LPITEMIDLIST item = SHBrowseForFolderW(&browse)) {
+        wchar_t folder[MAX_PATH] = L"";
+        if (SHGetPathFromIDListW(item, folder)) {
+            copyTextBounded(osNarrowText(folder).c_str(), out, kTextBufferSize);
             chosen = true;
         }
         CoTaskMemFree(item);
@@ -317,7 +337,9 @@ bool osChooseFolder(void* owner, const char* title, char* out) {
 }
 
 bool osShellOpen(void* owner, const char* verb, const char* path) {
-    HINSTANCE result = ShellExecuteA(static_cast<HWND>(owner), verb, path, nullptr, nullptr,
+    const std::wstring action = osWideText(verb);
+    HINSTANCE result = ShellExecuteW(static_cast<HWND>(owner), verb != nullptr ? action.c_str() : nullptr,
+                                     osWideText(path).c_str(), nullptr, nullptr,
                                      verb != nullptr ? SW_SHOWDEFAULT : SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(result) > 32;
 }

@@ -1,5 +1,5 @@
-// Converts the text a set stores (names, descriptions) between this system's UTF-8 and code page 936, the
-// ANSI code page of the Chinese Windows that Tarn.exe runs on.
+// Converts the text a set stores (names, descriptions) between this system's names and code page 936, the
+// ANSI code page of the Chinese Windows that Tarn.exe runs on, with a UTF-8 copy of what that code page lacks.
 #include "set/text.h"
 
 #include <cstdio>
@@ -34,8 +34,9 @@ bool isUtf8(const std::string& text) {
 
 std::string localText(const std::string& stored) {
     std::string text;
-    if (isUtf8(stored) || !osFromCodePage936(stored, text)) return stored;
-    return text;
+    if (plainAscii(stored)) return stored;
+    if (isUtf8(stored)) return osFromUtf8(stored, text) ? text : stored;
+    return osFromCodePage936(stored, text) ? text : stored;
 }
 
 namespace {
@@ -120,13 +121,20 @@ std::string fittedFileName(const std::string& name) {
 
 std::string storedText(const std::string& local) {
     std::string text;
-    if (plainAscii(local) || !isUtf8(local) || !osToCodePage936(local, text)) return local;
-    return text;
+    if (plainAscii(local) || osToCodePage936(local, text)) return text.empty() ? local : text;
+    // What code page 936 cannot hold is stored in UTF-8, as earlier builds did; bytes that are no text, as they are.
+    return osToUtf8(local, text) && isUtf8(text) ? text : local;
 }
 
 namespace {
 size_t characterLength(unsigned char lead) {
     return lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : 4;
+}
+
+// One character of UTF-8 in code page 936, whatever this system's own names are.
+bool codePage936OfUtf8(const std::string& utf8, std::string& stored) {
+    std::string local;
+    return osFromUtf8(utf8, local) && osToCodePage936(local, stored);
 }
 
 // UTF-8 text in code page 936 up to limit bytes, each character that code page lacks as lacking.
@@ -135,7 +143,7 @@ std::string codePage936Form(const std::string& text, char lacking, size_t limit)
     for (size_t i = 0; i < text.size() && stored.size() < limit;) {
         const size_t length = characterLength(static_cast<unsigned char>(text[i]));
         std::string one;
-        stored += osToCodePage936(text.substr(i, length), one) ? one : std::string(1, lacking);
+        stored += codePage936OfUtf8(text.substr(i, length), one) ? one : std::string(1, lacking);
         i += length;
     }
     return stored;
@@ -144,8 +152,10 @@ std::string codePage936Form(const std::string& text, char lacking, size_t limit)
 // The name in code page 936 as far as the stem reaches, each character that code page lacks as X.
 std::string stemSource(const std::string& name) {
     std::string whole;
-    if (!isUtf8(name) || osToCodePage936(name, whole) || plainAscii(name)) return whole.empty() ? name : whole;
-    return codePage936Form(name, 'X', 4);
+    if (plainAscii(name) || osToCodePage936(name, whole)) return whole.empty() ? name : whole;
+    std::string utf8;
+    if (!osToUtf8(name, utf8) || !isUtf8(utf8)) return name;
+    return codePage936Form(utf8, 'X', 4);
 }
 
 // Code page 936 text cut to at most room bytes on a character, a short extension kept.
@@ -166,9 +176,10 @@ std::string cutCodePage936(const std::string& text, size_t room) {
 }  // namespace
 
 HeaderText headerTextFor(const std::string& local) {
-    std::string whole;
-    if (plainAscii(local) || !isUtf8(local) || osToCodePage936(local, whole)) return {storedText(local), ""};
-    HeaderText text{codePage936Form(local, '_', std::string::npos), local};
+    std::string whole, utf8;
+    if (plainAscii(local) || osToCodePage936(local, whole) || !osToUtf8(local, utf8) || !isUtf8(utf8))
+        return {storedText(local), ""};
+    HeaderText text{codePage936Form(utf8, '_', std::string::npos), utf8};
     // The copy is the text; the field only stands in for it where it is not read: it gives way to the copy.
     const size_t room = kHeaderTextField - kTextCopyOverhead;
     if (!textCopyFits(text.field, text.copy) && text.copy.size() < room)

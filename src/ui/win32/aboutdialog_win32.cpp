@@ -10,6 +10,7 @@
 #include "ui/win32/aboutdialog_ids.h"
 #include "ui/win32/tooltips.h"
 #include "ui/win32/uitext.h"
+#include "os/widetext_win32.h"
 
 bool aboutOpen = false;
 
@@ -25,13 +26,13 @@ void showPage(HWND dialog, int32_t page) {
     // Button 3 belongs to the folders page alone; on the other pages it is hidden.
     HWND folders = GetDlgItem(dialog, IDC_ABOUT_FOLDERS);
     if (page == kAboutPageFolders) {
-        SetWindowTextA(folders, uiText("打开目录"));
+        SetWindowTextW(folders, osWideText(uiText("打开目录")).c_str());
         addTooltip(dialog, IDC_ABOUT_FOLDERS, kFoldersTip);
     }
     ShowWindow(folders, page == kAboutPageFolders ? SW_SHOW : SW_HIDE);
     char text[kTextBufferSize];
     aboutPageText(page, text);
-    SetDlgItemTextA(dialog, IDC_ABOUT_INFO, uiTranslate(text).c_str());
+    SetDlgItemTextW(dialog, IDC_ABOUT_INFO, osWideText(uiTranslate(text)).c_str());
 }
 
 int32_t currentPage(HWND dialog) {
@@ -43,7 +44,8 @@ void initialise(HWND dialog) {
     translateControls(dialog, MAKEINTRESOURCEA(IDD_ABOUT));
     SetDlgItemTextA(dialog, IDC_ABOUT_MAIL, TARN_MAKER_MAIL);
     for (int32_t page = 0; page < kAboutPageCount; page++)
-        SendDlgItemMessageA(dialog, IDC_ABOUT_PAGES, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(uiText(aboutPageName(page))));
+        SendDlgItemMessageW(dialog, IDC_ABOUT_PAGES, CB_ADDSTRING, 0,
+                            reinterpret_cast<LPARAM>(osWideText(uiText(aboutPageName(page))).c_str()));
     showPage(dialog, kAboutPageMail);
 }
 
@@ -57,7 +59,9 @@ void sendMail() {
 
 void visitWeb(HWND dialog) {
     char address[kTextBufferSize] = "";
-    GetDlgItemTextA(dialog, IDC_ABOUT_WEB, address, kTextBufferSize);
+    wchar_t typed[kTextBufferSize] = L"";
+    GetDlgItemTextW(dialog, IDC_ABOUT_WEB, typed, kTextBufferSize);
+    osCopyNarrow(typed, address, kTextBufferSize);
     openWithDefaultHandler(address);
 }
 

@@ -22,6 +22,7 @@
 #include "ui/win32/mainwindow_win32.h"
 #include "ui/win32/uitext.h"
 #include "ui/win32/wizard_win32.h"
+#include "os/widetext_win32.h"
 
 namespace {
 uint32_t phase() { return jobState.jobPhase.load(std::memory_order_acquire); }
@@ -60,7 +61,7 @@ void endJob(HWND window) {
         addRebuiltPiecesToResult();
         showMessageDialog(window);
     }
-    SetWindowTextA(window, kMainCaption);
+    SetWindowTextW(window, osWideText(kMainCaption).c_str());
     showControl(window, kIdProgress, false);
     showControl(window, kIdHelp, true);
     showControl(window, kIdAutoRun, true);
@@ -277,8 +278,11 @@ void onSlider(HWND window) {
 
 void onDropFiles(HWND window, HDROP drop) {
     char path[kTextBufferSize] = "";
-    DragQueryFileA(drop, 0, path, kTextBufferSize);
+    const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+    std::wstring dropped(length + 1, L'\0');
+    DragQueryFileW(drop, 0, &dropped[0], length + 1);
     DragFinish(drop);
+    osCopyNarrow(dropped.c_str(), path, kTextBufferSize);
     if (!idle()) return;
     if (findText(1, path, ".") > 0) {
         copyText(path, jobState.sourcePath);

@@ -20,6 +20,7 @@
 #include "ui/win32/tooltips.h"
 #include "ui/win32/uitext.h"
 #include "ui/win32/wizard_win32.h"
+#include "os/widetext_win32.h"
 
 const char kMainCaption[] = "Tarn 1.51";
 
@@ -65,7 +66,8 @@ const Tip kTips[] = {
 template <size_t N>
 void fillList(HWND window, int id, const char* const (&items)[N], uint32_t selected) {
     HWND list = GetDlgItem(window, id);
-    for (size_t i = 0; i < N; i++) SendMessageA(list, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(uiText(items[i])));
+    for (size_t i = 0; i < N; i++)
+        SendMessageW(list, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(osWideText(uiText(items[i])).c_str()));
     SendMessageA(list, CB_SETCURSEL, selected < N ? selected : 0, 0);
 }
 
@@ -82,11 +84,11 @@ void placeOnTop(HWND window, bool top) {
 void fillRecoveryList(HWND window, int id) {
     HWND list = GetDlgItem(window, id);
     for (size_t i = 0; i < kRecoveryChoiceCount; i++)
-        SendMessageA(list, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(uiText(kRecoveryChoices[i].name)));
+        SendMessageW(list, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(osWideText(uiText(kRecoveryChoices[i].name)).c_str()));
     const size_t chosen = recoveryChoiceOf(settings.recoveryCount, settings.recoveryPercent);
     if (chosen == kRecoveryChoiceCount) {
         const std::string text = uiTranslate(recoveryChoiceText(settings.recoveryCount, settings.recoveryPercent).c_str());
-        SendMessageA(list, CB_INSERTSTRING, chosen, reinterpret_cast<LPARAM>(text.c_str()));
+        SendMessageW(list, CB_INSERTSTRING, chosen, reinterpret_cast<LPARAM>(osWideText(text).c_str()));
     }
     SendMessageA(list, CB_SETCURSEL, chosen, 0);
 }
@@ -125,7 +127,7 @@ void initMainWindow(HWND window) {
     GetSystemMenu(window, TRUE);
     HMENU menu = GetSystemMenu(window, FALSE);
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(menu, MF_STRING, kMenuAlwaysOnTop, uiText("居于最前切换"));
+    AppendMenuW(menu, MF_STRING, kMenuAlwaysOnTop, osWideText(uiText("居于最前切换")).c_str());
 
     createTooltipWindow();
     for (const Tip& tip : kTips) addTooltip(window, tip.id, tip.text);

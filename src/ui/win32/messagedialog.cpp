@@ -4,12 +4,13 @@
 #include "engine/messages.h"
 #include "ui/win32/messagedialog_ids.h"
 #include "ui/win32/uitext.h"
+#include "os/widetext_win32.h"
 
 namespace {
 const int kLineIds[] = {IDC_MESSAGE_LINE1, IDC_MESSAGE_LINE2, IDC_MESSAGE_LINE3, IDC_MESSAGE_LINE4};
 const int kButtonIds[] = {IDC_MESSAGE_CONTINUE, IDC_MESSAGE_CANCEL};
 
-void setItemText(HWND dialog, int id, const char* text) { SetDlgItemTextA(dialog, id, text != nullptr ? text : ""); }
+void setItemText(HWND dialog, int id, const char* text) { SetDlgItemTextW(dialog, id, osWideText(text).c_str()); }
 
 void showItem(HWND dialog, int id, bool visible) { ShowWindow(GetDlgItem(dialog, id), visible ? SW_SHOW : SW_HIDE); }
 
@@ -19,10 +20,10 @@ int widestLine(HWND dialog) {
     HGDIOBJ old = SelectObject(screen, reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
     int widest = 0;
     for (int id : kLineIds) {
-        char text[1024] = "";
-        GetDlgItemTextA(dialog, id, text, sizeof text);
+        wchar_t text[1024] = L"";
+        const int length = static_cast<int>(GetDlgItemTextW(dialog, id, text, 1024));
         SIZE size = {};
-        GetTextExtentPoint32A(screen, text, lstrlenA(text), &size);
+        GetTextExtentPoint32W(screen, text, length, &size);
         if (size.cx > widest) widest = size.cx;
     }
     SelectObject(screen, old);

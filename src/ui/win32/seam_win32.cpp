@@ -2,7 +2,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
 #include "engine/window.h"
+#include "os/widetext_win32.h"
 #include "ui/win32/tooltips.h"
 #include "ui/win32/uitext.h"
 
@@ -22,13 +25,17 @@ void setControlText(WindowRef window, int id, const char* text) {
     char className[16] = "";
     GetClassNameA(item, className, sizeof className);
     if (text != nullptr && lstrcmpiA(className, "Button") == 0) text = uiText(text);
-    SetDlgItemTextA(static_cast<HWND>(window), id, text != nullptr ? text : "");
+    SetWindowTextW(item, osWideText(text).c_str());
 }
 
 void getControlText(WindowRef window, int id, char* out, int limit) {
     if (limit <= 0) return;
     out[0] = 0;
-    if (control(window, id) != nullptr) GetDlgItemTextA(static_cast<HWND>(window), id, out, limit);
+    HWND item = control(window, id);
+    if (item == nullptr) return;
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(item)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(item, &text[0], static_cast<int>(text.size()))));
+    osCopyNarrow(text.c_str(), out, static_cast<size_t>(limit));
 }
 
 void setControlNumber(WindowRef window, int id, uint32_t value) {
@@ -57,7 +64,7 @@ void enableControl(WindowRef window, int id, uint32_t enabled) {
 }
 
 void setWindowCaption(WindowRef window, const char* text) {
-    if (window != nullptr) SetWindowTextA(static_cast<HWND>(window), uiTranslate(text).c_str());
+    if (window != nullptr) SetWindowTextW(static_cast<HWND>(window), osWideText(uiTranslate(text)).c_str());
 }
 
 uint32_t controlHasFocus(WindowRef window, int id) {

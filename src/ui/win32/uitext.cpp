@@ -8,6 +8,7 @@
 #include "engine/jobstate.h"
 #include "os/os.h"
 #include "text/textops.h"
+#include "os/widetext_win32.h"
 
 namespace {
 constexpr UINT kChineseCodePage = 936;
@@ -139,17 +140,28 @@ const char* englishCaption(const char* templateName) {
     return caption != nullptr ? englishOfWide(caption) : nullptr;
 }
 
+// Gives a control its template's text in the interface's language: the English the table has for it, or the
+// template's own Chinese.
+void giveText(HWND control, const wchar_t* text, bool english) {
+    if (text == nullptr) return;
+    if (!english) {
+        SetWindowTextW(control, text);
+    } else if (const char* translated = englishOfWide(text)) {
+        SetWindowTextW(control, osWideText(translated).c_str());
+    }
+}
+
 void translateControls(HWND window, const char* templateName) {
-    const WORD* data = englishInterface() ? dialogTemplate(templateName) : nullptr;
+    // The dialogs are made through the system's code page, which turns Chinese into "?" unless it is 936: there the
+    // template gives each control its Chinese again, as it gives English to an English interface.
+    const bool english = englishInterface();
+    const WORD* data = english || GetACP() != kChineseCodePage ? dialogTemplate(templateName) : nullptr;
     if (data == nullptr) return;
-    // The controls were made from this template in its order; under a code page other than 936 their Chinese
-    // texts already read as "?", so the template gives each control's Chinese.
     TemplateReader read(data);
     const wchar_t* caption = nullptr;
     WORD count = 0;
     readHeader(read, caption, count);
-    if (caption != nullptr)
-        if (const char* english = englishOfWide(caption)) SetWindowTextA(window, english);
+    giveText(window, caption, english);
     HWND child = GetWindow(window, GW_CHILD);
     for (WORD i = 0; i < count && child != nullptr; i++, child = GetWindow(child, GW_HWNDNEXT)) {
         read.alignToDword();
@@ -160,14 +172,12 @@ void translateControls(HWND window, const char* templateName) {
         read.skip((read.word() + 1) / 2);  // creation data
         // Made in this order; a control that is not the item's means the order is not what it was.
         if (static_cast<WORD>(GetDlgCtrlID(child)) != static_cast<WORD>(id)) return;
-        if (text == nullptr) continue;
-        if (const char* english = englishOfWide(text)) SetWindowTextA(child, english);
+        giveText(child, text, english);
     }
 }
 
 bool englishInterface() {
-    static const bool english =
-        PRIMARYLANGID(GetUserDefaultUILanguage()) != LANG_CHINESE || GetACP() != kChineseCodePage;
+    static const bool english = PRIMARYLANGID(GetUserDefaultUILanguage()) != LANG_CHINESE;
     return english;
 }
 

@@ -24,8 +24,7 @@ struct ButtonText {
 extern const ButtonText kEnglishWizardButtons[];
 extern const size_t kEnglishWizardButtonCount;
 
-// True when the windows speak English: an interface language other than Chinese, or a Chinese one whose ANSI code
-// page is not 936, the code page the program's Chinese texts are written in.
+// True when the windows speak English: an interface language other than Chinese.
 bool englishInterface();
 // The text in the interface's language; a text the table does not hold (a path, a number) comes back unchanged.
 const char* uiText(const char* chinese);
