@@ -156,6 +156,20 @@ void analyseJoin(WindowRef window, FileHandle& file) {
 }
 }  // namespace
 
+void shownSourceName(char* shown) {
+    char name[kTextBufferSize];
+    // A split's name is the file's own; a set's is the one the join gives the rebuilt file.
+    if (jobState.isSplit)
+        copyText(jobState.sourceName, name);
+    else
+        copyTextBounded(localFileName(headerText(jobState.sourceName, jobState.sourceNameCopy)).c_str(), name,
+                        kTextBufferSize);
+    if (textLength(name) < kNameDisplayLength)
+        copyText(name, shown);
+    else
+        rightText(name, shown, kNameDisplayLength);
+}
+
 void analyseInput(WindowRef window) {
     if (jobState.jobPhase.load(std::memory_order_acquire) != kPhaseIdle || jobState.inputLoaded != 0) return;
     jobState.jobPhase.store(kPhaseAnalysing);
@@ -187,11 +201,7 @@ void analyseInput(WindowRef window) {
     osClose(file);
     if (jobState.inputLoaded == 1) {
         char shown[kTextBufferSize];
-        uint32_t nameLength = textLength(jobState.sourceName);
-        if (nameLength < kNameDisplayLength)
-            copyText(jobState.sourceName, shown);
-        else
-            rightText(jobState.sourceName, shown, kNameDisplayLength);
+        shownSourceName(shown);
         setControlText(window, kIdNameDisplay, shown);
     }
     char number[16];

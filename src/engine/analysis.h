@@ -3,3 +3,5 @@
 #include "engine/window.h"
 
 void analyseInput(WindowRef window);
+// The name field's text: the end of the name the job's file has (a set's from its UTF-8 copy where it has one).
+void shownSourceName(char* shown);

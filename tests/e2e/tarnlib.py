@@ -44,9 +44,11 @@ class Runner:
         with open(os.path.join(self.folder, "dTarn.dat"), "wb") as f:
             f.write(MAGIC + record)
 
-    def run(self, *args, stdin=subprocess.DEVNULL, timeout=120, cwd=None, file_limit_kib=None, headless=False):
+    def run(self, *args, stdin=subprocess.DEVNULL, timeout=120, cwd=None, file_limit_kib=None, headless=False,
+            locale=None):
         """Returns (exit code, stderr text). With file_limit_kib, writes past that size come back short.
-        headless runs Tarn.exe without a display, so that no window can open and wait for a user."""
+        headless runs Tarn.exe without a display, so that no window can open and wait for a user; locale names the
+        system's locale Tarn.exe runs under (its code page and language), zh_CN.UTF-8 unless given."""
         if self.wine:
             command = [self.wine, self.launcher, self.path(self.copy), *args]
         else:
@@ -60,6 +62,8 @@ class Runner:
             if self.wine:
                 # Tarn.exe reports a failed write in a dialog; with no display there is none to wait on.
                 env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+        if locale is not None:
+            env = dict(env if env is not None else os.environ, TARN_WINE_LOCALE=locale)
         if self.wine:
             _, printed, err = captured(command, stdin=stdin, timeout=timeout, cwd=cwd or self.folder, env=env)
             printed, err = printed.decode("ascii", "replace"), err.decode("utf-8", "replace")

@@ -1134,9 +1134,11 @@ class WithTarnExe(CommandCase):
 
     def test_names_code_page_936_lacks(self):
         # Tarn.exe takes every name whole: it reads the UTF-8 copy a set of such a name carries, and cuts such a
-        # name into the same bytes as tarn split, names included, whichever program joins it.
-        names = ["한국어 보고서.doc", "naïve.txt", "ü€😀.bin", "普通中文.doc"]
+        # name into the same bytes as tarn split, names included, whichever program joins it. Every other name
+        # goes through a Western Windows (code page 1252, English) and back through a Chinese one.
+        names = ["한국어 보고서.doc", "café.txt", "naïve.txt", "ü€😀.bin", "普通中文.doc"]
         for number, name in enumerate(names):
+            joining, cutting = ("en_US.UTF-8", None) if number % 2 else (None, "en_US.UTF-8")
             with self.subTest(name=name):
                 _, data = self.source(name, 25000)
                 os.utime(self.at(name), ns=(OLD_TIME, OLD_TIME))
@@ -1144,14 +1146,15 @@ class WithTarnExe(CommandCase):
                 self.assertEqual(code, 0, err)
                 first = next(n for n in self.listing("s%d" % number) if "0001" in n)
                 code, err = self.windows.run("/i=" + self.windows.path(self.at("s%d" % number, first)),
-                                             "/o=" + self.windows.path(self.at("w%d" % number)), "/q", headless=True)
+                                             "/o=" + self.windows.path(self.at("w%d" % number)), "/q", headless=True,
+                                             locale=joining)
                 self.assertEqual(code, 0, err)
                 self.assertEqual(self.listing("w%d" % number), [name])
                 self.assertEqual(tarnlib.read_file(self.at("w%d" % number, name)), data)
                 os.utime(self.at(name), ns=(OLD_TIME, OLD_TIME))  # the split read it: the same times again
                 code, err = self.windows.run("/i=" + self.windows.path(self.at(name)),
                                              "/o=" + self.windows.path(self.at("c%d" % number)), "/s=10", "/q",
-                                             headless=True)
+                                             headless=True, locale=cutting)
                 self.assertEqual(code, 0, err)
                 self.assertEqual(self.listing("c%d" % number), self.listing("s%d" % number))
                 for piece in self.listing("s%d" % number):

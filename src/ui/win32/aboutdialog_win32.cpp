@@ -6,11 +6,11 @@
 #include "app/osdescription.h"
 #include "engine/jobstate.h"
 #include "os/os.h"
+#include "os/widetext_win32.h"
 #include "text/textops.h"
 #include "ui/win32/aboutdialog_ids.h"
 #include "ui/win32/tooltips.h"
 #include "ui/win32/uitext.h"
-#include "os/widetext_win32.h"
 
 bool aboutOpen = false;
 

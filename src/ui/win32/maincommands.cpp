@@ -17,12 +17,12 @@
 #include "engine/sizing.h"
 #include "engine/worker.h"
 #include "os/os.h"
+#include "os/widetext_win32.h"
 #include "text/textops.h"
 #include "ui/win32/aboutdialog_win32.h"
 #include "ui/win32/mainwindow_win32.h"
 #include "ui/win32/uitext.h"
 #include "ui/win32/wizard_win32.h"
-#include "os/widetext_win32.h"
 
 namespace {
 uint32_t phase() { return jobState.jobPhase.load(std::memory_order_acquire); }

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "engine/analysis.h"
 #include "engine/captions.h"
 #include "engine/controlids.h"
 #include "engine/controlrules.h"
@@ -12,15 +13,11 @@
 #include "ui/win32/uitext.h"
 
 namespace {
-constexpr uint32_t kNameDisplayLength = 30;
 const char kNoFile[] = "未选中文件";
 
 void showName(HWND window) {
     char shown[kTextBufferSize];
-    if (textLength(jobState.sourceName) < kNameDisplayLength)
-        copyText(jobState.sourceName, shown);
-    else
-        rightText(jobState.sourceName, shown, kNameDisplayLength);
+    shownSourceName(shown);
     setControlText(window, kIdNameDisplay, shown);
 }
 

@@ -14,13 +14,13 @@
 #include "engine/recoverychoices.h"
 #include "engine/window.h"
 #include "os/os.h"
+#include "os/widetext_win32.h"
 #include "text/textops.h"
 #include "ui/win32/mainwindow_win32.h"
 #include "ui/win32/messagedialog_ids.h"
 #include "ui/win32/tooltips.h"
 #include "ui/win32/uitext.h"
 #include "ui/win32/wizard_win32.h"
-#include "os/widetext_win32.h"
 
 const char kMainCaption[] = "Tarn 1.51";
 

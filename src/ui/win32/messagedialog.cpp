@@ -2,9 +2,9 @@
 #include <windows.h>
 
 #include "engine/messages.h"
+#include "os/widetext_win32.h"
 #include "ui/win32/messagedialog_ids.h"
 #include "ui/win32/uitext.h"
-#include "os/widetext_win32.h"
 
 namespace {
 const int kLineIds[] = {IDC_MESSAGE_LINE1, IDC_MESSAGE_LINE2, IDC_MESSAGE_LINE3, IDC_MESSAGE_LINE4};

@@ -3,8 +3,8 @@
 
 #include <commctrl.h>
 
-#include "ui/win32/uitext.h"
 #include "os/widetext_win32.h"
+#include "ui/win32/uitext.h"
 
 HWND tooltipWindow = nullptr;
 

@@ -7,8 +7,8 @@
 #include "app/shell.h"
 #include "engine/jobstate.h"
 #include "os/os.h"
-#include "text/textops.h"
 #include "os/widetext_win32.h"
+#include "text/textops.h"
 
 namespace {
 constexpr UINT kChineseCodePage = 936;
