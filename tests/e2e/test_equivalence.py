@@ -124,7 +124,8 @@ class SameBytesEverywhere(unittest.TestCase):
         cases = [("报告书.doc", os.urandom(300000), 100, False, 2),  # a Chinese name: 报告0001.trn
                  ("第1章 R&D.txt", os.urandom(70000), 30, False, 0),  # a character cut at the fourth byte
                  ("plan 100%.doc", os.urandom(50000), 20, True, 1),   # a script set, % in the name
-                 ("lone.bin", os.urandom(5000), 512, False, 0)]       # one piece
+                 ("lone.bin", os.urandom(5000), 512, False, 0),       # one piece
+                 ("한국어 보고서.doc", os.urandom(45000), 20, False, 1)]  # a name code page 936 lacks
         for name, data, kib, script, recovery in cases:
             with self.subTest(name=name):
                 found = self.assertAllEqual(self.cuts(self.source(name, data), kib, script, recovery))

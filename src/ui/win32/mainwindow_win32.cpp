@@ -25,7 +25,7 @@
 const char kMainCaption[] = "Tarn 1.51";
 
 namespace {
-const char kClassName[] = "Tarn";
+const wchar_t kClassName[] = L"Tarn";
 
 const char* const kPresetNames[] = {"手动",    "电邮",      "软盘",      "超级软盘",  "Zip 100",    "Zip 250", "Zip 750",
                                     "CD 74",   "CD 80",     "Flash 4",   "Flash 8",   "Flash 16",   "Flash 32",
@@ -191,11 +191,11 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
     // A window made from a dialog template: the dialog manager's default moves the focus on Tab, keeps the
     // default button and answers WM_GETDLGCODE.
-    return DefDlgProcA(window, message, wParam, lParam);
+    return DefDlgProcW(window, message, wParam, lParam);
 }
 
 bool registerMainClass(HINSTANCE instance) {
-    WNDCLASSEXA windowClass = {};
+    WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = mainWindowProc;
@@ -207,7 +207,7 @@ bool registerMainClass(HINSTANCE instance) {
     windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // the standard arrow
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kClassName;
-    return RegisterClassExA(&windowClass) != 0;
+    return RegisterClassExW(&windowClass) != 0;
 }
 }  // namespace
 
@@ -217,7 +217,8 @@ void runMainWindow() {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     if (!registerMainClass(instance)) return;
-    HWND window = CreateDialogParamA(instance, "MAINDIALOG", nullptr, nullptr, 0);
+    // A Unicode dialog: its controls hold whatever text a user types or the system names.
+    HWND window = CreateDialogParamW(instance, L"MAINDIALOG", nullptr, nullptr, 0);
     if (window == nullptr) return;
     mainWindowHandle = window;
     ShowWindow(window, SW_SHOWNORMAL);

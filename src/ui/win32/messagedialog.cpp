@@ -123,7 +123,7 @@ INT_PTR CALLBACK messageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 }  // namespace
 
 void showMessageDialog(WindowRef owner) {
-    INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MESSAGE),
+    INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MESSAGE),
                                      static_cast<HWND>(owner), messageDialogProc, 0);
     if (result <= 0) {
         // No dialog could be shown, so nobody agreed to anything; callers still expect the block reset.

@@ -140,28 +140,20 @@ const char* englishCaption(const char* templateName) {
     return caption != nullptr ? englishOfWide(caption) : nullptr;
 }
 
-// Gives a control its template's text in the interface's language: the English the table has for it, or the
-// template's own Chinese.
-void giveText(HWND control, const wchar_t* text, bool english) {
+// Gives a control the English the table has for its template's text.
+void giveText(HWND control, const wchar_t* text) {
     if (text == nullptr) return;
-    if (!english) {
-        SetWindowTextW(control, text);
-    } else if (const char* translated = englishOfWide(text)) {
-        SetWindowTextW(control, osWideText(translated).c_str());
-    }
+    if (const char* translated = englishOfWide(text)) SetWindowTextW(control, osWideText(translated).c_str());
 }
 
 void translateControls(HWND window, const char* templateName) {
-    // The dialogs are made through the system's code page, which turns Chinese into "?" unless it is 936: there the
-    // template gives each control its Chinese again, as it gives English to an English interface.
-    const bool english = englishInterface();
-    const WORD* data = english || GetACP() != kChineseCodePage ? dialogTemplate(templateName) : nullptr;
+    const WORD* data = englishInterface() ? dialogTemplate(templateName) : nullptr;
     if (data == nullptr) return;
     TemplateReader read(data);
     const wchar_t* caption = nullptr;
     WORD count = 0;
     readHeader(read, caption, count);
-    giveText(window, caption, english);
+    giveText(window, caption);
     HWND child = GetWindow(window, GW_CHILD);
     for (WORD i = 0; i < count && child != nullptr; i++, child = GetWindow(child, GW_HWNDNEXT)) {
         read.alignToDword();
@@ -172,7 +164,7 @@ void translateControls(HWND window, const char* templateName) {
         read.skip((read.word() + 1) / 2);  // creation data
         // Made in this order; a control that is not the item's means the order is not what it was.
         if (static_cast<WORD>(GetDlgCtrlID(child)) != static_cast<WORD>(id)) return;
-        giveText(child, text, english);
+        giveText(child, text);
     }
 }
 

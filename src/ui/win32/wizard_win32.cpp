@@ -5,6 +5,7 @@
 #include <prsht.h>
 
 #include <cstring>
+#include <string>
 
 #include "app/cmdline.h"
 #include "app/settings.h"
@@ -15,6 +16,7 @@
 #include "engine/sizing.h"
 #include "engine/window.h"
 #include "os/os.h"
+#include "os/widetext_win32.h"
 #include "text/textops.h"
 #include "ui/win32/mainwindow_win32.h"
 #include "ui/win32/uitext.h"
@@ -307,30 +309,33 @@ void SetupWizard(HWND mainWindow) {
                               {IDD_WIZARD_SPLIT, splitPage},
                               {IDD_WIZARD_DESTINATION, destinationPage},
                               {IDD_WIZARD_OPTIONS, optionsPage}};
-    PROPSHEETPAGEA pages[4] = {};
+    PROPSHEETPAGEW pages[4] = {};
+    std::wstring titles[4];
     for (int i = 0; i < 4; i++) {
         pages[i].dwSize = sizeof pages[i];
         pages[i].dwFlags = PSP_DEFAULT;
         pages[i].hInstance = instance;
-        pages[i].pszTemplate = MAKEINTRESOURCEA(setups[i].templateId);
+        pages[i].pszTemplate = MAKEINTRESOURCEW(setups[i].templateId);
         pages[i].pfnDlgProc = setups[i].procedure;
         // The sheet takes each page's title from its template, before the page could translate it.
-        if (const char* title = englishCaption(pages[i].pszTemplate)) {
+        if (const char* title = englishCaption(MAKEINTRESOURCEA(setups[i].templateId))) {
+            titles[i] = osWideText(title);
             pages[i].dwFlags |= PSP_USETITLE;
-            pages[i].pszTitle = title;
+            pages[i].pszTitle = titles[i].c_str();
         }
     }
-    PROPSHEETHEADERA header = {};
+    const std::wstring caption = osWideText(kMainCaption);
+    PROPSHEETHEADERW header = {};
     header.dwSize = sizeof header;
     header.dwFlags = PSH_WIZARD | PSH_PROPSHEETPAGE | PSH_USECALLBACK;
     header.pfnCallback = centreSheet;
     header.hwndParent = nullptr;
     header.hInstance = instance;
-    header.pszCaption = kMainCaption;
+    header.pszCaption = caption.c_str();
     header.nPages = 4;
     header.nStartPage = 0;
     header.ppsp = pages;
-    PropertySheetA(&header);
+    PropertySheetW(&header);
     wizardSheet = nullptr;
     if (titleFont != nullptr) {
         DeleteObject(titleFont);
