@@ -97,7 +97,7 @@ build_root() {
     mount -t proc proc "$1/proc"
     chroot "$1" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
       apt-get install -y -qq --no-install-recommends "${@:2}"
-    echo "zh_CN.UTF-8 UTF-8" >"$1/etc/locale.gen"
+    printf "%s.UTF-8 UTF-8\n" $LOCALES >"$1/etc/locale.gen"
     chroot "$1" /usr/sbin/locale-gen' x "$root" "${packages[@]}" >>"$log" 2>&1
   chroot "$root" /usr/bin/env -i PATH=/usr/bin:/bin apt-get clean >>"$log" 2>&1 || true
   # The prefix lives in the root: made once, under emulation.
@@ -105,8 +105,23 @@ build_root() {
   echo "$stamp" >"$root/.tarn-ready"
 }
 
+# The windows are tested in a Chinese, a Western and a Japanese locale; a root made with fewer gets the rest.
+add_locales() {
+  local have
+  have=$(chroot "$root" /usr/bin/env -i PATH=/usr/bin:/bin locale -a 2>/dev/null)
+  for wanted in $LOCALES; do
+    grep -qi "^$wanted\.utf8\$" <<<"$have" && continue
+    say "adding the locales to the i386 root"
+    printf "%s.UTF-8 UTF-8\n" $LOCALES >"$root/etc/locale.gen"
+    chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin /usr/sbin/locale-gen >>"$log" 2>&1
+    return
+  done
+}
+
+export LOCALES="zh_CN en_US ja_JP"
 qemu=$(qemu_binary)
 register_binfmt "$qemu"
 root_ready || build_root
 root_ready || { say "the i386 root does not work; see $log"; exit 1; }
+add_locales
 echo "$root"

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Runs a Windows program under the emulated 32-bit Wine of the i386 root (tools/win32-root.sh), in its private
-# win32 prefix with code page 936. The host's folders appear inside the root at the same places, so paths given
-# as Z:\... or relative to the current folder name the user's own files. --init makes the prefix, --kill ends it.
+# win32 prefix with code page 936 (TARN_WINE_LOCALE names another locale, as for tools/wine-run.sh). The host's
+# folders appear inside the root at the same places, so paths given as Z:\... or relative to the current folder
+# name the user's own files. --init makes the prefix, --kill ends it.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 root=${TARN_I386_ROOT:-/var/cache/tarn/i386-root}
 # TARN_WIN32_PREFIX names another prefix inside the root, for a second run beside the first.
 prefix=${TARN_WIN32_PREFIX:-/var/lib/tarn-win32-prefix}
 case "$prefix" in /var/lib/tarn-win32-*) ;; *) echo "wine32-run: the prefix lives in /var/lib/tarn-win32-*" >&2; exit 2 ;; esac
+case "${TARN_WINE_LOCALE:-zh_CN.UTF-8}" in *[!A-Za-z_.0-9-]*) echo "wine32-run: no such locale" >&2; exit 2 ;; esac
 init=0
 case "${1:-}" in
   --init) init=1; shift ;;
@@ -40,7 +42,7 @@ unshare -m --propagation private bash -c '
   mount -t proc proc "$root/proc"
   mount --rbind /dev "$root/dev"
   mount --rbind /sys "$root/sys" 2>/dev/null || true
-  env=(PATH=/usr/bin:/bin HOME=/root WINEPREFIX='"$prefix"' WINEARCH=win32 WINEDEBUG=-all LC_ALL=zh_CN.UTF-8
+  env=(PATH=/usr/bin:/bin HOME=/root WINEPREFIX='"$prefix"' WINEARCH=win32 WINEDEBUG=-all LC_ALL="'"${TARN_WINE_LOCALE:-zh_CN.UTF-8}"'"
        "WINEDLLOVERRIDES=mscoree,mshtml=")
   [ -n "${DISPLAY:-}" ] && env+=("DISPLAY=$DISPLAY")
   if [ "$init" = 1 ]; then
