@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check((result == tokenFound) == (length > 0));
     for (uint32_t i = 0; i < length; i++) {
         check(out[i] != '"' && out[i] != '\t');
-        check(static_cast<unsigned char>(out[i]) != 254);
+        check(out[i] != ' ' || quotes > 0);  // a space inside a token comes from quotes alone
     }
     (void)decimalToNumber(out);
 
