@@ -50,7 +50,8 @@ std::vector<std::wstring> namesIn(const std::wstring& folder, const wchar_t* pat
     HANDLE search = FindFirstFileW((folder + L"\\" + pattern).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return names;
     do {
-        if (std::wstring(found.cFileName) != L"." && std::wstring(found.cFileName) != L"..") names.push_back(found.cFileName);
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
     } while (FindNextFileW(search, &found));
     FindClose(search);
     return names;
