@@ -136,13 +136,13 @@ OsFile OsFile::openRead(const std::string& path) {
 }
 
 OsFile OsFile::openUpdate(const std::string& path) {
-    return OsFile(wrap(CreateFileW(osSystemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr)));
+    return OsFile(wrap(CreateFileW(osSystemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
 }
 
 OsFile OsFile::createNew(const std::string& path, unsigned) {
-    return OsFile(wrap(CreateFileW(osSystemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr)));
+    return OsFile(wrap(CreateFileW(osSystemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                   nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
 }
 
 OsFile OsFile::adopt(intptr_t handle) {

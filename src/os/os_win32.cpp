@@ -37,8 +37,8 @@ struct KeyHolder {
 }  // namespace
 
 FileHandle osOpenExisting(const char* path, bool shareRead) {
-    return f(CreateFileW(osSystemPath(path).c_str(), GENERIC_READ, shareRead ? FILE_SHARE_READ : 0, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    return f(CreateFileW(osSystemPath(path).c_str(), GENERIC_READ, shareRead ? FILE_SHARE_READ : 0, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 FileHandle osCreateTruncate(const char* path, uint32_t attributes) {
@@ -46,7 +46,8 @@ FileHandle osCreateTruncate(const char* path, uint32_t attributes) {
     DWORD flags = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY |
                                                   FILE_ATTRIBUTE_DEVICE);
     if (flags == 0) flags = FILE_ATTRIBUTE_NORMAL;
-    return f(CreateFileW(osSystemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, flags, nullptr));
+    return f(CreateFileW(osSystemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, flags,
+                         nullptr));
 }
 
 bool osRead(FileHandle file, void* buffer, uint32_t count, uint32_t* got) {
@@ -88,12 +89,14 @@ bool osNameTaken(const char* path) {
 }
 
 // Windows' file systems ignore letter case already: nothing to look for.
-bool osResolveNameCase(char* path) { return GetFileAttributesW(osSystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool osResolveNameCase(char* path) {
+    return GetFileAttributesW(osSystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool osSameFile(const char* first, const char* second) {
     auto identify = [](const char* path, BY_HANDLE_FILE_INFORMATION& info) {
-        HANDLE file = CreateFileW(osSystemPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        HANDLE file = CreateFileW(osSystemPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (file == INVALID_HANDLE_VALUE) return false;
         BOOL ok = GetFileInformationByHandle(file, &info);
         CloseHandle(file);
@@ -123,8 +126,8 @@ static bool setHandleTimes(FileHandle file, uint64_t creation, uint64_t access, 
 
 bool osSetPathTimes(const char* path, uint64_t creation, uint64_t access, uint64_t write) {
     // Attribute-writing access only: a read-only file still takes its times.
-    HANDLE file = CreateFileW(osSystemPath(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(osSystemPath(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     bool ok = setHandleTimes(f(file), creation, access, write);
     CloseHandle(file);
@@ -138,7 +141,8 @@ void osApplyAttributesAfterWrite(const char* path, uint32_t attributes) {
     const DWORD wanted = attributes & settable;
     const std::wstring name = osSystemPath(path);
     DWORD a = GetFileAttributesW(name.c_str());
-    if (a != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(name.c_str(), (a & ~settable) | wanted ? (a & ~settable) | wanted : FILE_ATTRIBUTE_NORMAL);
+    const DWORD given = (a & ~settable) | wanted;
+    if (a != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(name.c_str(), given != 0 ? given : FILE_ATTRIBUTE_NORMAL);
 }
 
 bool osCreateFolder(const char* path) { return CreateDirectoryW(osSystemPath(path).c_str(), nullptr) != 0; }

@@ -1171,8 +1171,9 @@ class WithTarnExe(CommandCase):
         _, chinese = self.source("报告.doc", 30000)
         code, _, err = self.tarn("split", "报告.doc", "-s", "10K", "--script", "-q")
         self.assertEqual(code, 0, err)
-        code, out, _ = tarnlib.captured([WINE, "cmd", "/c", "UnTarn.bat"], cwd=self.at("报告"), stdin=subprocess.DEVNULL,
-                                        timeout=120, env={k: v for k, v in os.environ.items() if k != "DISPLAY"})
+        code, out, _ = tarnlib.captured([WINE, "cmd", "/c", "UnTarn.bat"], cwd=self.at("报告"),
+                                        stdin=subprocess.DEVNULL, timeout=120,
+                                        env={k: v for k, v in os.environ.items() if k != "DISPLAY"})
         self.assertEqual(code, 0, out)
         self.assertEqual(tarnlib.read_file(self.at("报告", "报告.doc")), chinese)
         # Cut by Tarn.exe as a script set, its script names the file and counts the pieces for a join here.

@@ -227,8 +227,9 @@ protected:
         const std::map<HWND, std::wstring> aboutTips = tooltips(unreadable);
         if (!unreadable) {
             ASSERT_TRUE(aboutTips.count(GetDlgItem(about, 3)));
-            EXPECT_EQ(narrow(aboutTips.at(GetDlgItem(about, 3))), inLanguage("打开程序安装目录以及程序数据储存目录.",
-                                                                            "Open the program's folder and the folder that keeps its data."));
+            EXPECT_EQ(narrow(aboutTips.at(GetDlgItem(about, 3))),
+                      inLanguage("打开程序安装目录以及程序数据储存目录.",
+                                 "Open the program's folder and the folder that keeps its data."));
         }
         expectCaptionsInLanguage(about, "about, folders page");
         for (int page = 0; page < 3; page++)

@@ -84,7 +84,8 @@ void placeOnTop(HWND window, bool top) {
 void fillRecoveryList(HWND window, int id) {
     HWND list = GetDlgItem(window, id);
     for (size_t i = 0; i < kRecoveryChoiceCount; i++)
-        SendMessageW(list, CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(osWideText(uiText(kRecoveryChoices[i].name)).c_str()));
+        SendMessageW(list, CB_INSERTSTRING, i,
+                     reinterpret_cast<LPARAM>(osWideText(uiText(kRecoveryChoices[i].name)).c_str()));
     const size_t chosen = recoveryChoiceOf(settings.recoveryCount, settings.recoveryPercent);
     if (chosen == kRecoveryChoiceCount) {
         const std::string text = uiTranslate(recoveryChoiceText(settings.recoveryCount, settings.recoveryPercent).c_str());

@@ -34,7 +34,8 @@ inline INT_PTR pageMessage(const PageHandlers& handlers, HWND page, UINT message
     switch (message) {
     case WM_INITDIALOG:
         // The sheet hands each page its own description, which names the page's template.
-        translateControls(page, reinterpret_cast<const char*>(reinterpret_cast<const PROPSHEETPAGEW*>(lParam)->pszTemplate));
+        translateControls(page,
+                          reinterpret_cast<const char*>(reinterpret_cast<const PROPSHEETPAGEW*>(lParam)->pszTemplate));
         handlers.open(page);
         return TRUE;
     case WM_COMMAND:
