@@ -124,7 +124,9 @@ if [ -n "$win32_log" ]; then
 fi
 if [ -n "$win64_log" ]; then
   finish_suite "win64: the 64-bit Tarn.exe under Wine" "$win64_log"
-  WINEPREFIX="$here/build/wineprefix" wineserver -k >/dev/null 2>&1 || true
+  for prefix in "$here/build/wineprefix" "$here/build/wineprefix-headless"; do
+    WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+  done
 fi
 if [ -n "$same_log" ]; then
   step "one engine: the same bytes from tarn split, tarn /i=, the 64- and the 32-bit Tarn.exe"
@@ -132,7 +134,9 @@ if [ -n "$same_log" ]; then
   cat "$same_log"
   count_ctest "$same_log" equivalence
   rm -f "$same_log"
-  WINEPREFIX="$here/build/wineprefix-same" wineserver -k >/dev/null 2>&1 || true
+  for prefix in "$here/build/wineprefix-same" "$here/build/wineprefix-same-headless"; do
+    WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+  done
   TARN_WIN32_PREFIX=/var/lib/tarn-win32-same tools/wine32-run.sh --kill >/dev/null 2>&1 || true
 fi
 

@@ -15,6 +15,10 @@ case "${1:-}" in
   --init) init=1; shift ;;
   --kill) init=2; shift ;;   # ends the prefix's wineserver and every process of it
 esac
+# A run without a display gets a prefix of its own (see tools/wine-run.sh); --init makes the display's, --kill
+# ends both.
+display_prefix=$prefix
+[ -n "${DISPLAY:-}" ] || [ "$init" = 1 ] || prefix="$prefix-headless"
 [ -x "$root/usr/bin/wine" ] || { echo "wine32-run: no 32-bit runner in $root (tools/win32-root.sh makes it)" >&2; exit 2; }
 
 # Host folders that user files and the build live in, bound at their own paths; the root keeps its /usr.
@@ -49,7 +53,8 @@ unshare -m --propagation private bash -c '
     exec chroot "$root" /usr/bin/env -i "${env[@]}" sh -c "wineboot -i && wineserver -w"
   fi
   if [ "$init" = 2 ]; then
-    exec chroot "$root" /usr/bin/env -i "${env[@]}" wineserver -k
+    chroot "$root" /usr/bin/env -i "${env[@]}" WINEPREFIX='"$display_prefix-headless"' wineserver -k
+    exec chroot "$root" /usr/bin/env -i "${env[@]}" WINEPREFIX='"$display_prefix"' wineserver -k
   fi
   exec chroot "$root" /usr/bin/env -i "${env[@]}" sh -c "cd \"\$0\" 2>/dev/null || cd /; if [ ! -d \"\$WINEPREFIX\" ]; then wineboot -i >/dev/null 2>&1; wineserver -w; fi; exec wine \"\$@\"" "$PWD" "$@"
 ' x "$root" "$init" "$@" >"$out" 2>"$err" </dev/null
