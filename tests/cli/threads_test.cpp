@@ -10,7 +10,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <map>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <random>
 #include <string>
@@ -31,14 +32,9 @@ namespace {
 constexpr size_t kCopyBufferSize = 1 << 20;  // the chunk the core shares out
 
 std::string slurp(const std::string& path) {
-    std::string bytes;
-    FILE* file = std::fopen(path.c_str(), "rb");
+    std::ifstream file(path, std::ios::binary);
     if (!file) return "<missing>";
-    char chunk[65536];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
-    std::fclose(file);
-    return bytes;
+    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 class ThreadedSet : public TempFolderTest {

@@ -19,6 +19,17 @@ def captured(command, merge=False, **options):
         return code, out.read(), errors.read()
 
 
+_prefixes_made = set()
+
+
+def make_prefix(wine, env):
+    """Wine makes a missing prefix on its first run: made under a file-size limit, it would be broken for good."""
+    key = (wine, env.get("DISPLAY"), env.get("TARN_WINEPREFIX"), env.get("TARN_WIN32_PREFIX"))
+    if key not in _prefixes_made:
+        captured([wine, "cmd", "/c", "exit"], env=env, timeout=600)
+        _prefixes_made.add(key)
+
+
 class Runner:
     """Runs one Tarn build from a private copy, so dTarn.dat and DefSet.txt stay per test."""
 
@@ -62,6 +73,7 @@ class Runner:
             if self.wine:
                 # Tarn.exe reports a failed write in a dialog; with no display there is none to wait on.
                 env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+                make_prefix(self.wine, env)
         if locale is not None:
             env = dict(env if env is not None else os.environ, TARN_WINE_LOCALE=locale)
         if self.wine:

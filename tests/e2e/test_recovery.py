@@ -13,7 +13,7 @@ import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import tarnlib  # noqa: E402
-from test_commands import CommandCase  # noqa: E402
+from commandcase import CommandCase  # noqa: E402
 
 
 @unittest.skipUnless(shutil.which("par2"), "needs the par2 client")

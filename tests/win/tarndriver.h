@@ -26,6 +26,8 @@ constexpr DWORD kWaitLimitMs = 30000;
 constexpr DWORD kPollMs = 25;
 constexpr char kDialogCaption[] = "Tarn 1.51";
 constexpr char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr char kUserShellFoldersKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
 // The interface language the program is expected to speak: --language=english says English, else Chinese.
 inline bool expectEnglish() {
@@ -106,6 +108,42 @@ inline BOOL CALLBACK matchWindow(HWND window, LPARAM raw) {
     return TRUE;
 }
 
+// The "Desktop" value of one of the user's shell folder keys, pointed elsewhere and put back as it was.
+struct ShellFolder {
+    ShellFolder(const char* name, DWORD kind) : key(name), type(kind) {}
+    const char* key;
+    DWORD type;
+    bool had = false;
+    DWORD savedType = REG_SZ;
+    std::string saved;
+
+    bool point(const std::string& to) {
+        HKEY handle;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr) !=
+            ERROR_SUCCESS)
+            return false;
+        char value[MAX_PATH] = {};
+        DWORD size = sizeof value - 1;
+        had = RegQueryValueExA(handle, "Desktop", nullptr, &savedType, reinterpret_cast<BYTE*>(value), &size) ==
+              ERROR_SUCCESS;
+        saved = value;
+        const bool set = RegSetValueExA(handle, "Desktop", 0, type, reinterpret_cast<const BYTE*>(to.c_str()),
+                                        static_cast<DWORD>(to.size() + 1)) == ERROR_SUCCESS;
+        RegCloseKey(handle);
+        return set;
+    }
+    void restore() const {
+        HKEY handle;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_ALL_ACCESS, &handle) != ERROR_SUCCESS) return;
+        if (had)
+            RegSetValueExA(handle, "Desktop", 0, savedType, reinterpret_cast<const BYTE*>(saved.c_str()),
+                           static_cast<DWORD>(saved.size() + 1));
+        else
+            RegDeleteValueA(handle, "Desktop");
+        RegCloseKey(handle);
+    }
+};
+
 // One Tarn.exe in a fresh folder of its own, with a desktop folder of its own.
 class TarnWindowTest : public ::testing::Test {
 protected:
@@ -113,8 +151,9 @@ protected:
     std::string programDir;  // where Tarn.exe is started from: the test's folder unless a test moves it
     PROCESS_INFORMATION process = {};
     HWND window = nullptr;
-    std::string savedDesktop;
-    bool hadDesktop = false;
+    // Wine's shell writes the desktop it resolves from "User Shell Folders" back into "Shell Folders" whenever a
+    // program asks for it (its desktop process does as it starts), so both name the test's desktop.
+    ShellFolder shellFolders[2] = {{kShellFoldersKey, REG_SZ}, {kUserShellFoldersKey, REG_EXPAND_SZ}};
 
     void SetUp() override {
         char temp[MAX_PATH];
@@ -127,18 +166,7 @@ protected:
         ASSERT_TRUE(CreateDirectoryA(desktop.c_str(), nullptr));
         ASSERT_TRUE(CopyFileA(tarnProgram.c_str(), (folder + "\\Tarn.exe").c_str(), FALSE)) << tarnProgram;
         // The program reads its default output folder from here; point it at the test's own desktop.
-        HKEY key;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                  nullptr),
-                  ERROR_SUCCESS);
-        char value[MAX_PATH] = {};
-        DWORD size = sizeof value;
-        hadDesktop = RegQueryValueExA(key, "Desktop", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) ==
-                     ERROR_SUCCESS;
-        savedDesktop = value;
-        RegSetValueExA(key, "Desktop", 0, REG_SZ, reinterpret_cast<const BYTE*>(desktop.c_str()),
-                       static_cast<DWORD>(desktop.size() + 1));
-        RegCloseKey(key);
+        for (ShellFolder& value : shellFolders) ASSERT_TRUE(value.point(desktop)) << value.key;
     }
 
     void TearDown() override {
@@ -148,15 +176,7 @@ protected:
             CloseHandle(process.hProcess);
             CloseHandle(process.hThread);
         }
-        HKEY key;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-            if (hadDesktop)
-                RegSetValueExA(key, "Desktop", 0, REG_SZ, reinterpret_cast<const BYTE*>(savedDesktop.c_str()),
-                               static_cast<DWORD>(savedDesktop.size() + 1));
-            else
-                RegDeleteValueA(key, "Desktop");
-            RegCloseKey(key);
-        }
+        for (ShellFolder& value : shellFolders) value.restore();
         std::string command = "cmd /c rd /s /q \"" + folder + "\"";
         STARTUPINFOA start = {};
         start.cb = sizeof start;
