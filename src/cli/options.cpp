@@ -223,10 +223,10 @@ bool parsePieceSize(const std::string& text, uint32_t& kib, bool* preset) {
     return true;
 }
 
-ParsedLine parseArguments(const std::vector<std::string>& args) {
-    ParsedLine result;
+namespace {
+// The first word: help, version or a command. False when the line ends there, with result saying how.
+bool readCommandWord(const std::vector<std::string>& args, ParsedLine& result) {
     Options& o = result.options;
-    if (args.empty()) return result;
     const std::string& word = args[0];
     if (word == "--help" || word == "-h" || word == "help") {
         o.command = Command::Help;
@@ -238,105 +238,98 @@ ParsedLine parseArguments(const std::vector<std::string>& args) {
                                        "没有 '%s' 的帮助: 命令有 split, join, info, verify 和 repair"},
                                       args[1]);
         }
-        return result;
+        return false;
     }
     if (word == "--version" || word == "-V") {
         o.command = Command::Version;
         result.ok = true;
-        return result;
+        return false;
     }
     if (word == "split") o.command = Command::Split;
     else if (word == "join") o.command = Command::Join;
     else if (word == "info") o.command = Command::Info;
     else if (word == "verify") o.command = Command::Verify;
     else if (word == "repair") o.command = Command::Repair;
-    else {
-        if (const std::string* command = commandAfterOption(args)) {
-            char line[1024];
-            std::snprintf(line, sizeof line,
-                          pick({"options go after the command: tarn %s %s …", "选项放在命令后面: tarn %s %s …"}),
-                          command->c_str(), word.c_str());
-            result.error = line;
-            return result;
-        }
+    else if (const std::string* command = commandAfterOption(args)) {
+        char line[1024];
+        std::snprintf(line, sizeof line, pick({"options go after the command: tarn %s %s …", "选项放在命令后面: tarn %s %s …"}),
+                      command->c_str(), word.c_str());
+        result.error = line;
+        return false;
+    } else {
         result.error = format({"unknown command '%s'", "未知命令 '%s'"}, word);
-        return result;
+        return false;
     }
-    std::vector<std::string> operands;
-    bool optionsEnd = false;
-    std::vector<std::string> list(args);
-    for (size_t i = 1; i < list.size(); i++) {
-        std::string a = list[i];
-        if (optionsEnd || a == "-" || a.size() < 2 || a[0] != '-') {
-            operands.push_back(a);
-            continue;
+    return true;
+}
+
+// The rule of the option list[i] names, with the value given inside the word; a cluster of short options ("-qy")
+// leaves its rest as the next word. Null with result.error set when there is no such option.
+const OptionRule* ruleOf(std::vector<std::string>& list, size_t i, std::string& value, bool& haveValue,
+                         ParsedLine& result) {
+    std::string& a = list[i];
+    const OptionRule* rule = nullptr;
+    if (a[1] == '-') {
+        std::string name = a.substr(2);
+        const size_t equals = name.find('=');
+        if (equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name = name.substr(0, equals);
+            haveValue = true;
         }
-        if (a == "--") {
-            optionsEnd = true;
-            continue;
-        }
-        const OptionRule* rule = nullptr;
-        std::string value;
-        bool haveValue = false;
-        if (a[1] == '-') {
-            std::string name = a.substr(2);
-            size_t equals = name.find('=');
-            if (equals != std::string::npos) {
-                value = name.substr(equals + 1);
-                name = name.substr(0, equals);
+        rule = longOption(name, result.options.command, result.error);
+        if (!result.error.empty()) return nullptr;
+    } else {
+        for (const OptionRule& s : kOptions)
+            if (s.shortName != 0 && a[1] == s.shortName) rule = &s;
+        if (rule != nullptr && a.size() > 2) {
+            if (rule->takes == Takes::Nothing && a[2] == '-') rule = nullptr;
+            else if (rule->takes == Takes::Nothing) {
+                // "-qy", "-qs 899K": the rest of the cluster is read next, as getopt does.
+                list.insert(list.begin() + static_cast<std::ptrdiff_t>(i) + 1, "-" + a.substr(2));
+                list[i].resize(2);
+            } else {
+                value = a.substr(2);  // "-s899K"
                 haveValue = true;
             }
-            rule = longOption(name, o.command, result.error);
-            if (!result.error.empty()) return result;
-        } else {
-            for (const OptionRule& s : kOptions)
-                if (s.shortName != 0 && a[1] == s.shortName) rule = &s;
-            if (rule != nullptr && a.size() > 2) {
-                if (rule->takes == Takes::Nothing && a[2] == '-') {
-                    result.error = format({"unknown option '%s'", "未知选项 '%s'"}, a);
-                    return result;
-                }
-                if (rule->takes == Takes::Nothing) {
-                    // "-qy", "-qs 899K": the rest of the cluster is read next, as getopt does.
-                    list.insert(list.begin() + static_cast<std::ptrdiff_t>(i) + 1, "-" + a.substr(2));
-                    a.resize(2);
-                } else {
-                    value = a.substr(2);  // "-s899K"
-                    haveValue = true;
-                }
-            }
-        }
-        if (rule == nullptr) {
-            result.error = format({"unknown option '%s'", "未知选项 '%s'"}, a);
-            return result;
-        }
-        if ((rule->commands & bit(o.command)) == 0) {
-            char line[512];
-            std::snprintf(line, sizeof line, pick({"option '%s' does not apply to '%s'", "选项 '%s' 不适用于 '%s'"}),
-                          a.c_str(), commandWord(o.command));
-            result.error = line;
-            return result;
-        }
-        if (rule->takes == Takes::Value && !haveValue) {
-            if (i + 1 >= list.size()) {
-                result.error = format({"option '%s' needs a value", "选项 '%s' 需要一个值"}, a);
-                return result;
-            }
-            value = list[++i];
-        } else if (rule->takes == Takes::Nothing && haveValue) {
-            result.error = format({"option '%s' takes no value", "选项 '%s' 不带值"}, a);
-            return result;
-        }
-        std::string error = apply(*rule, value, o);
-        if (!error.empty()) {
-            result.error = error;
-            return result;
         }
     }
-    if (o.commandHelp) {
-        result.ok = true;
-        return result;
+    if (rule == nullptr) result.error = format({"unknown option '%s'", "未知选项 '%s'"}, list[i]);
+    return rule;
+}
+
+// One option at list[i], its value perhaps the next word (i then moves on). False with result.error when refused.
+bool readOption(std::vector<std::string>& list, size_t& i, ParsedLine& result) {
+    Options& o = result.options;
+    std::string value;
+    bool haveValue = false;
+    const OptionRule* rule = ruleOf(list, i, value, haveValue, result);
+    if (rule == nullptr) return false;
+    const std::string a = list[i];
+    if ((rule->commands & bit(o.command)) == 0) {
+        char line[512];
+        std::snprintf(line, sizeof line, pick({"option '%s' does not apply to '%s'", "选项 '%s' 不适用于 '%s'"}),
+                      a.c_str(), commandWord(o.command));
+        result.error = line;
+        return false;
     }
+    if (rule->takes == Takes::Value && !haveValue) {
+        if (i + 1 >= list.size()) {
+            result.error = format({"option '%s' needs a value", "选项 '%s' 需要一个值"}, a);
+            return false;
+        }
+        value = list[++i];
+    } else if (rule->takes == Takes::Nothing && haveValue) {
+        result.error = format({"option '%s' takes no value", "选项 '%s' 不带值"}, a);
+        return false;
+    }
+    result.error = apply(*rule, value, o);
+    return result.error.empty();
+}
+
+// The files named and the rules between options, once every option is read.
+void checkOperands(const std::vector<std::string>& operands, ParsedLine& result) {
+    Options& o = result.options;
     // Reports take several sets, as a user who received several checks them all ("tarn verify */").
     const bool several = o.command == Command::Info || o.command == Command::Verify;
     if (operands.empty() || (operands.size() > 1 && !several)) {
@@ -344,30 +337,47 @@ ParsedLine parseArguments(const std::vector<std::string>& args) {
                            ? format({"'%s' needs a file", "'%s' 需要一个文件"}, commandWord(o.command))
                            : format({"one file at a time: '%s' is one too many", "一次一个文件: '%s' 多余"},
                                     operands[1]);
-        return result;
+        return;
     }
     o.operand = operands[0];
     o.operands = operands;
-    if (o.haveSize && o.haveCount) {
+    const bool split = o.command == Command::Split;
+    if (o.haveSize && o.haveCount)
         result.error = format({"give either -s or -n, not both", "只能给 -s 或 -n 其中之一"}, "");
-        return result;
-    }
-    if (o.command == Command::Split && o.operand == "-" && o.name.empty()) {
+    else if (split && o.operand == "-" && o.name.empty())
         result.error = format({"a split of standard input needs --name NAME", "劈分标准输入需要 --name 名称"}, "");
-        return result;
-    }
-    if (o.command == Command::Split && o.operand == "-" && o.haveCount) {
+    else if (split && o.operand == "-" && o.haveCount)
         result.error = format({"standard input has no known length: use -s, not -n",
                                "标准输入的长度未知: 请用 -s, 不要用 -n"},
                               "");
-        return result;
-    }
-    if (o.command == Command::Split && o.output == "-") {
+    else if (split && o.output == "-")
         result.error = format({"a split writes pieces into a folder: -o - is for join",
                                "劈分把块写入文件夹: -o - 只用于合并"},
                               "");
+    result.ok = result.error.empty();
+}
+}  // namespace
+
+ParsedLine parseArguments(const std::vector<std::string>& args) {
+    ParsedLine result;
+    if (args.empty() || !readCommandWord(args, result)) return result;
+    std::vector<std::string> operands;
+    bool optionsEnd = false;
+    std::vector<std::string> list(args);
+    for (size_t i = 1; i < list.size(); i++) {
+        const std::string& a = list[i];
+        if (optionsEnd || a == "-" || a.size() < 2 || a[0] != '-') {
+            operands.push_back(a);
+        } else if (a == "--") {
+            optionsEnd = true;
+        } else if (!readOption(list, i, result)) {
+            return result;
+        }
+    }
+    if (result.options.commandHelp) {
+        result.ok = true;
         return result;
     }
-    result.ok = true;
+    checkOperands(operands, result);
     return result;
 }

@@ -44,6 +44,21 @@ int reportDamage(const Options& o, const SetVolumes& volumes, const ParityCheck&
     }
     return outcome;
 }
+// One line of JSON for a set that was opened; computed is the checksum found, null when none was computed.
+void printVerifyJson(const std::string& operand, const PieceSet& set, int outcome, const uint32_t* computed,
+                     const std::string& recovery) {
+    const bool raw = set.format == SetFormat::Raw;
+    std::string checksum = "null";
+    if (!raw && set.checksum != 0)
+        checksum = "{\"recorded\":" + std::to_string(set.checksum) + ",\"computed\":" +
+                   (computed ? std::to_string(*computed) : "null") + ",\"match\":" +
+                   (computed ? (*computed != set.checksum ? "false" : "true") : "null") + "}";
+    std::printf("{\"set\":%s,\"kind\":\"%s\",\"pieces\":%u,\"size\":%llu,\"ok\":%s,\"exit\":%d,"
+                "\"problems\":%s,\"checksum\":%s,\"recovery\":%s}\n",
+                jsonString(operand).c_str(), formatWord(set.format), set.count,
+                static_cast<unsigned long long>(set.size), outcome == kOutcomeSuccess ? "true" : "false", outcome,
+                jsonProblems(set).c_str(), checksum.c_str(), recovery.c_str());
+}
 }  // namespace
 
 int runVerifyCommand(const Options& o) {
@@ -90,16 +105,8 @@ int runVerifyCommand(const Options& o) {
     if (mismatch) outcome = kOutcomeChecksum;
 
     if (o.json) {
-        std::string checksum = "null";
-        if (!raw && set.checksum != 0)
-            checksum = "{\"recorded\":" + std::to_string(set.checksum) + ",\"computed\":" +
-                       (sum && !readFailed ? std::to_string(pass.checksum) : "null") + ",\"match\":" +
-                       (sum && !readFailed ? (mismatch ? "false" : "true") : "null") + "}";
-        std::printf("{\"set\":%s,\"kind\":\"%s\",\"pieces\":%u,\"size\":%llu,\"ok\":%s,\"exit\":%d,"
-                    "\"problems\":%s,\"checksum\":%s,\"recovery\":%s}\n",
-                    jsonString(o.operand).c_str(), formatWord(set.format), set.count,
-                    static_cast<unsigned long long>(set.size), outcome == kOutcomeSuccess ? "true" : "false", outcome,
-                    jsonProblems(set).c_str(), checksum.c_str(), recoveryJson(volumes, check).c_str());
+        printVerifyJson(o.operand, set, outcome, sum && !readFailed ? &pass.checksum : nullptr,
+                        recoveryJson(volumes, check));
         return outcome;
     }
     if (o.quiet) return outcome;

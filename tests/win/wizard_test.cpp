@@ -25,7 +25,74 @@ uint32_t piecesFor(long long bytes, uint32_t kib) {
     return static_cast<uint32_t>((bytes + kib * 1024LL - 1) / (kib * 1024LL));
 }
 
-TEST_F(WizardTest, SplitFromTheWizardButtonWithAPresetAndADescription) {
+// The steps of a split of report.doc (2,500,000 bytes) through the wizard, a page each.
+class WizardSplitTest : public WizardTest {
+protected:
+    // The split-mode page: the presets, a size typed, a count typed, then back to 899 KiB.
+    void sizePageFollowsEveryChoice() {
+        EXPECT_TRUE(pageChecked(1102));
+        EXPECT_EQ(pageText(1007), "900");
+        EXPECT_EQ(pageText(1012), "3");
+        EXPECT_FALSE(pageEnabled(1007));
+        EXPECT_FALSE(pageEnabled(1012));
+        EXPECT_TRUE(sheetButton(kBackButton, true));
+        // A preset larger than the file: one piece, the file's own size.
+        pageClick(1104);
+        EXPECT_EQ(pageText(1012), "1");
+        EXPECT_EQ(pageText(1007), "2441");
+        // Custom size: the count follows every keystroke.
+        pageClick(1011);
+        EXPECT_TRUE(pageEnabled(1007));
+        EXPECT_FALSE(pageEnabled(1012));
+        typeOnPage(1007, "500");
+        EXPECT_EQ(pageText(1012), "5");
+        // By count: the size follows.
+        pageClick(1014);
+        EXPECT_FALSE(pageEnabled(1007));
+        EXPECT_TRUE(pageEnabled(1012));
+        typeOnPage(1012, "4");
+        EXPECT_EQ(pageText(1007), "611");
+        pageClick(1102);
+        EXPECT_EQ(pageText(1007), "899");
+        EXPECT_EQ(pageText(1012), "3");
+        EXPECT_FALSE(pageEnabled(1007));
+    }
+    // Opened with the stored "同名文件夹": the folder shown is the folder that will be used.
+    void outputPageKeepsTheFolderNamedAfterTheFile() {
+        EXPECT_TRUE(pageChecked(1016));
+        EXPECT_EQ(pageText(1004), desktop + "\\report");
+        EXPECT_TRUE(pageEnabled(1012));
+        EXPECT_FALSE(pageEnabled(1004));
+        pageClick(1016);
+        pageClick(1016);
+        EXPECT_EQ(pageText(1004), desktop + "\\report");  // the name appended once
+        pageClick(1018);
+        EXPECT_TRUE(pageEnabled(1004));
+        EXPECT_TRUE(pageEnabled(1003));
+        pageClick(1016);
+    }
+    // The method page: Tarn's own method with a description and one recovery volume.
+    void methodPageTakesADescriptionAndOneVolume() {
+        EXPECT_TRUE(pageChecked(1019));
+        EXPECT_TRUE(pageEnabled(1022));
+        EXPECT_TRUE(sheetButton(kFinishButton, true));
+        // The batch-file method takes the cipher and the description away; Tarn's own gives them back.
+        pageClick(1020);
+        EXPECT_FALSE(pageEnabled(1021));
+        EXPECT_FALSE(pageEnabled(1022));
+        pageClick(1019);
+        EXPECT_TRUE(pageEnabled(1021));
+        pageClick(1022);
+        EXPECT_TRUE(pageEnabled(3002));
+        pageSet(3002, "quarterly figures");
+        // Recovery volumes from the same list as the main window's: "1个" chosen, none written before.
+        EXPECT_TRUE(pageEnabled(1024));
+        EXPECT_EQ(sendTo(GetDlgItem(page(), 1024), CB_GETCURSEL), 0);
+        sendTo(GetDlgItem(page(), 1024), CB_SETCURSEL, 1);
+    }
+};
+
+TEST_F(WizardSplitTest, SplitFromTheWizardButtonWithAPresetAndADescription) {
     // Loaded in the window, not named on the command line: the wizard would load a named file afresh.
     std::string bytes = patternBytes(2500000, 11);
     writeFile(path("report.doc"), bytes);
@@ -46,64 +113,14 @@ TEST_F(WizardTest, SplitFromTheWizardButtonWithAPresetAndADescription) {
     next(2);
     EXPECT_EQ(textOf(sheet), "劈分模式");
 
-    EXPECT_TRUE(pageChecked(1102));
-    EXPECT_EQ(pageText(1007), "900");
-    EXPECT_EQ(pageText(1012), "3");
-    EXPECT_FALSE(pageEnabled(1007));
-    EXPECT_FALSE(pageEnabled(1012));
-    EXPECT_TRUE(sheetButton(kBackButton, true));
-    // A preset larger than the file: one piece, the file's own size.
-    pageClick(1104);
-    EXPECT_EQ(pageText(1012), "1");
-    EXPECT_EQ(pageText(1007), "2441");
-    // Custom size: the count follows every keystroke.
-    pageClick(1011);
-    EXPECT_TRUE(pageEnabled(1007));
-    EXPECT_FALSE(pageEnabled(1012));
-    typeOnPage(1007, "500");
-    EXPECT_EQ(pageText(1012), "5");
-    // By count: the size follows.
-    pageClick(1014);
-    EXPECT_FALSE(pageEnabled(1007));
-    EXPECT_TRUE(pageEnabled(1012));
-    typeOnPage(1012, "4");
-    EXPECT_EQ(pageText(1007), "611");
-    pageClick(1102);
-    EXPECT_EQ(pageText(1007), "899");
-    EXPECT_EQ(pageText(1012), "3");
-    EXPECT_FALSE(pageEnabled(1007));
+    sizePageFollowsEveryChoice();
     next(3);
 
     // Opened with the stored "同名文件夹": the folder shown is the folder that will be used.
-    EXPECT_TRUE(pageChecked(1016));
-    EXPECT_EQ(pageText(1004), desktop + "\\report");
-    EXPECT_TRUE(pageEnabled(1012));
-    EXPECT_FALSE(pageEnabled(1004));
-    pageClick(1016);
-    pageClick(1016);
-    EXPECT_EQ(pageText(1004), desktop + "\\report");  // the name appended once
-    pageClick(1018);
-    EXPECT_TRUE(pageEnabled(1004));
-    EXPECT_TRUE(pageEnabled(1003));
-    pageClick(1016);
+    outputPageKeepsTheFolderNamedAfterTheFile();
     next(4);
 
-    EXPECT_TRUE(pageChecked(1019));
-    EXPECT_TRUE(pageEnabled(1022));
-    EXPECT_TRUE(sheetButton(kFinishButton, true));
-    // The batch-file method takes the cipher and the description away; Tarn's own gives them back.
-    pageClick(1020);
-    EXPECT_FALSE(pageEnabled(1021));
-    EXPECT_FALSE(pageEnabled(1022));
-    pageClick(1019);
-    EXPECT_TRUE(pageEnabled(1021));
-    pageClick(1022);
-    EXPECT_TRUE(pageEnabled(3002));
-    pageSet(3002, "quarterly figures");
-    // Recovery volumes from the same list as the main window's: "1个" chosen, none written before.
-    EXPECT_TRUE(pageEnabled(1024));
-    EXPECT_EQ(sendTo(GetDlgItem(page(), 1024), CB_GETCURSEL), 0);
-    sendTo(GetDlgItem(page(), 1024), CB_SETCURSEL, 1);
+    methodPageTakesADescriptionAndOneVolume();
     pressSheet(PSBTN_FINISH);
     ASSERT_TRUE(sheetCloses());
 
