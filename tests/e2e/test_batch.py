@@ -375,13 +375,9 @@ def wait_for_output(master, text, limit=20):
     return seen.decode("utf-8", "replace")
 
 
-def run_at_terminal(command, answer):
-    import pty
-    pid, master = pty.fork()
-    if pid == 0:
-        os.execv(command[0], command)
-    seen = wait_for_output(master, "取消 (x)?")
-    os.write(master, answer)
+def read_to_the_end(master):
+    """What a pseudo-terminal shows until its program closes it (Linux reports the closed far side as EIO)."""
+    rest = b""
     while True:
         try:
             chunk = os.read(master, 4096)
@@ -389,7 +385,18 @@ def run_at_terminal(command, answer):
             break
         if not chunk:
             break
-        seen += chunk.decode("utf-8", "replace")
+        rest += chunk
+    return rest.decode("utf-8", "replace")
+
+
+def run_at_terminal(command, answer):
+    import pty
+    pid, master = pty.fork()
+    if pid == 0:
+        os.execv(command[0], command)
+    seen = wait_for_output(master, "取消 (x)?")
+    os.write(master, answer)
+    seen += read_to_the_end(master)
     _, status = os.waitpid(pid, 0)
     os.close(master)
     return os.waitstatus_to_exitcode(status), seen

@@ -8,7 +8,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import tarnlib  # noqa: E402
-from test_batch import NATIVE, run_at_terminal, wait_for_output  # noqa: E402
+from test_batch import NATIVE, read_to_the_end, run_at_terminal, wait_for_output  # noqa: E402
 from test_safety import FAILED, SafetyCase  # noqa: E402
 
 
@@ -205,16 +205,7 @@ class PosixFileTest(SafetyCase):
             seen = wait_for_output(master, "取消 (x)?")
             time.sleep(2.5)  # the progress poll runs once a second
             os.write(master, b"x\n")
-            rest = b""
-            while True:
-                try:
-                    chunk = os.read(master, 4096)
-                except OSError:
-                    break
-                if not chunk:
-                    break
-                rest += chunk
-            after_prompt = seen.split("取消 (x)?")[-1] + rest.decode("utf-8", "replace")
+            after_prompt = seen.split("取消 (x)?")[-1] + read_to_the_end(master)
             self.assertNotIn("%", after_prompt)
         finally:
             _, status = os.waitpid(pid, 0)
