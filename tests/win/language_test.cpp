@@ -10,14 +10,6 @@ namespace {
 using namespace tarndriver;
 using namespace wizarddriver;
 
-std::wstring wideTextOf(HWND control) {
-    wchar_t buffer[1024] = {};
-    DWORD_PTR ignored;
-    SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_BLOCK, kWaitLimitMs,
-                        &ignored);
-    return buffer;
-}
-
 std::string narrow(const std::wstring& wide) {
     char text[2048] = {};
     WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text, sizeof text, nullptr, nullptr);

@@ -8,14 +8,6 @@ using namespace persondriver;
 
 std::wstring widened(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
-std::wstring wideTextOf(HWND control) {
-    wchar_t buffer[1024] = {};
-    DWORD_PTR ignored;
-    SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_BLOCK, kWaitLimitMs,
-                        &ignored);
-    return buffer;
-}
-
 void setWideText(HWND control, const std::wstring& text) {
     DWORD_PTR ignored;
     SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_BLOCK, kWaitLimitMs,

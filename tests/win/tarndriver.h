@@ -45,6 +45,15 @@ inline bool waitFor(const std::function<bool()>& condition, DWORD limit = kWaitL
     return condition();
 }
 
+// A control's text as the system holds it, whatever the code page: for names no code page 936 holds.
+inline std::wstring wideTextOf(HWND control) {
+    wchar_t buffer[1024] = {};
+    DWORD_PTR ignored;
+    SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_BLOCK, kWaitLimitMs,
+                        &ignored);
+    return buffer;
+}
+
 inline std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
