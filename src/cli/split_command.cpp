@@ -164,8 +164,9 @@ int cutRegular(const Options& o, const Source& source, const std::string& folder
     const unsigned threads = threadsFor(cutChunks(plan));
     // The kernel's copy where no byte changes, on one thread: two threads reading and writing measured faster.
     plan.kernelCopy = !o.checksum && !o.haveKey && threads == 1;
+    plan.keepOpen = piecesToKeepOpen(count);
     const CutResult result = cutFile(plan, progress, threads);
-    for (const std::string& made : result.made) outputs.created(made);
+    for (size_t i = 0; i < result.made.size(); i++) outputs.created(result.made[i], result.open[i]);
     if (result.what != CutResult::Done) {
         progress.finish();
         return cutFailed(result, source);
@@ -228,7 +229,8 @@ int addRecovery(const Options& o, const SetPlace& place, const StreamCut& cut, O
     for (uint32_t index = 1; index <= cut.count; index++) finals.push_back(pathOfPiece(place.folder, place.stem, index));
     if (o.script) finals.push_back(place.scriptPath);
     const RecoveryPlan plan = recoveryPlanFor(place.folder, place.name, recoveryBlocks(o, cut.count), finals,
-                                              [&](const std::string& path) { return outputs.writingOf(path); });
+                                              [&](const std::string& path) { return outputs.writingOf(path); },
+                                              [&](const std::string& path) { return outputs.held(path); });
     return recoveryFailed(writeRecoveryVolumes(plan, outputs, progress, threadsFor(plan.files.size())));
 }
 

@@ -78,7 +78,8 @@ bool addRecoveryVolumes(WindowRef window, OutputFiles& outputs, const std::vecto
     fileNameOfPath(jobState.sourcePath, name);
     const uint32_t blocks = recoveryBlocksFor(jobState.pieceCount, settings.recoveryCount, settings.recoveryPercent != 0);
     const RecoveryPlan plan = recoveryPlanFor(jobState.outputFolder, name, blocks, finals,
-                                              [&](const std::string& path) { return outputs.writingOf(path); });
+                                              [&](const std::string& path) { return outputs.writingOf(path); },
+                                              [&](const std::string& path) { return outputs.held(path); });
     uint64_t total = 0;
     for (const ProtectedFile& file : plan.files) total += file.length;
     WorkerEvents events(window, total, "正在计算恢复卷");

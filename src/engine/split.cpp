@@ -110,6 +110,8 @@ CutPlan planCut(const OsFile& source, OutputFiles& outputs, const uint8_t* heade
     plan.key = cipherKeyOf(jobState.keyText);
     plan.cipherSpan = jobState.pieceSizeKB == 0 ? 0 : jobState.pieceSizeKB - 1;
     plan.inOrder = direct;
+    // Each disk leaves with its pieces; elsewhere they stay open for the volumes and the commit.
+    plan.keepOpen = direct ? 0 : piecesToKeepOpen(jobState.pieceCount);
     return plan;
 }
 
@@ -124,10 +126,12 @@ std::vector<uint64_t> pieceDataBytes() {
     return bytes;
 }
 
-// The checksum known only now goes into the header of the first piece, still under its own name.
-bool rewriteHeader(const std::string& writing) {
+// The checksum known only now goes into the header of the first piece, still under its own name (and held open,
+// where no other open may write it).
+bool rewriteHeader(const OutputFiles& outputs, const std::string& writing) {
     uint8_t header[kHeaderSize];
     buildFirstPieceHeader(header);
+    if (const std::shared_ptr<OsFile> held = outputs.held(writing)) return held->writeAt(header, kHeaderSize, 0);
     OsFile first = OsFile::openUpdate(writing);
     return first.valid() && first.writeAt(header, kHeaderSize, 0) && first.close();
 }
@@ -160,7 +164,7 @@ void runSplit(WindowRef window) {
     // The system's copy where no byte changes, on one thread: two threads reading and writing measured faster.
     plan.kernelCopy = !plan.checksum && !plan.enciphered && threads == 1;
     const CutResult cut = cutFile(plan, events, threads);
-    for (const std::string& made : cut.made) outputs.created(made);
+    for (size_t i = 0; i < cut.made.size(); i++) outputs.created(cut.made[i], cut.open[i]);
     if (cut.what == CutResult::Stopped || jobState.jobResult.load() == kResultCancelled) {
         // "取消": what this split made goes, and a disk already taken out keeps its pieces.
         jobState.jobResult.store(kResultCancelled);
@@ -178,7 +182,7 @@ void runSplit(WindowRef window) {
         jobState.checksum = cut.checksum;
         setControlNumber(window, kIdChecksumDisplay, jobState.checksum);
     }
-    if (!script && plan.checksum && !rewriteHeader(plan.paths[0])) {
+    if (!script && plan.checksum && !rewriteHeader(outputs, plan.paths[0])) {
         outputs.rollBack();
         removeMadeOutputFolder();
         fatalWriteError(window);

@@ -48,6 +48,12 @@ public:
     intptr_t native() const { return handle_; }
     // Closes now; false when the close reports a delayed write error.
     bool close();
+    // Before a commit renames it: where the system renames by name alone, closes the file now (false on a delayed
+    // write error), so that such an error shows before any file takes its name; elsewhere it stays open for renameTo.
+    bool settleForRename();
+    // Renames the file, known as from, to to (replacing a file there), then closes it. Through the open file where
+    // the system can: under Wine that spares an open of each file a commit renames.
+    bool renameTo(const std::string& from, const std::string& to);
 
     uint64_t length() const;
     // Its blocks cover less than its length: it may hold holes.

@@ -76,6 +76,12 @@ bool OsFile::close() {
     return result == 0;
 }
 
+bool OsFile::settleForRename() { return close(); }
+
+bool OsFile::renameTo(const std::string& from, const std::string& to) {
+    return close() && rename(from.c_str(), to.c_str()) == 0;
+}
+
 OsFile OsFile::openRead(const std::string& path) {
     OsFile file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!file.valid()) return file;
@@ -92,7 +98,7 @@ OsFile OsFile::openRead(const std::string& path) {
 OsFile OsFile::openUpdate(const std::string& path) { return OsFile(open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC)); }
 
 OsFile OsFile::createNew(const std::string& path, unsigned mode) {
-    return OsFile(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+    return OsFile(open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
 }
 
 OsFile OsFile::adopt(intptr_t handle) { return OsFile(dup(fd(handle))); }

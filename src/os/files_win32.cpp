@@ -140,9 +140,32 @@ OsFile OsFile::openUpdate(const std::string& path) {
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
 }
 
+// DELETE access, so that the commit can rename the file through this handle.
 OsFile OsFile::createNew(const std::string& path, unsigned) {
-    return OsFile(wrap(CreateFileW(osSystemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+    return OsFile(wrap(CreateFileW(osSystemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
+}
+
+bool OsFile::settleForRename() { return true; }
+
+bool OsFile::renameTo(const std::string& from, const std::string& to) {
+    if (valid()) {
+        // The whole path: a name alone is taken as relative to the current folder.
+        const std::wstring name = osSystemPath(to);
+        std::vector<uint8_t> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+        auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+        info->ReplaceIfExists = TRUE;
+        info->RootDirectory = nullptr;
+        info->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+        std::memcpy(info->FileName, name.data(), info->FileNameLength);
+        const bool renamed = SetFileInformationByHandle(h(handle_), FileRenameInfo, info,
+                                                        static_cast<DWORD>(buffer.size())) != 0;
+        close();
+        if (renamed) return true;
+    }
+    // By name: a file opened without DELETE access, or a system that refused the rename above.
+    close();
+    return osRenameReplacing(from, to);
 }
 
 OsFile OsFile::adopt(intptr_t handle) {

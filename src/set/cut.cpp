@@ -135,7 +135,8 @@ struct Cutter {
         // A piece that ends in a hole gets its length all the same.
         if (chunk.last && endsInHole && !piece->setLength(start + end))
             return failed(chunk.number, CutResult::WriteFailed, path);
-        if (queue.finish(i) && !pieces[i].file.close()) return failed(chunk.number, CutResult::WriteFailed, path);
+        if (queue.finish(i) && i >= plan.keepOpen && !pieces[i].file.close())
+            return failed(chunk.number, CutResult::WriteFailed, path);
     }
 };
 }  // namespace
@@ -145,6 +146,8 @@ bool writePieceStart(const OsFile& file, uint32_t index, const uint8_t* header) 
     return index == 1 ? file.writeAt(header, kHeaderSize, 0)
                       : file.writeAt(reinterpret_cast<const uint8_t*>(kPieceMagic), kMagicSize, 0);
 }
+
+uint32_t piecesToKeepOpen(uint32_t count) { return std::min(count, osFilesToSpare() / 2); }
 
 uint64_t cutChunks(const CutPlan& plan) { return ChunkQueue(pieceLengths(plan), kChunkBytes).count(); }
 
@@ -167,8 +170,12 @@ CutResult cutFile(const CutPlan& plan, SetEvents& events, unsigned threads) {
         failedChunks[run] = cutter.failedChunk;
     });
     CutResult all;
-    for (size_t i = 0; i < plan.paths.size(); i++)
-        if (pieces[i].made) all.made.push_back(plan.paths[i]);
+    for (size_t i = 0; i < plan.paths.size(); i++) {
+        if (!pieces[i].made) continue;
+        all.made.push_back(plan.paths[i]);
+        const bool open = i < plan.keepOpen && pieces[i].file.valid();
+        all.open.push_back(open ? std::make_shared<OsFile>(std::move(pieces[i].file)) : nullptr);
+    }
     size_t earliest = results.size();
     for (size_t run = 0; run < results.size(); run++) {
         all.checksum += results[run].checksum;

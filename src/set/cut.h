@@ -1,6 +1,7 @@
 // Cuts a regular file into the pieces of a set, its chunks shared among as many threads as the caller gives.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ struct CutPlan {
     uint64_t cipherSpan = 0;         // bytes of each piece's data the key covers
     bool kernelCopy = false;         // no byte is looked at or changed: the system may move the data
     bool inOrder = false;            // piece by piece on one thread, each announced first (removable media)
+    uint32_t keepOpen = 0;           // pieces 1 to keepOpen stay open, for the caller to read and rename
 };
 
 struct CutResult {
@@ -29,8 +31,12 @@ struct CutResult {
     FileStatus error;
     uint32_t checksum = 0;
     std::vector<std::string> made;  // files created, even when the cut failed
+    std::vector<std::shared_ptr<OsFile>> open;  // by made: the file still open, or null
 };
 
+// How many of count pieces a cut may keep open: half the files this process may still open, so that reading the
+// rest by name still can.
+uint32_t piecesToKeepOpen(uint32_t count);
 // How many chunks the cut is shared out in: more threads than this would have nothing to do.
 uint64_t cutChunks(const CutPlan& plan);
 // On a failure every chunk before it has been cut, as on one thread, and the earliest failure is reported; made

@@ -48,9 +48,23 @@ std::string OutputFiles::writingOf(const std::string& path) const {
     return "";
 }
 
-void OutputFiles::created(const std::string& writing) {
+void OutputFiles::created(const std::string& writing, std::shared_ptr<OsFile> open) {
     for (Entry& entry : entries_)
-        if (entry.writing == writing) entry.made = true;
+        if (entry.writing == writing) {
+            entry.made = true;
+            if (open && open->valid()) entry.open = open;
+        }
+}
+
+std::shared_ptr<OsFile> OutputFiles::held(const std::string& name) const {
+    for (const Entry& entry : entries_)
+        if ((entry.writing == name || entry.path == name) && entry.open && entry.open->valid()) return entry.open;
+    return nullptr;
+}
+
+bool OutputFiles::rename(Entry& entry) {
+    if (entry.open) return entry.open->renameTo(entry.writing, entry.path);
+    return osRenameReplacing(entry.writing, entry.path);
 }
 
 void OutputFiles::retarget(const std::string& writing, const std::string& path) {
@@ -76,19 +90,24 @@ void OutputFiles::renameOnThreads() {
         for (size_t i = next++; i < entries_.size() && !failed; i = next++) {
             Entry& entry = entries_[i];
             if (entry.path.empty() || entry.writing == entry.path) continue;
-            if (osRenameReplacing(entry.writing, entry.path)) entry.renamed = true;
+            if (rename(entry)) entry.renamed = true;
             else failed = true;
         }
     });
 }
 
 bool OutputFiles::commit() {
+    // Files kept open that need not stay so are closed first: a write error they show stops the work whole.
+    for (Entry& entry : entries_) {
+        const bool renamedOpen = entry.open && !entry.path.empty() && entry.writing != entry.path;
+        if (entry.open && !(renamedOpen ? entry.open->settleForRename() : entry.open->close())) return false;
+    }
     // From the commit record on, a run killed among the renames is finished by the next one.
     if (!journal_.commit()) return false;
     renameOnThreads();
     for (Entry& entry : entries_) {
         if (entry.path.empty() || entry.renamed) continue;
-        if (entry.writing != entry.path && !osRenameReplacing(entry.writing, entry.path)) return false;
+        if (entry.writing != entry.path && !rename(entry)) return false;
         entry.renamed = true;
     }
     for (Entry& entry : entries_)
@@ -107,8 +126,11 @@ bool OutputFiles::commit() {
 void OutputFiles::rollBack() {
     if (done_) return;
     done_ = true;
-    for (const Entry& entry : entries_)
+    for (const Entry& entry : entries_) {
+        // An open file cannot be removed on Windows.
+        if (entry.open) entry.open->close();
         if (entry.made && !entry.renamed) osRemoveFile(entry.writing);
+    }
     journal_.end();
     if (!top_.empty()) osRemoveMadeFolders(folder_.c_str(), top_.c_str());
 }

@@ -2,6 +2,7 @@
 // they take their real names together once all are whole, and a run that fails or stops leaves what was there.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,8 +30,12 @@ public:
     std::string scratch();
     // The name a registered file is written under now (empty when path is not registered).
     std::string writingOf(const std::string& path) const;
-    // The file registered under that name now exists: it is removed if the work does not commit.
-    void created(const std::string& writing);
+    // The file registered under that name now exists: it is removed if the work does not commit. Given open, it
+    // stays open, to be read meanwhile through held() and renamed through at the commit: under Wine each open of
+    // a file costs round trips to its server.
+    void created(const std::string& writing, std::shared_ptr<OsFile> open = nullptr);
+    // The open file of a registered file, by its name now or at the commit; null when it is not held open.
+    std::shared_ptr<OsFile> held(const std::string& name) const;
     // The file written under writing takes another name at the commit.
     void retarget(const std::string& writing, const std::string& path);
     // An existing file that is to go when the work commits (a replaced set's later pieces).
@@ -42,13 +47,14 @@ public:
     void rollBack();
 
 private:
-    void renameOnThreads();
-
     struct Entry {
         std::string path, writing;
+        std::shared_ptr<OsFile> open;
         bool made = false;
         bool renamed = false;  // under its name now: no longer ours to remove
     };
+    static bool rename(Entry& entry);
+    void renameOnThreads();
     std::string folder_, top_;
     std::vector<Entry> entries_;
     std::vector<std::string> doomed_;

@@ -115,7 +115,7 @@ struct Encoder {
     std::vector<SliceState> slices;
     Md5Digest set{};
     std::string main;
-    std::vector<OsFile> volumes;
+    std::vector<std::shared_ptr<OsFile>> volumes;  // held by the outputs too, which rename them through these
     std::vector<std::unique_ptr<Md5>> recoverySums;
     RecoveryResult result;
 
@@ -164,9 +164,9 @@ struct Encoder {
         for (uint32_t e = 0; e < plan.blocks; e++) {
             const std::string path = inFolder(plan.folder, volumeName(plan, e));
             const std::string writing = outputs.add(path);
-            volumes.push_back(OsFile::createNew(writing));
-            if (!volumes.back().valid()) return fail(RecoveryResult::WriteFailed, path);
-            outputs.created(writing);
+            volumes.push_back(std::make_shared<OsFile>(OsFile::createNew(writing)));
+            if (!volumes.back()->valid()) return fail(RecoveryResult::WriteFailed, path);
+            outputs.created(writing, volumes.back());
             result.volumes.push_back(path);
             recoverySums.emplace_back(new Md5);
             std::string start(reinterpret_cast<const char*>(set.bytes), 16);
@@ -205,7 +205,7 @@ struct Encoder {
                 of.emplace_back(f, k);
             }
         for (uint32_t e = 0; e < plan.blocks; e++)
-            pass.outputs.push_back({&volumes[e], kHeader + 4, plan.sliceSize, result.volumes[e]});
+            pass.outputs.push_back({volumes[e].get(), kHeader + 4, plan.sliceSize, result.volumes[e]});
         pass.factor = [&](size_t e, size_t i) {
             return gfPower(slices[i].constant, static_cast<uint32_t>(e));
         };
@@ -261,8 +261,8 @@ struct Encoder {
             put32(head, e);
             const auto* bytes = reinterpret_cast<const uint8_t*>(head.data());
             const auto* tail = reinterpret_cast<const uint8_t*>(critical.data());
-            if (!volumes[e].writeAt(bytes, head.size(), 0) ||
-                !volumes[e].writeAt(tail, critical.size(), kHeader + 4 + plan.sliceSize) || !volumes[e].close())
+            if (!volumes[e]->writeAt(bytes, head.size(), 0) ||
+                !volumes[e]->writeAt(tail, critical.size(), kHeader + 4 + plan.sliceSize))
                 return fail(RecoveryResult::WriteFailed, result.volumes[e]);
         }
         const std::string index = inFolder(plan.folder, plan.baseName + ".par2");
@@ -286,8 +286,8 @@ RecoveryResult writeRecoveryVolumes(const RecoveryPlan& plan, OutputFiles& outpu
     // Closed now, those the plan opened too, whoever still holds them: on Windows a file held open can be neither
     // removed (a rollback) nor renamed (the commit).
     for (const ProtectedFile& file : plan.files)
-        if (file.opened) file.opened->close();
+        if (file.opened && !file.borrowed) file.opened->close();
     for (FileState& f : encoder.files)
-        if (f.opened) f.opened->close();
+        if (f.opened && f.opened != f.file->opened) f.opened->close();
     return encoder.result;
 }

@@ -17,6 +17,7 @@ struct ProtectedFile {
     // Opened by the plan and held for the volumes (under Wine every open costs round trips to its server); closed
     // when the volumes are written, so that the files can be renamed or removed.
     std::shared_ptr<OsFile> opened;
+    bool borrowed = false;  // opened is its owner's, which renames the file through it: left open
 };
 
 struct RecoveryPlan {

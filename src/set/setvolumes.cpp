@@ -88,7 +88,8 @@ uint32_t recoveryBlocksFor(uint32_t pieces, uint32_t value, bool percent) {
 
 RecoveryPlan recoveryPlanFor(const std::string& folder, const std::string& baseName, uint32_t blocks,
                              const std::vector<std::string>& finals,
-                             const std::function<std::string(const std::string&)>& readingOf) {
+                             const std::function<std::string(const std::string&)>& readingOf,
+                             const std::function<std::shared_ptr<OsFile>(const std::string&)>& heldOf) {
     RecoveryPlan plan;
     plan.folder = folder;
     plan.baseName = baseName;
@@ -98,7 +99,9 @@ RecoveryPlan recoveryPlanFor(const std::string& folder, const std::string& baseN
         ProtectedFile file;
         file.reading = readingOf(path);
         if (!osToUtf8(baseNameOf(path), file.name)) file.name = baseNameOf(path);
-        file.opened = std::make_shared<OsFile>(OsFile::openRead(file.reading));
+        file.opened = heldOf ? heldOf(path) : nullptr;
+        file.borrowed = file.opened != nullptr;
+        if (!file.borrowed) file.opened = std::make_shared<OsFile>(OsFile::openRead(file.reading));
         file.length = file.opened->length();
         lengths.push_back(file.length);
         plan.files.push_back(file);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -121,4 +122,40 @@ TEST(Outputs, ARenameThatFailsAmongManyReportsItsErrorAndKeepsWhatCameBefore) {
     // What was not renamed goes with the transaction; the folder in the way and what it holds stay.
     for (const std::string& name : folderNames(folder.path.string())) EXPECT_NE(name.rfind(".tarn-", 0), 0u) << name;
     EXPECT_EQ(text(folder / (names[149] + "/inside")), "kept");
+}
+
+TEST(Outputs, FilesHeldOpenAreReadMeanwhileThenRenamedThroughTheirHandlesOrRemoved) {
+    TempFolder folder;
+    std::filesystem::create_directory(folder.path / "sub");
+    put(folder / "replaced.trn", "old");
+    // Made as a cut makes a piece: created new, written, and handed over open.
+    auto heldThrough = [&](OutputFiles& outputs, const std::string& path, const std::string& content) {
+        const std::string writing = outputs.add(path);
+        auto file = std::make_shared<OsFile>(OsFile::createNew(writing));
+        EXPECT_TRUE(file->writeAt(reinterpret_cast<const uint8_t*>(content.data()), content.size(), 0));
+        outputs.created(writing, file);
+        return writing;
+    };
+    {
+        // Abandoned: held files are closed before they go (Windows removes no open file).
+        OutputFiles outputs(folder.path.string());
+        heldThrough(outputs, folder / "gone.trn", "never named");
+    }
+    EXPECT_EQ(folderNames(folder.path.string()), (std::vector<std::string>{"replaced.trn", "sub"}));
+    OutputFiles outputs(folder.path.string());
+    const std::string a = heldThrough(outputs, folder / "a.trn", "piece a");
+    heldThrough(outputs, folder / "replaced.trn", "new");
+    heldThrough(outputs, folder / "sub/other folder.trn", "moved by name");
+    const std::shared_ptr<OsFile> held = outputs.held(folder / "a.trn");
+    ASSERT_TRUE(held && held == outputs.held(a));
+    uint8_t bytes[7] = {};
+    EXPECT_EQ(held->readAt(bytes, sizeof bytes, 0), 7) << "read through the handle the cut wrote with";
+    EXPECT_EQ(std::string(bytes, bytes + 7), "piece a");
+    EXPECT_EQ(outputs.held(folder / "b.trn"), nullptr);
+    ASSERT_TRUE(outputs.commit());
+    EXPECT_FALSE(held->valid()) << "closed by the commit";
+    EXPECT_EQ(folderNames(folder.path.string()), (std::vector<std::string>{"a.trn", "replaced.trn", "sub"}));
+    EXPECT_EQ(text(folder / "a.trn"), "piece a");
+    EXPECT_EQ(text(folder / "replaced.trn"), "new");
+    EXPECT_EQ(text(folder / "sub/other folder.trn"), "moved by name");
 }
