@@ -164,7 +164,7 @@ int cutRegular(const Options& o, const Source& source, const std::string& folder
     const unsigned threads = threadsFor(cutChunks(plan));
     // The kernel's copy where no byte changes, on one thread: two threads reading and writing measured faster.
     plan.kernelCopy = !o.checksum && !o.haveKey && threads == 1;
-    plan.keepOpen = piecesToKeepOpen(count);
+    plan.keepOpen = piecesToKeepOpen(count, recoveryBlocks(o, count) != 0);
     const CutResult result = cutFile(plan, progress, threads);
     for (size_t i = 0; i < result.made.size(); i++) outputs.created(result.made[i], result.open[i]);
     if (result.what != CutResult::Done) {

@@ -111,7 +111,7 @@ CutPlan planCut(const OsFile& source, OutputFiles& outputs, const uint8_t* heade
     plan.cipherSpan = jobState.pieceSizeKB == 0 ? 0 : jobState.pieceSizeKB - 1;
     plan.inOrder = direct;
     // Each disk leaves with its pieces; elsewhere they stay open for the volumes and the commit.
-    plan.keepOpen = direct ? 0 : piecesToKeepOpen(jobState.pieceCount);
+    plan.keepOpen = direct ? 0 : piecesToKeepOpen(jobState.pieceCount, settings.recoveryCount != 0);
     return plan;
 }
 

@@ -122,6 +122,8 @@ std::vector<std::string> osListFolder(const std::string& folder);
 bool osMakeFolders(const std::string& folder, std::string& top);
 // Removes folder, then each parent up to top, stopping at one that is not empty. Safe in a signal handler.
 void osRemoveMadeFolders(const char* folder, const char* top);
+// Whether OsFile::renameTo renames through the open file, sparing an open of it (Windows), or by name.
+bool osRenamesOpenFiles();
 // How many more files this process may hold open at once, leaving some for others (a set may have 9,999).
 uint32_t osFilesToSpare();
 // Fills bytes with unpredictable values (names of temporary files).

@@ -296,6 +296,8 @@ void osRemoveMadeFolders(const char* folder, const char* top) {
     }
 }
 
+bool osRenamesOpenFiles() { return false; }
+
 uint32_t osFilesToSpare() {
     constexpr rlim_t kOthers = 64;  // the standard streams, the output file, the C library's own
     rlimit limit{};

@@ -1,4 +1,4 @@
-// The file layer of the set core on Win32: handles, positional NtReadFile/NtWriteFile, sparse ranges, MoveFileEx.
+// The file layer of the set core on Win32: handles, positional NtReadFile/NtWriteFile, sparse ranges, renames.
 #include <windows.h>
 #include <winioctl.h>
 #include <winternl.h>
@@ -368,18 +368,7 @@ void osRemoveMadeFolders(const char* folder, const char* top) {
     }
 }
 
-std::wstring osSystemPath(const std::string& path) {
-    std::wstring wide = osWideText(path);
-    // A folder's plain form ends at 248 characters; past that, or on the way, the long form takes over.
-    if (wide.size() < 240 || wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
-    const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return wide;
-    std::wstring full(size, L'\0');
-    full.resize(GetFullPathNameW(wide.c_str(), size, &full[0], nullptr));
-    if (full.compare(0, 4, L"\\\\.\\") == 0) return full;  // a device
-    if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-    return L"\\\\?\\" + full;
-}
+bool osRenamesOpenFiles() { return true; }
 
 uint32_t osFilesToSpare() { return 16 * 1024 * 1024; }  // Windows gives a process millions of handles
 

@@ -1,5 +1,5 @@
 // File names on Windows: the program's narrow text (code page 936 and four-byte forms, see widetext_win32.h) between
-// UTF-16, code page 936 and UTF-8.
+// UTF-16, code page 936 and UTF-8, and the long form of a path past the plain form's length.
 #include <windows.h>
 
 #include <cstring>
@@ -152,4 +152,17 @@ bool osToUtf8(const std::string& local, std::string& utf8) {
     utf8.assign(static_cast<size_t>(narrow), '\0');
     WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), size, &utf8[0], narrow, nullptr, nullptr);
     return true;
+}
+
+std::wstring osSystemPath(const std::string& path) {
+    std::wstring wide = osWideText(path);
+    // A folder's plain form ends at 248 characters; past that, or on the way, the long form takes over.
+    if (wide.size() < 240 || wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
+    const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return wide;
+    std::wstring full(size, L'\0');
+    full.resize(GetFullPathNameW(wide.c_str(), size, &full[0], nullptr));
+    if (full.compare(0, 4, L"\\\\.\\") == 0) return full;  // a device
+    if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
 }

@@ -147,7 +147,9 @@ bool writePieceStart(const OsFile& file, uint32_t index, const uint8_t* header) 
                       : file.writeAt(reinterpret_cast<const uint8_t*>(kPieceMagic), kMagicSize, 0);
 }
 
-uint32_t piecesToKeepOpen(uint32_t count) { return std::min(count, osFilesToSpare() / 2); }
+uint32_t piecesToKeepOpen(uint32_t count, bool volumesFollow) {
+    return volumesFollow || osRenamesOpenFiles() ? std::min(count, osFilesToSpare() / 2) : 0;
+}
 
 uint64_t cutChunks(const CutPlan& plan) { return ChunkQueue(pieceLengths(plan), kChunkBytes).count(); }
 

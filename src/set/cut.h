@@ -34,9 +34,9 @@ struct CutResult {
     std::vector<std::shared_ptr<OsFile>> open;  // by made: the file still open, or null
 };
 
-// How many of count pieces a cut may keep open: half the files this process may still open, so that reading the
-// rest by name still can.
-uint32_t piecesToKeepOpen(uint32_t count);
+// How many of count pieces a cut keeps open: where recovery volumes will read them or the commit rename them
+// through their handles, half the files this process may still open (reading the rest by name still can).
+uint32_t piecesToKeepOpen(uint32_t count, bool volumesFollow);
 // How many chunks the cut is shared out in: more threads than this would have nothing to do.
 uint64_t cutChunks(const CutPlan& plan);
 // On a failure every chunk before it has been cut, as on one thread, and the earliest failure is reported; made
