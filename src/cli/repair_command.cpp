@@ -42,8 +42,7 @@ int createVolumes(const Options& o) {
     if (pathInFolder(folder.c_str(), kScriptName, script) && osEntryKind(script) == EntryKind::File)
         paths.push_back(script);
     const RecoveryPlan plan = recoveryPlanFor(folder, fittedFileName(localFileName(set.storedName)),
-                                              recoveryBlocks(o, set.count), paths,
-                                              [](const std::string& path) { return path; });
+                                              recoveryBlocks(o, set.count), paths, nullptr);
     OutputFiles outputs(plan.folder);
     for (const std::string& volume : existing.set.volumes) outputs.removeAtCommit(volume);
     stopOnSignal();

@@ -228,9 +228,8 @@ int addRecovery(const Options& o, const SetPlace& place, const StreamCut& cut, O
     std::vector<std::string> finals;
     for (uint32_t index = 1; index <= cut.count; index++) finals.push_back(pathOfPiece(place.folder, place.stem, index));
     if (o.script) finals.push_back(place.scriptPath);
-    const RecoveryPlan plan = recoveryPlanFor(place.folder, place.name, recoveryBlocks(o, cut.count), finals,
-                                              [&](const std::string& path) { return outputs.writingOf(path); },
-                                              [&](const std::string& path) { return outputs.held(path); });
+    const RecoveryPlan plan =
+        recoveryPlanFor(place.folder, place.name, recoveryBlocks(o, cut.count), finals, &outputs);
     return recoveryFailed(writeRecoveryVolumes(plan, outputs, progress, threadsFor(plan.files.size())));
 }
 

@@ -77,9 +77,7 @@ bool addRecoveryVolumes(WindowRef window, OutputFiles& outputs, const std::vecto
     char name[kTextBufferSize];
     fileNameOfPath(jobState.sourcePath, name);
     const uint32_t blocks = recoveryBlocksFor(jobState.pieceCount, settings.recoveryCount, settings.recoveryPercent != 0);
-    const RecoveryPlan plan = recoveryPlanFor(jobState.outputFolder, name, blocks, finals,
-                                              [&](const std::string& path) { return outputs.writingOf(path); },
-                                              [&](const std::string& path) { return outputs.held(path); });
+    const RecoveryPlan plan = recoveryPlanFor(jobState.outputFolder, name, blocks, finals, &outputs);
     uint64_t total = 0;
     for (const ProtectedFile& file : plan.files) total += file.length;
     WorkerEvents events(window, total, "正在计算恢复卷");

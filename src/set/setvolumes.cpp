@@ -87,9 +87,7 @@ uint32_t recoveryBlocksFor(uint32_t pieces, uint32_t value, bool percent) {
 }
 
 RecoveryPlan recoveryPlanFor(const std::string& folder, const std::string& baseName, uint32_t blocks,
-                             const std::vector<std::string>& finals,
-                             const std::function<std::string(const std::string&)>& readingOf,
-                             const std::function<std::shared_ptr<OsFile>(const std::string&)>& heldOf) {
+                             const std::vector<std::string>& finals, const OutputFiles* outputs) {
     RecoveryPlan plan;
     plan.folder = folder;
     plan.baseName = baseName;
@@ -97,9 +95,9 @@ RecoveryPlan recoveryPlanFor(const std::string& folder, const std::string& baseN
     std::vector<uint64_t> lengths;
     for (const std::string& path : finals) {
         ProtectedFile file;
-        file.reading = readingOf(path);
+        file.reading = outputs ? outputs->writingOf(path) : path;
         if (!osToUtf8(baseNameOf(path), file.name)) file.name = baseNameOf(path);
-        file.opened = heldOf ? heldOf(path) : nullptr;
+        file.opened = outputs ? outputs->held(path) : nullptr;
         file.borrowed = file.opened != nullptr;
         if (!file.borrowed) file.opened = std::make_shared<OsFile>(OsFile::openRead(file.reading));
         file.length = file.opened->length();

@@ -3,7 +3,6 @@
 #pragma once
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,12 +41,11 @@ bool ownFileToRebuild(const SetVolumes& volumes, const ParityCheck& check);
 // Volumes asked as a count, or as a share in percent of the pieces (rounded up).
 uint32_t recoveryBlocksFor(uint32_t pieces, uint32_t value, bool percent);
 
-// The volumes over a new set's files: finals are their paths once named, readingOf where their bytes are now,
-// heldOf (if given) a file already open that the volumes may read and must leave open.
+// The volumes over a new set's files: finals are their paths once named. Where outputs are given, the files are
+// theirs, read where they are written now and through the files they hold open (left open for their commit);
+// without, the files are read where they lie.
 RecoveryPlan recoveryPlanFor(const std::string& folder, const std::string& baseName, uint32_t blocks,
-                             const std::vector<std::string>& finals,
-                             const std::function<std::string(const std::string&)>& readingOf,
-                             const std::function<std::shared_ptr<OsFile>(const std::string&)>& heldOf = nullptr);
+                             const std::vector<std::string>& finals, const OutputFiles* outputs);
 
 // The names a rebuilt own file is written under and called by.
 struct RebuiltName {
